@@ -1,0 +1,46 @@
+#pragma once
+// Registers or unregisters one COM in-process server by running its own
+// DllRegisterServer / DllUnregisterServer on a worker thread, waiting at most
+// ten seconds. Every outcome is a result value; nothing is shown or raised.
+
+#include <cstdint>
+#include <string>
+
+namespace Ostravel {
+
+enum class RegistrationMode : std::int32_t { Register = 1, Unregister = 2 };
+
+// The numbers are part of the interface: callers and messages rely on them.
+enum class RegistrationResult : std::int32_t {
+  NothingDone = 0,        // empty path, or the worker could not be started
+  NotLoadable = 1,        // the file did not load as a library
+  NoEntryPoint = 2,       // the entry point is not exported, or the mode selects none
+  TimedOut = 3,           // the entry point had not finished after the time limit
+  Registered = 4,         // DllRegisterServer ran to its end and succeeded
+  Unregistered = 5,       // DllUnregisterServer ran to its end and succeeded
+  EntryPointFailed = 6,   // the entry point ran to its end and reported failure
+  EntryPointCrashed = 7,  // the entry point raised a hardware exception
+};
+
+struct RegistrationOutcome {
+  RegistrationResult result = RegistrationResult::NothingDone;
+  // What went wrong, by result: NotLoadable -> the loader's Win32 error;
+  // EntryPointFailed -> the HRESULT; EntryPointCrashed -> the exception code.
+  // Zero otherwise.
+  std::uint32_t detail = 0;
+
+  bool Succeeded() const {
+    return result == RegistrationResult::Registered || result == RegistrationResult::Unregistered;
+  }
+};
+
+inline constexpr std::uint32_t kRegistrationTimeLimitMs = 10000;
+
+// "DllRegisterServer" for mode 1, "DllUnregisterServer" for mode 2, null otherwise.
+const char* EntryPointName(std::int32_t mode);
+
+// `path` is taken by value: the caller's string is never touched. Any mode other
+// than 1 or 2 selects no entry point and gives NoEntryPoint.
+RegistrationOutcome CallServerRegistration(std::wstring path, std::int32_t mode);
+
+}  // namespace Ostravel

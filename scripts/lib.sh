@@ -1,0 +1,77 @@
+# Shared by run.sh and test.sh: install what is missing, prepare Wine, start
+# the display and the wineserver, and stop what we started on exit.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD="$ROOT/build"
+export WINEPREFIX="$BUILD/wineprefix" WINEARCH=win32 WINEDEBUG=-all LC_ALL=C.UTF-8
+
+PACKAGES=(
+  cmake ninja-build
+  mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest
+  wine wine32:i386 xvfb x11-apps x11-utils imagemagick
+)
+
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+install_missing() {
+  local missing=() p
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+configure_and_build() {
+  cmake --preset mingw-i686 >/dev/null
+  cmake --build --preset mingw-i686
+}
+
+STARTED_PIDS=()
+stop_started() {
+  if [ -n "${STARTED_WINESERVER:-}" ]; then wineserver -k 2>/dev/null || true; fi
+  local pid
+  for pid in "${STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+}
+trap stop_started EXIT
+
+# A display for the windows and dialogs: the caller's, or a fresh Xvfb.
+start_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  local fifo
+  fifo=$(mktemp -u) && mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+  STARTED_PIDS+=($!)
+  local number
+  if ! read -r -t 30 number <"$fifo"; then
+    rm -f "$fifo"; echo "Xvfb did not start" >&2; return 1
+  fi
+  rm -f "$fifo"
+  export DISPLAY=":$number"
+}
+
+# A 32-bit prefix of our own inside build/: no Mono or Gecko prompts, no crash
+# dialog that could block a run, unmanaged windows (no window manager runs).
+prepare_wine() {
+  wineserver -k 2>/dev/null || true
+  mkdir -p "$BUILD"
+  wineserver -p >/dev/null 2>&1 && STARTED_WINESERVER=1
+  if [ ! -f "$WINEPREFIX/.corvantis-ready" ]; then
+    echo "Preparing the Wine prefix in $WINEPREFIX"
+    rm -rf "$WINEPREFIX"
+    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+    local reg="$BUILD/wine-settings.reg"
+    printf '%s\r\n' 'REGEDIT4' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' >"$reg"
+    wine regedit /S "$reg" >/dev/null 2>&1
+    touch "$WINEPREFIX/.corvantis-ready"
+  fi
+  # Start Wine's own services now, detached from our output: started by the
+  # first test instead, they would hold CTest's output pipe open and hang it.
+  wineboot >/dev/null 2>&1
+}

@@ -1,0 +1,265 @@
+// CallServerRegistration against real servers, good and broken, loaded by the
+// real loader.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "fixtures/fixture.h"
+#include "ostravel.h"
+
+using namespace Ostravel;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+std::wstring TestDir() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring dir = path;
+  return dir.substr(0, dir.find_last_of(L'\\'));
+}
+
+std::wstring Fixture(const std::wstring& name) { return TestDir() + L"\\fixtures\\" + name; }
+
+bool IsLoaded(const std::wstring& path) { return GetModuleHandleW(path.c_str()) != nullptr; }
+
+std::optional<std::wstring> RegisteredServerPath() {
+  wchar_t value[MAX_PATH * 2];
+  DWORD size = sizeof value;
+  if (RegGetValueW(HKEY_CURRENT_USER, FIXTURE_CLSID_KEY L"\\InprocServer32", nullptr, RRF_RT_REG_SZ,
+                   nullptr, value, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// Counts the handles open in this process by asking about every handle value
+// in turn: Wine's GetProcessHandleCount does not count them.
+int OpenHandleCount() {
+  int count = 0;
+  for (std::uintptr_t value = 4; value < 0x10000; value += 4) {
+    DWORD flags;
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+  }
+  return count;
+}
+
+template <typename Condition>
+bool WaitUntil(Condition condition, std::chrono::milliseconds limit) {
+  const auto end = Clock::now() + limit;
+  while (!condition()) {
+    if (Clock::now() > end) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+// A fresh folder under %TEMP%, removed with everything in it.
+class ScratchDir {
+ public:
+  explicit ScratchDir(const std::wstring& name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(temp) + name;
+    Remove();
+    CreateDirectoryW(path_.c_str(), nullptr);
+  }
+  ~ScratchDir() { Remove(); }
+  std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+ private:
+  void Remove() {
+    std::wstring pattern = path_ + L"\\*";
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do DeleteFileW(File(found.cFileName).c_str());
+      while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+    RemoveDirectoryW(path_.c_str());
+  }
+  std::wstring path_;
+};
+
+void WriteBytes(const std::wstring& path, const std::vector<char>& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::vector<char> ReadBytes(const std::wstring& path, DWORD count) {
+  std::vector<char> bytes(count);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  DWORD read = 0;
+  ReadFile(file, bytes.data(), count, &read, nullptr);
+  CloseHandle(file);
+  bytes.resize(read);
+  return bytes;
+}
+
+class Registration : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // As the tool does at start-up: never load a DLL from the current directory.
+    SetDllDirectoryW(L"");
+  }
+  void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, FIXTURE_CLSID_KEY); }
+  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, FIXTURE_CLSID_KEY); }
+};
+
+}  // namespace
+
+TEST_F(Registration, GoodServerRegistersAndUnregistersAndIsReleased) {
+  const std::wstring server = Fixture(L"good_server.dll");
+
+  RegistrationOutcome outcome = CallServerRegistration(server, 1);
+  EXPECT_EQ(outcome.result, RegistrationResult::Registered);
+  EXPECT_TRUE(outcome.Succeeded());
+  EXPECT_EQ(RegisteredServerPath(), server);
+  EXPECT_FALSE(IsLoaded(server));
+
+  outcome = CallServerRegistration(server, 2);
+  EXPECT_EQ(outcome.result, RegistrationResult::Unregistered);
+  EXPECT_EQ(RegisteredServerPath(), std::nullopt);
+  EXPECT_FALSE(IsLoaded(server));
+}
+
+TEST_F(Registration, ModesOtherThanOneAndTwoRunNothing) {
+  const std::wstring server = Fixture(L"good_server.dll");
+  for (int mode : {0, 3, -1}) {
+    SCOPED_TRACE(mode);
+    EXPECT_EQ(CallServerRegistration(server, mode).result, RegistrationResult::NoEntryPoint);
+    EXPECT_EQ(RegisteredServerPath(), std::nullopt);
+    EXPECT_FALSE(IsLoaded(server));
+  }
+  EXPECT_EQ(EntryPointName(3), nullptr);
+}
+
+TEST_F(Registration, EmptyOrMissingPath) {
+  EXPECT_EQ(CallServerRegistration(L"", 1).result, RegistrationResult::NothingDone);
+  const RegistrationOutcome missing = CallServerRegistration(Fixture(L"no_such_server.ocx"), 1);
+  EXPECT_EQ(missing.result, RegistrationResult::NotLoadable);
+  EXPECT_EQ(missing.detail, static_cast<std::uint32_t>(ERROR_MOD_NOT_FOUND));
+}
+
+TEST_F(Registration, LibraryWithoutEntryPointsIsReleased) {
+  const std::wstring dll = Fixture(L"no_entry_points.dll");
+  for (int mode : {1, 2}) {
+    EXPECT_EQ(CallServerRegistration(dll, mode).result, RegistrationResult::NoEntryPoint);
+    EXPECT_FALSE(IsLoaded(dll));
+  }
+}
+
+TEST_F(Registration, FailureReportedByTheServerIsNoSuccess) {
+  const std::wstring server = Fixture(L"failing_server.dll");
+  for (int mode : {1, 2}) {
+    const RegistrationOutcome outcome = CallServerRegistration(server, mode);
+    EXPECT_EQ(outcome.result, RegistrationResult::EntryPointFailed);
+    EXPECT_EQ(outcome.detail, static_cast<std::uint32_t>(E_ACCESSDENIED));
+    EXPECT_FALSE(outcome.Succeeded());
+    EXPECT_FALSE(IsLoaded(server));
+  }
+}
+
+TEST_F(Registration, CrashingServerLeavesTheCallerWorking) {
+  const std::wstring server = Fixture(L"crashing_server.dll");
+  const RegistrationOutcome outcome = CallServerRegistration(server, 1);
+  EXPECT_EQ(outcome.result, RegistrationResult::EntryPointCrashed);
+  EXPECT_EQ(outcome.detail, static_cast<std::uint32_t>(EXCEPTION_ACCESS_VIOLATION));
+  EXPECT_TRUE(IsLoaded(server)) << "a crashed server's state is unknown: it stays loaded";
+
+  EXPECT_EQ(CallServerRegistration(server, 2).result, RegistrationResult::EntryPointCrashed);
+  EXPECT_EQ(CallServerRegistration(Fixture(L"good_server.dll"), 1).result,
+            RegistrationResult::Registered);
+}
+
+TEST_F(Registration, FilesTheLoaderRefuses) {
+  ScratchDir dir(L"corvantis-not-servers");
+  const std::wstring text = dir.File(L"readme.ocx");
+  const std::wstring empty = dir.File(L"empty.ocx");
+  const std::wstring truncated = dir.File(L"truncated.ocx");
+  const std::string words = "This is not a library.\r\n";
+  WriteBytes(text, {words.begin(), words.end()});
+  WriteBytes(empty, {});
+  WriteBytes(truncated, ReadBytes(Fixture(L"good_server.dll"), 1024));
+
+  struct Case {
+    std::wstring path;
+    DWORD error;
+  };
+  for (const Case& c : {Case{text, ERROR_BAD_EXE_FORMAT}, Case{empty, 0}, Case{truncated, 0},
+                        Case{Fixture(L"good_server64.dll"), ERROR_BAD_EXE_FORMAT},
+                        Case{Fixture(L"refusing_dllmain.dll"), ERROR_DLL_INIT_FAILED}}) {
+    SCOPED_TRACE(testing::PrintToString(std::string(c.path.begin(), c.path.end())));
+    const RegistrationOutcome outcome = CallServerRegistration(c.path, 1);
+    EXPECT_EQ(outcome.result, RegistrationResult::NotLoadable);
+    if (c.error) {
+      EXPECT_EQ(outcome.detail, c.error);
+    } else {
+      EXPECT_NE(outcome.detail, 0u);
+    }
+    EXPECT_FALSE(IsLoaded(c.path));
+  }
+  EXPECT_EQ(RegisteredServerPath(), std::nullopt);
+}
+
+TEST_F(Registration, DllBesideTheServerIsFoundFromAnyCurrentDirectory) {
+  ASSERT_TRUE(SetCurrentDirectoryW(TestDir().c_str()));
+  EXPECT_EQ(CallServerRegistration(Fixture(L"beside\\needs_helper.dll"), 1).result,
+            RegistrationResult::Registered);
+  EXPECT_FALSE(IsLoaded(Fixture(L"beside\\fixture_helper.dll")));
+}
+
+TEST_F(Registration, ServerUnderChineseNamesKeepsItsPath) {
+  ScratchDir dir(L"注册测试目录");
+  const std::wstring server = dir.File(L"控件服务器.ocx");
+  ASSERT_TRUE(CopyFileW(Fixture(L"good_server.dll").c_str(), server.c_str(), FALSE));
+
+  EXPECT_EQ(CallServerRegistration(server, 1).result, RegistrationResult::Registered);
+  EXPECT_EQ(RegisteredServerPath(), server);
+  EXPECT_EQ(CallServerRegistration(server, 2).result, RegistrationResult::Unregistered);
+  EXPECT_EQ(RegisteredServerPath(), std::nullopt);
+  EXPECT_FALSE(IsLoaded(server));
+}
+
+TEST_F(Registration, RepeatedCallsLeakNoHandles) {
+  const std::wstring server = Fixture(L"good_server.dll");
+  const std::wstring failing = Fixture(L"failing_server.dll");
+  const std::wstring missing = Fixture(L"no_entry_points.dll");
+  CallServerRegistration(server, 1);  // let the system make its one-time objects
+  const int before = OpenHandleCount();
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_EQ(CallServerRegistration(server, 1).result, RegistrationResult::Registered);
+    ASSERT_EQ(CallServerRegistration(server, 2).result, RegistrationResult::Unregistered);
+    ASSERT_EQ(CallServerRegistration(failing, 1).result, RegistrationResult::EntryPointFailed);
+    ASSERT_EQ(CallServerRegistration(missing, 1).result, RegistrationResult::NoEntryPoint);
+  }
+  EXPECT_EQ(OpenHandleCount(), before);
+}
+
+TEST_F(Registration, HangingServerTimesOutAndIsReleasedWhenItEnds) {
+  const std::wstring server = Fixture(L"hanging_server.dll");
+  const auto start = Clock::now();
+  const RegistrationOutcome outcome = CallServerRegistration(server, 1);
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+  EXPECT_EQ(outcome.result, RegistrationResult::TimedOut);
+  EXPECT_GE(elapsed.count(), 9500);
+  EXPECT_LE(elapsed.count(), 12000);
+
+  // Still running: the library must stay while its code may run.
+  EXPECT_TRUE(IsLoaded(server));
+  EXPECT_EQ(CallServerRegistration(Fixture(L"good_server.dll"), 1).result,
+            RegistrationResult::Registered);
+  EXPECT_TRUE(WaitUntil([&] { return !IsLoaded(server); }, std::chrono::seconds(10)))
+      << "the worker released the library when it ended";
+}
