@@ -1,0 +1,161 @@
+#pragma once
+// cCommonDialog: the Windows common dialogs behind one object. Each operation
+// takes one argument struct whose fields are its parameters in order, with
+// their defaults; in/out fields are written back in place. An operation that
+// shows a dialog returns true when the user accepted it; APIReturn and
+// ExtendedError then tell how the dialog function ended. Arguments that do not
+// fit raise toolkit::RaisedError.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "dialog_functions.h"
+
+struct IFontDisp;
+struct IDispatch;
+
+struct OpenFileNameArgs {
+  explicit OpenFileNameArgs(std::wstring fileName) : FileName(std::move(fileName)) {}
+  std::wstring FileName;
+  std::wstring FileTitle;
+  bool FileMustExist = true;
+  bool MultiSelect = false;
+  bool ReadOnly = false;
+  bool HideReadOnly = false;
+  std::wstring Filter = L"All (*.*)| *.*";
+  std::int32_t FilterIndex = 1;
+  std::wstring InitDir;
+  std::wstring DlgTitle;
+  std::wstring DefaultExt;
+  std::int32_t Owner = -1;
+  std::int32_t flags = 0;
+};
+
+struct SaveFileNameArgs {
+  explicit SaveFileNameArgs(std::wstring fileName) : FileName(std::move(fileName)) {}
+  std::wstring FileName;
+  std::wstring FileTitle;
+  bool OverWritePrompt = true;
+  std::wstring Filter = L"All (*.*)| *.*";
+  std::int32_t FilterIndex = 1;
+  std::wstring InitDir;
+  std::wstring DlgTitle;
+  std::wstring DefaultExt;
+  std::int32_t Owner = -1;
+  std::int32_t flags = 0;
+};
+
+struct ChooseColorArgs {
+  explicit ChooseColorArgs(std::int32_t color) : Color(color) {}
+  std::int32_t Color;
+  bool AnyColor = true;
+  bool FullOpen = false;
+  bool DisableFullOpen = false;
+  std::int32_t Owner = -1;
+  std::int32_t flags = 0;
+};
+
+struct ChooseFontArgs {
+  explicit ChooseFontArgs(IFontDisp* curFont) : CurFont(curFont) {}
+  IFontDisp* CurFont;
+  std::int32_t PrinterDC = -1;
+  std::int32_t Owner = -1;
+  std::int32_t Color = 0;
+  std::int32_t MinSize = 0;
+  std::int32_t MaxSize = 0;
+  std::int32_t flags = 0;
+};
+
+struct PrintDlgArgs {
+  explicit PrintDlgArgs(std::int32_t hdcIn) : hdc(hdcIn) {}
+  std::int32_t hdc;
+  std::int32_t PrintRange = 0;
+  bool DisablePageNumbers = false;
+  std::int32_t FromPage = 1;
+  std::int32_t ToPage = -1;
+  bool DisableSelection = false;
+  std::int16_t Copies = 0;
+  bool ShowPrintToFile = false;
+  bool DisablePrintToFile = true;
+  bool PrintToFile = false;
+  bool Collate = false;
+  bool PreventWarning = false;
+  std::int32_t Owner = 0;
+  IDispatch* Printer = nullptr;
+  std::int32_t flags = 0;
+};
+
+struct PageSetupDlgArgs {
+  std::int32_t Owner = 0;
+  bool DisableMargins = false;
+  bool DisableOrientation = false;
+  bool DisablePaper = false;
+  bool DisablePrinter = false;
+  std::int32_t LeftMargin = 0;
+  std::int32_t MinLeftMargin = 0;
+  std::int32_t RightMargin = 0;
+  std::int32_t MinRightMargin = 0;
+  std::int32_t TopMargin = 0;
+  std::int32_t MinTopMargin = 0;
+  std::int32_t BottomMargin = 0;
+  std::int32_t MinBottomMargin = 0;
+  std::int32_t PaperSize = 1;
+  std::int32_t Orientation = 1;
+  std::int32_t PrintQuality = -1;
+  std::int32_t Units = 0;
+  IDispatch* Printer = nullptr;
+  std::int32_t flags = 0;
+};
+
+// The printer settings of the last confirmed print dialog, in the layout of the
+// Windows device mode; the two names are held as 32-character strings.
+struct PrinterDevModeRecord {
+  std::wstring dmDeviceName = std::wstring(32, L'\0');
+  std::uint16_t dmSpecVersion = 0, dmDriverVersion = 0, dmSize = 0, dmDriverExtra = 0;
+  std::uint32_t dmFields = 0;
+  std::int16_t dmOrientation = 0, dmPaperSize = 0, dmPaperLength = 0, dmPaperWidth = 0,
+               dmScale = 0, dmCopies = 0, dmDefaultSource = 0, dmPrintQuality = 0, dmColor = 0,
+               dmDuplex = 0, dmYResolution = 0, dmTTOption = 0, dmCollate = 0;
+  std::wstring dmFormName = std::wstring(32, L'\0');
+  std::uint16_t dmLogPixels = 0;
+  std::uint16_t dmBitsPerPel = 0;
+  std::uint32_t dmPelsWidth = 0, dmPelsHeight = 0, dmDisplayFlags = 0, dmDisplayFrequency = 0;
+};
+
+class cCommonDialog {
+ public:
+  explicit cCommonDialog(DialogFunctions functions = {}) : dialogs_(functions) {}
+
+  std::int32_t APIReturn() const { return LastAPIReturn; }
+  std::int32_t ExtendedError() const { return LastExtendedError; }
+  bool VBGetOpenFileName(OpenFileNameArgs& args);
+  bool VBGetSaveFileName(SaveFileNameArgs& args);
+  std::wstring VBGetFileTitle(const std::wstring& sFile);
+  bool VBChooseColor(ChooseColorArgs& args);
+  std::int32_t CustomColor(std::int16_t i);
+  void CustomColor(std::int16_t i, std::int32_t iValue);
+  bool VBChooseFont(ChooseFontArgs& args);
+  bool VBPrintDlg(PrintDlgArgs& args);
+  bool VBPageSetupDlg(PageSetupDlgArgs& args);
+
+ private:
+  friend struct cCommonDialogTestAccess;
+
+  static std::wstring TrimAtNull(const std::wstring& text);
+  static std::wstring FilterByIndex(std::wstring filters, std::int32_t index);
+
+  void FillCustomColorsFromSystem();
+  static void StoreTextInByteBuffer(std::array<wchar_t, 32>& buffer, const std::wstring& text);
+  static std::wstring TextFromByteBuffer(const std::array<wchar_t, 32>& buffer);
+  PrinterDevModeRecord GetPrinterDevMode() const { return PrinterDevMode; }
+  [[noreturn]] void RaiseError(const std::int32_t& number) const;
+  static std::int32_t ObjectErrorNumber(const std::int32_t& number);
+
+  DialogFunctions dialogs_;
+  std::array<std::int32_t, 16> CustomColorTable{};
+  bool CustomColorTableReady = false;
+  std::int32_t LastAPIReturn = 0;
+  std::int32_t LastExtendedError = 0;
+  PrinterDevModeRecord PrinterDevMode;
+};

@@ -1,0 +1,84 @@
+#include "dialog_driver.h"
+
+#include <vector>
+
+namespace dialog_driver {
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+namespace {
+
+struct Search {
+  const wchar_t* className;
+  HWND found;
+};
+
+BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<Search*>(parameter);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (process == GetCurrentProcessId() && IsWindowVisible(window) && IsWindowEnabled(window) &&
+      lstrcmpW(name, search->className) == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND WaitForWindow(std::chrono::milliseconds limit, const wchar_t* className) {
+  Search search{className, nullptr};
+  WaitUntil(
+      [&] {
+        EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      },
+      limit);
+  return search.found;
+}
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
+  return text;
+}
+
+std::wstring ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+
+void SetControlText(HWND dialog, int id, const std::wstring& text) {
+  SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void PressButton(HWND dialog, int id) {
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+Driver::Driver(std::function<void(HWND)> actions, std::chrono::milliseconds limit,
+               const wchar_t* className)
+    : thread_([this, actions = std::move(actions), limit, className] {
+        HWND dialog = WaitForWindow(limit, className);
+        found_ = dialog != nullptr;
+        if (dialog) actions(dialog);
+      }) {}
+
+Driver::~Driver() {
+  if (thread_.joinable()) thread_.join();
+}
+
+bool Driver::Found() {
+  if (thread_.joinable()) thread_.join();
+  return found_;
+}
+
+}  // namespace dialog_driver

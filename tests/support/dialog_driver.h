@@ -1,0 +1,47 @@
+#pragma once
+// Drives real dialogs from a second thread while the test thread sits in the
+// modal call: find the dialog that belongs to this process, read and set its
+// controls, press its buttons with posted messages. Every wait is bounded.
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include <windows.h>
+
+namespace dialog_driver {
+
+using namespace std::chrono_literals;
+
+// Polls `condition` every 20 ms until it holds or `limit` passes.
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit);
+
+// The first visible, enabled top-level window of this process with this class
+// (the dialog class by default), waiting at most `limit`; null if none came.
+HWND WaitForWindow(std::chrono::milliseconds limit = 20s, const wchar_t* className = L"#32770");
+
+std::wstring ControlText(HWND dialog, int id);
+void SetControlText(HWND dialog, int id, const std::wstring& text);
+std::wstring WindowText(HWND window);
+
+// Presses a push button the way a click does: WM_COMMAND with BN_CLICKED.
+void PressButton(HWND dialog, int id);
+
+// Runs `actions` on a thread of its own with the dialog that shows up, and
+// joins it on destruction. `Found()` tells whether a dialog showed up at all.
+class Driver {
+ public:
+  explicit Driver(std::function<void(HWND dialog)> actions, std::chrono::milliseconds limit = 20s,
+                  const wchar_t* className = L"#32770");
+  ~Driver();
+  Driver(const Driver&) = delete;
+  Driver& operator=(const Driver&) = delete;
+  bool Found();
+
+ private:
+  std::thread thread_;
+  bool found_ = false;
+};
+
+}  // namespace dialog_driver

@@ -1,0 +1,25 @@
+#include "raised_error.h"
+
+#include "executable_name.h"
+
+namespace toolkit {
+
+RaisedError::RaisedError(std::int32_t number, std::wstring source, std::wstring description)
+    : std::runtime_error("raised error " + std::to_string(number)),
+      number_(number),
+      source_(std::move(source)),
+      description_(std::move(description)) {}
+
+std::wstring StandardDescription(std::int32_t number) {
+  switch (number) {
+    case kInvalidArgument: return L"Invalid procedure call or argument";
+    case kOverflow: return L"Overflow";
+  }
+  return L"Application-defined or object-defined error";
+}
+
+void Raise(std::int32_t number) {
+  throw RaisedError(number, ExecutableBaseName(), StandardDescription(number));
+}
+
+}  // namespace toolkit
