@@ -199,7 +199,8 @@ TEST_F(Registration, FilesTheLoaderRefuses) {
   };
   for (const Case& c : {Case{text, ERROR_BAD_EXE_FORMAT}, Case{empty, 0}, Case{truncated, 0},
                         Case{Fixture(L"good_server64.dll"), ERROR_BAD_EXE_FORMAT},
-                        Case{Fixture(L"refusing_dllmain.dll"), ERROR_DLL_INIT_FAILED}}) {
+                        Case{Fixture(L"refusing_dllmain.dll"), ERROR_DLL_INIT_FAILED},
+                        Case{Fixture(L"crashing_dllmain.dll"), 0}}) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.path.begin(), c.path.end())));
     const RegistrationOutcome outcome = CallServerRegistration(c.path, 1);
     EXPECT_EQ(outcome.result, RegistrationResult::NotLoadable);
