@@ -10,6 +10,7 @@ PACKAGES=(
   cmake ninja-build
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest
   wine wine32:i386 xvfb x11-apps x11-utils imagemagick
+  cups printer-driver-cups-pdf libcups2:i386
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
@@ -52,6 +53,32 @@ start_display() {
   fi
   rm -f "$fifo"
   export DISPLAY=":$number"
+}
+
+# The print and page-setup tests need a default printer: a cups-pdf queue on
+# the running cupsd, or on one we start (and stop on exit). Wine reads CUPS
+# through libcups2:i386.
+PRINT_QUEUE=CorvantisPDF
+start_printing() {
+  if ! lpstat -r 2>/dev/null | grep -qx 'scheduler is running'; then
+    local root=()
+    [ "$(id -u)" = 0 ] || root=(sudo)
+    "${root[@]}" mkdir -p /run/cups
+    "${root[@]}" cupsd -f >/dev/null 2>&1 &
+    STARTED_PIDS+=($!)
+    local tries=0
+    until lpstat -r 2>/dev/null | grep -qx 'scheduler is running'; do
+      tries=$((tries + 1))
+      if [ $tries -gt 100 ]; then echo "cupsd did not start" >&2; return 1; fi
+      sleep 0.1
+    done
+  fi
+  if ! lpstat -v "$PRINT_QUEUE" >/dev/null 2>&1; then
+    local ppd
+    ppd=$(lpinfo -m | awk 'tolower($1) ~ /cups-pdf.*_opt/ {print $1; exit}')
+    as_root lpadmin -p "$PRINT_QUEUE" -E -v cups-pdf:/ -m "${ppd:?no cups-pdf driver found}"
+  fi
+  as_root lpadmin -d "$PRINT_QUEUE"
 }
 
 # A 32-bit prefix of our own inside build/: no Mono or Gecko prompts, no crash

@@ -6,6 +6,7 @@
 install_missing
 configure_and_build
 start_display
+start_printing
 prepare_wine
 cd "$ROOT"
 ctest --preset mingw-i686 "$@"
