@@ -14,7 +14,11 @@ std::wstring cCommonDialog::FilterByIndex(std::wstring filters, std::int32_t ind
     if (first == std::wstring::npos) return {};
     const std::size_t second = filters.find(L'\0', first + 1);
     if (countdown == 1) {
-      return filters.substr(start, second == std::wstring::npos ? std::wstring::npos : second - start);
+      const std::wstring pair =
+          filters.substr(start, second == std::wstring::npos ? std::wstring::npos : second - start);
+      // The double NUL that ends a dialog's list is no pair: an index one past
+      // the last pair would otherwise come back as a lone NUL.
+      return pair.find_first_not_of(L'\0') == std::wstring::npos ? std::wstring() : pair;
     }
     if (second == std::wstring::npos) return {};
     start = second + 1;

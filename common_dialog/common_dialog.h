@@ -144,6 +144,9 @@ class cCommonDialog {
 
   static std::wstring TrimAtNull(const std::wstring& text);
   static std::wstring FilterByIndex(std::wstring filters, std::int32_t index);
+  template <class Args>
+  bool ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenFileNameW) show,
+                      std::int32_t cancelledIndex);
 
   void FillCustomColorsFromSystem();
   static void StoreTextInByteBuffer(std::array<wchar_t, 32>& buffer, const std::wstring& text);

@@ -1,0 +1,113 @@
+// File open, file save and file title. Open and save share one path: build the
+// record, show the dialog, read the results back or reset them on cancel.
+
+#include "common_dialog.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#include "raised_error.h"
+
+namespace {
+
+// The classic record, without the fields that later Windows versions added.
+constexpr DWORD kRecordSize = offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(LPCWSTR);
+static_assert(kRecordSize == 76);
+
+// Every text buffer handed to the dialog holds this many characters.
+constexpr std::size_t kBufferLength = 260;
+
+// A caller's hook or template would point into code the object does not own.
+constexpr DWORD kRefusedFlags = OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
+
+// "|" and ":" both separate description and pattern; the dialog wants NULs and
+// a double NUL at the end.
+std::wstring DialogFilter(const std::wstring& filter) {
+  std::wstring converted = filter;
+  for (wchar_t& c : converted) {
+    if (c == L'|' || c == L':') c = L'\0';
+  }
+  return converted + std::wstring(2, L'\0');
+}
+
+// The text padded with NULs to the full buffer length.
+std::wstring DialogBuffer(const std::wstring& text) {
+  if (text.size() > kBufferLength) toolkit::Raise(toolkit::kInvalidArgument);
+  std::wstring buffer = text;
+  buffer.resize(kBufferLength, L'\0');
+  return buffer;
+}
+
+const wchar_t* NullIfEmpty(const std::wstring& text) { return text.empty() ? nullptr : text.c_str(); }
+
+HWND OwnerWindow(std::int32_t owner) {
+  return owner == -1 ? nullptr : reinterpret_cast<HWND>(static_cast<std::intptr_t>(owner));
+}
+
+}  // namespace
+
+template <class Args>
+bool cCommonDialog::ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenFileNameW) show,
+                                   std::int32_t cancelledIndex) {
+  LastAPIReturn = 0;
+  LastExtendedError = 0;
+  std::wstring fileBuffer = DialogBuffer(args.FileName);
+  std::wstring titleBuffer = DialogBuffer(args.FileTitle);
+  const std::wstring filter = DialogFilter(args.Filter);
+
+  OPENFILENAMEW record{};
+  record.lStructSize = kRecordSize;
+  record.hwndOwner = OwnerWindow(args.Owner);
+  record.lpstrFilter = filter.c_str();
+  record.nFilterIndex = static_cast<DWORD>(args.FilterIndex);
+  record.lpstrFile = fileBuffer.data();
+  record.nMaxFile = kBufferLength;
+  record.lpstrFileTitle = titleBuffer.data();
+  record.nMaxFileTitle = kBufferLength;
+  record.lpstrInitialDir = NullIfEmpty(args.InitDir);
+  record.lpstrTitle = NullIfEmpty(args.DlgTitle);
+  record.Flags = (static_cast<DWORD>(args.flags) & ~kRefusedFlags) | flags;
+  record.lpstrDefExt = NullIfEmpty(args.DefaultExt);
+
+  LastAPIReturn = show(&record);
+  if (LastAPIReturn == 1) {
+    args.FileName = TrimAtNull(fileBuffer);
+    args.FileTitle = TrimAtNull(titleBuffer);
+    args.flags = static_cast<std::int32_t>(record.Flags);
+    args.FilterIndex = static_cast<std::int32_t>(record.nFilterIndex);
+    args.Filter = FilterByIndex(filter, args.FilterIndex);
+    return true;
+  }
+  LastExtendedError = static_cast<std::int32_t>(dialogs_.CommDlgExtendedError());
+  args.FileName.clear();
+  args.FileTitle.clear();
+  args.flags = 0;
+  args.FilterIndex = cancelledIndex;
+  args.Filter.clear();
+  return false;
+}
+
+bool cCommonDialog::VBGetOpenFileName(OpenFileNameArgs& args) {
+  DWORD flags = 0;
+  if (args.FileMustExist) flags |= OFN_FILEMUSTEXIST;
+  if (args.MultiSelect) flags |= OFN_ALLOWMULTISELECT;
+  if (args.ReadOnly) flags |= OFN_READONLY;
+  if (args.HideReadOnly) flags |= OFN_HIDEREADONLY;
+  if (!ShowFileDialog(args, flags, dialogs_.GetOpenFileName, -1)) return false;
+  // The read-only answer only ever adds: a caller's true stands even when the
+  // user cleared the box.
+  if (args.flags & OFN_READONLY) args.ReadOnly = true;
+  return true;
+}
+
+bool cCommonDialog::VBGetSaveFileName(SaveFileNameArgs& args) {
+  DWORD flags = OFN_HIDEREADONLY;
+  if (args.OverWritePrompt) flags |= OFN_OVERWRITEPROMPT;
+  return ShowFileDialog(args, flags, dialogs_.GetSaveFileName, 0);
+}
+
+std::wstring cCommonDialog::VBGetFileTitle(const std::wstring& sFile) {
+  std::wstring title(kBufferLength, L'\0');
+  if (dialogs_.GetFileTitle(sFile.c_str(), title.data(), kBufferLength) != 0) return {};
+  return TrimAtNull(title);
+}
