@@ -13,7 +13,6 @@
 #include "raised_error.h"
 
 #include <cderr.h>
-#include <dlgs.h>
 
 struct cCommonDialogTestAccess {
   static std::wstring TrimAtNull(const std::wstring& text) { return cCommonDialog::TrimAtNull(text); }
@@ -44,6 +43,7 @@ struct FakeDialog {
     std::wstring file;  // the whole buffer, nMaxFile characters
     std::wstring title;
     std::wstring initialDir, dlgTitle, defExt;
+    bool restZero;  // hook, template, custom filter, instance, offsets
   };
   static inline int calls;
   static inline std::optional<Seen> seen;
@@ -78,7 +78,10 @@ struct FakeDialog {
                 std::wstring(record->lpstrFileTitle, record->nMaxFileTitle),
                 OptionalText(record->lpstrInitialDir),
                 OptionalText(record->lpstrTitle),
-                OptionalText(record->lpstrDefExt)};
+                OptionalText(record->lpstrDefExt),
+                !record->hInstance && !record->lpstrCustomFilter && !record->nMaxCustFilter &&
+                    !record->lCustData && !record->lpfnHook && !record->lpTemplateName &&
+                    !record->nFileOffset && !record->nFileExtension};
     if (answer) {
       lstrcpynW(record->lpstrFile, chosenFile.c_str(), static_cast<int>(record->nMaxFile));
       lstrcpynW(record->lpstrFileTitle, chosenTitle.c_str(), static_cast<int>(record->nMaxFileTitle));
@@ -158,6 +161,7 @@ TEST_F(FileDialogSeam, DefaultsFillAClassicRecordWithPaddedBuffersAndNoOwner) {
     EXPECT_EQ(s.initialDir, L"<null>");
     EXPECT_EQ(s.dlgTitle, L"<null>");
     EXPECT_EQ(s.defExt, L"<null>");
+    EXPECT_TRUE(s.restZero);
   }
 }
 
@@ -375,12 +379,6 @@ struct WindowDeleter {
   void operator()(HWND window) const { DestroyWindow(window); }
 };
 using OwnedWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter>;
-
-// The file-name field: an edit in the classic template, a combo box in the
-// Explorer-style one.
-void TypeFileName(HWND dialog, const std::wstring& name) {
-  SetControlText(dialog, GetDlgItem(dialog, edt1) ? edt1 : cmb13, name);
-}
 
 // Types `name` and presses the default button.
 Driver Accepting(std::wstring name) {

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include <dlgs.h>
+
 namespace dialog_driver {
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
@@ -57,6 +59,10 @@ std::wstring ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dia
 
 void SetControlText(HWND dialog, int id, const std::wstring& text) {
   SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void TypeFileName(HWND dialog, const std::wstring& name) {
+  SetControlText(dialog, GetDlgItem(dialog, edt1) ? edt1 : cmb13, name);
 }
 
 void PressButton(HWND dialog, int id) {

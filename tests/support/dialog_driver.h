@@ -25,6 +25,10 @@ std::wstring ControlText(HWND dialog, int id);
 void SetControlText(HWND dialog, int id, const std::wstring& text);
 std::wstring WindowText(HWND window);
 
+// Types into the file-name field of a file dialog: an edit in the classic
+// template, a combo box in the Explorer-style one (what Wine always shows).
+void TypeFileName(HWND dialog, const std::wstring& name);
+
 // Presses a push button the way a click does: WM_COMMAND with BN_CLICKED.
 void PressButton(HWND dialog, int id);
 
