@@ -149,8 +149,8 @@ class cCommonDialog {
                       std::int32_t cancelledIndex);
 
   void FillCustomColorsFromSystem();
-  static void StoreTextInByteBuffer(std::array<wchar_t, 32>& buffer, const std::wstring& text);
-  static std::wstring TextFromByteBuffer(const std::array<wchar_t, 32>& buffer);
+  static void StoreTextInByteBuffer(WCHAR (&buffer)[LF_FACESIZE], const std::wstring& text);
+  static std::wstring TextFromByteBuffer(const WCHAR (&buffer)[LF_FACESIZE]);
   PrinterDevModeRecord GetPrinterDevMode() const { return PrinterDevMode; }
   [[noreturn]] void RaiseError(const std::int32_t& number) const;
   static std::int32_t ObjectErrorNumber(const std::int32_t& number);

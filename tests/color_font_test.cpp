@@ -1,1 +1,603 @@
+// The colour and font operations of cCommonDialog: through the dialog-function
+// table for what a real dialog cannot show (flag words, records, failures), and
+// with the real dialogs, driven from a second thread, for the happy paths.
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <cderr.h>
+#include <dlgs.h>
+#include <olectl.h>
+
+#include "common_dialog.h"
+#include "dialog_driver.h"
+#include "font_size.h"
+#include "raised_error.h"
+#include "twips.h"
+
+struct cCommonDialogTestAccess {
+  static const std::int32_t* Table(const cCommonDialog& d) { return d.CustomColorTable.data(); }
+  static bool TableReady(const cCommonDialog& d) { return d.CustomColorTableReady; }
+  static void StoreText(WCHAR (&buffer)[LF_FACESIZE], const std::wstring& text) {
+    cCommonDialog::StoreTextInByteBuffer(buffer, text);
+  }
+  static std::wstring TextFrom(const WCHAR (&buffer)[LF_FACESIZE]) {
+    return cCommonDialog::TextFromByteBuffer(buffer);
+  }
+};
+
+namespace {
+
+using Access = cCommonDialogTestAccess;
+using dialog_driver::Driver;
+
+// What the fake dialog functions saw and what they play back. Plain function
+// pointers carry no state, hence one instance for the whole file.
+struct Fake {
+  int calls = 0;
+  CHOOSECOLORW color{};
+  CHOOSEFONTW font{};
+  LOGFONTW logFont{};
+  BOOL result = 1;
+  DWORD extendedError = 0;
+  COLORREF pickedColor = 0;
+  int customSlot = -1;  // the custom slot the user redefines, if any
+  COLORREF customColor = 0;
+  LOGFONTW pickedFont{};
+  INT pickedPointSize = 0;
+  WORD pickedFontType = 0;
+  DWORD pickedFlags = 0;
+  COLORREF pickedFontColor = 0;
+};
+Fake fake;
+
+BOOL WINAPI FakeChooseColor(CHOOSECOLORW* record) {
+  ++fake.calls;
+  fake.color = *record;
+  if (fake.result != 1) return fake.result;
+  record->rgbResult = fake.pickedColor;
+  if (fake.customSlot >= 0) record->lpCustColors[fake.customSlot] = fake.customColor;
+  return 1;
+}
+
+BOOL WINAPI FakeChooseFont(CHOOSEFONTW* record) {
+  ++fake.calls;
+  fake.font = *record;
+  fake.logFont = *record->lpLogFont;
+  if (fake.result != 1) return fake.result;
+  *record->lpLogFont = fake.pickedFont;
+  record->iPointSize = fake.pickedPointSize;
+  record->nFontType = fake.pickedFontType;
+  record->Flags = fake.pickedFlags;
+  record->rgbColors = fake.pickedFontColor;
+  return 1;
+}
+
+DWORD WINAPI FakeExtendedError() { return fake.extendedError; }
+
+DialogFunctions Faked() {
+  DialogFunctions functions;
+  functions.ChooseColor = FakeChooseColor;
+  functions.ChooseFont = FakeChooseFont;
+  functions.CommDlgExtendedError = FakeExtendedError;
+  return functions;
+}
+
+class Seam : public ::testing::Test {
+ protected:
+  void SetUp() override { fake = Fake{}; }
+  cCommonDialog dialog{Faked()};
+};
+
+CY Points(double points) {
+  CY value;
+  value.int64 = static_cast<LONGLONG>(points * 10000);
+  return value;
+}
+
+// ---------------------------------------------------------------- colour
+
+TEST_F(Seam, ColourFlagWordComesFromTheThreeOptionsOnly) {
+  struct Case {
+    bool anyColor, fullOpen, disableFullOpen;
+    std::int32_t flags;
+    DWORD expected;
+  };
+  const Case cases[] = {
+      {true, false, false, 0, 0x101},
+      {false, false, false, 0, 0x81},
+      {true, true, false, 0, 0x103},
+      {true, false, true, 0, 0x105},
+      {true, true, true, 0, 0x107},
+      {true, false, false, CC_ENABLEHOOK | CC_ENABLETEMPLATE | CC_SHOWHELP, 0x101},
+  };
+  for (const Case& c : cases) {
+    ChooseColorArgs args(0x00336699);
+    args.AnyColor = c.anyColor;
+    args.FullOpen = c.fullOpen;
+    args.DisableFullOpen = c.disableFullOpen;
+    args.flags = c.flags;
+    dialog.VBChooseColor(args);
+    EXPECT_EQ(fake.color.Flags, c.expected) << c.anyColor << c.fullOpen << c.disableFullOpen;
+  }
+}
+
+TEST_F(Seam, ColourRecordCarriesPresetOwnerAndTable) {
+  ChooseColorArgs args(0x00336699);
+  fake.pickedColor = 0x00112233;
+  EXPECT_TRUE(dialog.VBChooseColor(args));
+  EXPECT_EQ(fake.color.lStructSize, 36u);
+  EXPECT_EQ(fake.color.hwndOwner, nullptr);
+  EXPECT_EQ(fake.color.rgbResult, 0x00336699u);
+  EXPECT_EQ(reinterpret_cast<const std::int32_t*>(fake.color.lpCustColors), Access::Table(dialog));
+  EXPECT_EQ(fake.color.lpfnHook, nullptr);
+  EXPECT_EQ(fake.color.lpTemplateName, nullptr);
+  EXPECT_EQ(args.Color, 0x00112233);
+  EXPECT_EQ(dialog.APIReturn(), 1);
+
+  args.Owner = 0x1234;
+  dialog.VBChooseColor(args);
+  EXPECT_EQ(fake.color.hwndOwner, reinterpret_cast<HWND>(0x1234));
+}
+
+TEST_F(Seam, ColourCancelAndFailure) {
+  ChooseColorArgs args(0x00336699);
+  fake.result = 0;
+  EXPECT_FALSE(dialog.VBChooseColor(args));
+  EXPECT_EQ(args.Color, -1);
+  EXPECT_EQ(dialog.APIReturn(), 0);
+  EXPECT_EQ(dialog.ExtendedError(), 0);
+
+  fake.extendedError = CDERR_INITIALIZATION;
+  args.Color = 0x00336699;
+  EXPECT_FALSE(dialog.VBChooseColor(args));
+  EXPECT_EQ(args.Color, -1);
+  EXPECT_EQ(dialog.ExtendedError(), CDERR_INITIALIZATION);
+
+  // A confirmed colour dialog leaves the extended error of the earlier call.
+  fake.result = 1;
+  fake.extendedError = 0;
+  EXPECT_TRUE(dialog.VBChooseColor(args));
+  EXPECT_EQ(dialog.APIReturn(), 1);
+  EXPECT_EQ(dialog.ExtendedError(), CDERR_INITIALIZATION);
+}
+
+TEST_F(Seam, CustomColoursStartAsSystemColoursAndStay) {
+  EXPECT_FALSE(Access::TableReady(dialog));
+  EXPECT_EQ(dialog.CustomColor(16), -1);  // an index out of range still fills the table
+  EXPECT_TRUE(Access::TableReady(dialog));
+  for (std::int16_t i = 0; i < 16; ++i) {
+    EXPECT_EQ(dialog.CustomColor(i), static_cast<std::int32_t>(GetSysColor(i))) << i;
+  }
+  EXPECT_EQ(dialog.CustomColor(-1), -1);
+
+  dialog.CustomColor(3, 0x00ABCDEF);
+  dialog.CustomColor(20, 0x00FFFFFF);
+  dialog.CustomColor(-1, 0x00FFFFFF);
+  EXPECT_EQ(dialog.CustomColor(3), 0x00ABCDEF);
+
+  // The dialog sees the table in place and its changes stay in it.
+  ChooseColorArgs args(0);
+  fake.customSlot = 7;
+  fake.customColor = 0x00010203;
+  dialog.VBChooseColor(args);
+  fake.customSlot = -1;
+  dialog.VBChooseColor(args);
+  EXPECT_EQ(fake.color.lpCustColors[3], 0x00ABCDEFu);
+  EXPECT_EQ(dialog.CustomColor(7), 0x00010203);
+  EXPECT_EQ(dialog.CustomColor(3), 0x00ABCDEF);
+  EXPECT_EQ(dialog.CustomColor(5), static_cast<std::int32_t>(GetSysColor(COLOR_WINDOW)));
+}
+
+TEST_F(Seam, SetterOnAFreshObjectFillsTheRestFromTheSystem) {
+  dialog.CustomColor(3, 0x00ABCDEF);
+  EXPECT_EQ(dialog.CustomColor(2), static_cast<std::int32_t>(GetSysColor(2)));
+  EXPECT_EQ(dialog.CustomColor(3), 0x00ABCDEF);
+}
+
+// ---------------------------------------------------------------- font
+
+// An IFontDisp that answers reads from its fields and records every call.
+class RecordingFont : public IFontDisp {
+ public:
+  struct Call {
+    DISPID id;
+    WORD kind;
+    VARTYPE type;
+    std::wstring value;
+  };
+  std::vector<Call> calls;
+  std::wstring name = L"Tahoma";
+  CY size = Points(10);
+  SHORT weight = FW_BOLD;
+  bool italic = true, underline = false, strikethrough = false;
+  DISPID failing = DISPID_UNKNOWN;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    *object = this;
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD kind, DISPPARAMS* parameters,
+                                   VARIANT* result, EXCEPINFO*, UINT*) override {
+    if (id == failing) return DISP_E_MEMBERNOTFOUND;
+    if (kind == DISPATCH_PROPERTYPUT) {
+      VARIANT text;
+      VariantInit(&text);
+      VariantChangeType(&text, &parameters->rgvarg[0], 0, VT_BSTR);
+      calls.push_back({id, kind, parameters->rgvarg[0].vt, text.bstrVal});
+      VariantClear(&text);
+      return S_OK;
+    }
+    calls.push_back({id, kind, VT_EMPTY, L""});
+    VariantInit(result);
+    switch (id) {
+      case DISPID_FONT_NAME: result->vt = VT_BSTR; result->bstrVal = SysAllocString(name.c_str()); break;
+      case DISPID_FONT_SIZE: result->vt = VT_CY; result->cyVal = size; break;
+      case DISPID_FONT_WEIGHT: result->vt = VT_I2; result->iVal = weight; break;
+      case DISPID_FONT_ITALIC: result->vt = VT_BOOL; result->boolVal = italic ? VARIANT_TRUE : VARIANT_FALSE; break;
+      case DISPID_FONT_UNDER: result->vt = VT_BOOL; result->boolVal = underline ? VARIANT_TRUE : VARIANT_FALSE; break;
+      case DISPID_FONT_STRIKE: result->vt = VT_BOOL; result->boolVal = strikethrough ? VARIANT_TRUE : VARIANT_FALSE; break;
+      default: return DISP_E_MEMBERNOTFOUND;
+    }
+    return S_OK;
+  }
+
+  std::vector<Call> Writes() const {
+    std::vector<Call> writes;
+    for (const Call& c : calls) {
+      if (c.kind == DISPATCH_PROPERTYPUT) writes.push_back(c);
+    }
+    return writes;
+  }
+};
+
+class FontSeam : public Seam {
+ protected:
+  RecordingFont font;
+};
+
+TEST_F(FontSeam, FlagWordAndPrinterContextBeforeTheDialog) {
+  struct Case {
+    std::int32_t printerDC, color, minSize, maxSize, flags;
+    std::int32_t expectedFlags, expectedDC;
+  };
+  const Case cases[] = {
+      {-1, 0, 0, 0, 0, 0x41, 0},                      // every option left out
+      {0, 0, 0, 0, 0, 0x42, 0},                       // 0 is a context like any other
+      {0x5678, 0, 0, 0, 0, 0x42, 0x5678},
+      {-1, 0x0000FF, 0, 0, 0, 0x141, 0},              // a colour asks for the effects
+      {-1, 0, 0, 0, CF_EFFECTS, 0x141, 0},            // black only with the caller's CF_EFFECTS
+      {-1, 0, 8, 0, 0, 0x2041, 0},
+      {-1, 0, 0, 72, 0, 0x2041, 0},
+      {-1, 0, 0, 0, CF_ENABLEHOOK | CF_ENABLETEMPLATE | CF_APPLY | CF_USESTYLE, 0x41, 0},
+      {-1, 0, 0, 0, CF_ENABLETEMPLATEHANDLE | CF_TTONLY | CF_NOVERTFONTS,
+       0x41 | CF_ENABLETEMPLATEHANDLE | CF_TTONLY | CF_NOVERTFONTS, 0},
+  };
+  fake.result = 0;  // flags and context keep their new values after a cancel
+  for (const Case& c : cases) {
+    ChooseFontArgs args(&font);
+    args.PrinterDC = c.printerDC;
+    args.Color = c.color;
+    args.MinSize = c.minSize;
+    args.MaxSize = c.maxSize;
+    args.flags = c.flags;
+    EXPECT_FALSE(dialog.VBChooseFont(args));
+    EXPECT_EQ(args.flags, c.expectedFlags) << std::hex << c.flags;
+    EXPECT_EQ(args.PrinterDC, c.expectedDC);
+    EXPECT_EQ(static_cast<std::int32_t>(fake.font.Flags), c.expectedFlags);
+    EXPECT_EQ(fake.font.hDC, reinterpret_cast<HDC>(c.expectedDC));
+    EXPECT_EQ(fake.font.nSizeMin, c.minSize);
+    EXPECT_EQ(fake.font.nSizeMax, c.maxSize);
+    EXPECT_EQ(fake.font.rgbColors, static_cast<COLORREF>(c.color));
+  }
+}
+
+TEST_F(FontSeam, PrinterFontsWithoutAContextTakeTheDefaultPrinters) {
+  ChooseFontArgs args(&font);
+  fake.result = 0;
+  args.flags = CF_PRINTERFONTS;
+  dialog.VBChooseFont(args);
+  EXPECT_EQ(args.flags, 0x42);
+  EXPECT_EQ(fake.font.hDC, reinterpret_cast<HDC>(args.PrinterDC));
+  // The machine may have no printer; if it has one the context is the caller's now.
+  if (args.PrinterDC != 0) {
+    HDC printer = reinterpret_cast<HDC>(args.PrinterDC);
+    EXPECT_EQ(GetDeviceCaps(printer, TECHNOLOGY), DT_RASPRINTER);
+    DeleteDC(printer);
+  }
+}
+
+TEST_F(FontSeam, RecordIsPresetFromTheFontObject) {
+  ChooseFontArgs args(&font);
+  font.size = Points(12);
+  font.underline = true;
+  args.Owner = 0x1234;
+  fake.result = 0;
+  dialog.VBChooseFont(args);
+  EXPECT_EQ(fake.font.lStructSize, 60u);
+  EXPECT_EQ(fake.font.hwndOwner, reinterpret_cast<HWND>(0x1234));
+  EXPECT_EQ(fake.font.iPointSize, 120);
+  EXPECT_EQ(fake.font.lpszStyle, nullptr);
+  EXPECT_EQ(fake.font.lpfnHook, nullptr);
+  EXPECT_EQ(fake.logFont.lfHeight, font_size::LogicalHeight(Points(12), toolkit::TwipsPerPixelY()));
+  EXPECT_EQ(fake.logFont.lfWeight, FW_BOLD);
+  EXPECT_EQ(fake.logFont.lfItalic, 255);
+  EXPECT_EQ(fake.logFont.lfUnderline, 255);
+  EXPECT_EQ(fake.logFont.lfStrikeOut, 0);
+  EXPECT_EQ(fake.logFont.lfCharSet, ANSI_CHARSET);
+  EXPECT_STREQ(fake.logFont.lfFaceName, L"Tahoma");
+  // Read in this order, and nothing written, when the dialog is not confirmed.
+  std::vector<DISPID> reads;
+  for (const auto& c : font.calls) reads.push_back(c.id);
+  EXPECT_EQ(reads, (std::vector<DISPID>{DISPID_FONT_SIZE, DISPID_FONT_WEIGHT, DISPID_FONT_ITALIC,
+                                        DISPID_FONT_UNDER, DISPID_FONT_STRIKE, DISPID_FONT_NAME}));
+}
+
+TEST_F(FontSeam, ConfirmedDialogWritesTheFontInOrderAndType) {
+  fake.pickedFont.lfWeight = 600;
+  fake.pickedFont.lfItalic = 0;
+  fake.pickedFont.lfUnderline = 255;
+  fake.pickedFont.lfStrikeOut = 255;
+  fake.pickedFont.lfCharSet = GREEK_CHARSET;
+  lstrcpyW(fake.pickedFont.lfFaceName, L"Courier New");
+  fake.pickedPointSize = 105;
+  fake.pickedFontType = BOLD_FONTTYPE | SCREEN_FONTTYPE;
+  fake.pickedFlags = 0x141;
+  fake.pickedFontColor = 0x000000FF;
+  ChooseFontArgs args(&font);
+  args.Color = 0x00FF0000;
+  font.calls.clear();
+
+  ASSERT_TRUE(dialog.VBChooseFont(args));
+  EXPECT_EQ(dialog.APIReturn(), 1);
+  EXPECT_EQ(args.flags, 0x141);
+  EXPECT_EQ(args.Color, 0x000000FF);
+  const std::vector<RecordingFont::Call> writes = font.Writes();
+  const std::vector<std::tuple<DISPID, VARTYPE, std::wstring>> expected = {
+      {DISPID_FONT_BOLD, VT_I4, L"256"},   {DISPID_FONT_ITALIC, VT_UI1, L"0"},
+      {DISPID_FONT_STRIKE, VT_UI1, L"255"}, {DISPID_FONT_UNDER, VT_UI1, L"255"},
+      {DISPID_FONT_WEIGHT, VT_I4, L"600"},  {DISPID_FONT_SIZE, VT_R8, L"10.5"},
+      {DISPID_FONT_NAME, VT_BSTR, L"Courier New"}};
+  ASSERT_EQ(writes.size(), expected.size());
+  for (std::size_t i = 0; i < writes.size(); ++i) {
+    EXPECT_EQ(writes[i].id, std::get<0>(expected[i])) << i;
+    EXPECT_EQ(writes[i].type, std::get<1>(expected[i])) << i;
+    EXPECT_EQ(writes[i].value, std::get<2>(expected[i])) << i;
+  }
+}
+
+TEST_F(FontSeam, CancelAndFailureLeaveFontAndColour) {
+  ChooseFontArgs args(&font);
+  args.Color = 0x00FF0000;
+  fake.result = 0;
+  EXPECT_FALSE(dialog.VBChooseFont(args));
+  EXPECT_EQ(args.Color, 0x00FF0000);
+  EXPECT_EQ(args.flags, 0x141);
+  EXPECT_EQ(dialog.APIReturn(), 0);
+  EXPECT_EQ(dialog.ExtendedError(), 0);
+  EXPECT_TRUE(font.Writes().empty());
+
+  fake.extendedError = CDERR_NOHINSTANCE;
+  EXPECT_FALSE(dialog.VBChooseFont(args));
+  EXPECT_EQ(dialog.ExtendedError(), CDERR_NOHINSTANCE);
+  EXPECT_TRUE(font.Writes().empty());
+}
+
+TEST_F(FontSeam, MissingOrFailingFontObjectRaisesBeforeTheDialog) {
+  ChooseFontArgs none(nullptr);
+  try {
+    dialog.VBChooseFont(none);
+    ADD_FAILURE() << "no error raised";
+  } catch (const toolkit::RaisedError& error) {
+    EXPECT_EQ(error.Number(), 91);
+    EXPECT_EQ(error.Description(), L"Object variable or With block variable not set");
+  }
+  EXPECT_EQ(none.flags, 0);
+  EXPECT_EQ(none.PrinterDC, -1);
+
+  font.failing = DISPID_FONT_ITALIC;
+  ChooseFontArgs failing(&font);
+  try {
+    dialog.VBChooseFont(failing);
+    ADD_FAILURE() << "no error raised";
+  } catch (const toolkit::RaisedError& error) {
+    EXPECT_EQ(error.Number(), static_cast<std::int32_t>(DISP_E_MEMBERNOTFOUND));
+  }
+  EXPECT_EQ(fake.calls, 0);
+  EXPECT_EQ(dialog.APIReturn(), 0);
+}
+
+TEST_F(FontSeam, FaceNamesAreCutInsideTheRecordAndEndAtTheirNul) {
+  ChooseFontArgs args(&font);
+  font.name = std::wstring(40, L'A');
+  fake.result = 0;
+  dialog.VBChooseFont(args);
+  EXPECT_EQ(std::wstring(fake.logFont.lfFaceName), std::wstring(31, L'A'));
+
+  WCHAR buffer[LF_FACESIZE];
+  std::fill(std::begin(buffer), std::end(buffer), L'x');
+  Access::StoreText(buffer, L"微软雅黑");
+  EXPECT_EQ(Access::TextFrom(buffer), L"微软雅黑");
+  EXPECT_EQ(buffer[LF_FACESIZE - 1], L'\0');
+  // A cut never splits a surrogate pair.
+  Access::StoreText(buffer, std::wstring(30, L'B') + L"\xD840\xDC00");
+  EXPECT_EQ(Access::TextFrom(buffer), std::wstring(30, L'B'));
+  // The dialog's answer is read up to its first NUL, and never past the array.
+  const std::wstring withTail = std::wstring(L"Arial\0junk", 10);
+  std::copy(withTail.begin(), withTail.end(), buffer);
+  EXPECT_EQ(Access::TextFrom(buffer), L"Arial");
+  std::fill(std::begin(buffer), std::end(buffer), L'C');
+  EXPECT_EQ(Access::TextFrom(buffer), std::wstring(LF_FACESIZE, L'C'));
+}
+
+TEST(FontSize, PointsToPixelsAndTenths) {
+  struct Case {
+    double points, twipsPerPixel;
+    std::int32_t height, tenths;
+  };
+  const Case cases[] = {
+      {10, 15, -13, 100}, {9, 15, -12, 90},    {12, 15, -16, 120}, {10, 12, -17, 100},
+      {10.5, 15, -14, 105}, {10.5, 20, -10, 105}, {11.5, 20, -12, 115},  // halves to even
+      {10.05, 20, -10, 100}, {10.15, 20, -10, 102}, {0, 15, 0, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(font_size::LogicalHeight(Points(c.points), c.twipsPerPixel), c.height) << c.points;
+    EXPECT_EQ(font_size::TenthsOfPoint(Points(c.points)), c.tenths) << c.points;
+  }
+  CY huge;
+  huge.int64 = INT64_MAX;
+  EXPECT_THROW(font_size::TenthsOfPoint(huge), toolkit::RaisedError);
+  EXPECT_THROW(font_size::LogicalHeight(huge, 15), toolkit::RaisedError);
+  EXPECT_THROW(font_size::LogicalHeight(Points(10), 0), toolkit::RaisedError);
+}
+
+// ---------------------------------------------------------------- real dialogs
+
+TEST(RealColourDialog, OkReturnsThePresetAndCancelReturnsMinusOne) {
+  cCommonDialog dialog;
+  dialog.CustomColor(3, 0x00ABCDEF);
+
+  ChooseColorArgs args(0x00336699);
+  Driver ok([](HWND window) { dialog_driver::PressButton(window, IDOK); });
+  EXPECT_TRUE(dialog.VBChooseColor(args));
+  EXPECT_TRUE(ok.Found());
+  EXPECT_EQ(args.Color, 0x00336699);
+  EXPECT_EQ(dialog.APIReturn(), 1);
+
+  Driver cancel([](HWND window) { dialog_driver::PressButton(window, IDCANCEL); });
+  EXPECT_FALSE(dialog.VBChooseColor(args));
+  EXPECT_TRUE(cancel.Found());
+  EXPECT_EQ(args.Color, -1);
+  EXPECT_EQ(dialog.APIReturn(), 0);
+  EXPECT_EQ(dialog.ExtendedError(), 0);
+
+  EXPECT_EQ(dialog.CustomColor(3), 0x00ABCDEF);
+}
+
+TEST(RealColourDialog, ACustomColourDefinedInTheDialogStaysWithTheObject) {
+  constexpr int kAddToCustomColours = 712;
+  cCommonDialog dialog;
+  ChooseColorArgs args(0x00123456);
+  args.FullOpen = true;
+  Driver ok([](HWND window) {
+    dialog_driver::PressButton(window, kAddToCustomColours);
+    dialog_driver::PressButton(window, IDOK);
+  });
+  EXPECT_TRUE(dialog.VBChooseColor(args));
+  EXPECT_TRUE(ok.Found());
+  EXPECT_EQ(dialog.CustomColor(0), 0x00123456);
+  EXPECT_EQ(dialog.CustomColor(1), static_cast<std::int32_t>(GetSysColor(1)));
+}
+
+struct ComApartment {
+  ComApartment() { CoInitialize(nullptr); }
+  ~ComApartment() { CoUninitialize(); }
+};
+
+// The real dialog, with what it handed back kept for the comparison.
+struct Returned {
+  CHOOSEFONTW record{};
+  LOGFONTW logFont{};
+};
+Returned returned;
+
+BOOL WINAPI RecordedChooseFont(CHOOSEFONTW* record) {
+  const BOOL result = ::ChooseFontW(record);
+  returned = {*record, *record->lpLogFont};
+  return result;
+}
+
+struct FontState {
+  std::wstring name;
+  LONGLONG size = 0;
+  SHORT weight = 0;
+  BOOL bold = FALSE, italic = FALSE, underline = FALSE, strikethrough = FALSE;
+};
+
+FontState StateOf(IFont* font) {
+  FontState state;
+  BSTR name = nullptr;
+  CY size{};
+  font->get_Name(&name);
+  state.name = name ? name : L"";
+  SysFreeString(name);
+  font->get_Size(&size);
+  state.size = size.int64;
+  font->get_Weight(&state.weight);
+  font->get_Bold(&state.bold);
+  font->get_Italic(&state.italic);
+  font->get_Underline(&state.underline);
+  font->get_Strikethrough(&state.strikethrough);
+  return state;
+}
+
+// A font object stands for the nearest font the system has, so a face that is
+// not installed (Tahoma under a bare Wine) reports the face that stands in.
+IFont* CreateOleFont(const wchar_t* face, LONGLONG size, SHORT weight, bool italic = false) {
+  CY points;
+  points.int64 = size;
+  FONTDESC description{sizeof(FONTDESC), const_cast<LPOLESTR>(face), points, weight,
+                       DEFAULT_CHARSET, italic, FALSE, FALSE};
+  IFont* font = nullptr;
+  OleCreateFontIndirect(&description, IID_IFont, reinterpret_cast<void**>(&font));
+  return font;
+}
+
+TEST(RealFontDialog, OkWritesTheDialogsFontIntoAnOleFont) {
+  ComApartment com;
+  IFont* font = CreateOleFont(L"Tahoma", Points(10).int64, FW_BOLD, true);
+  ASSERT_NE(font, nullptr);
+  const FontState before = StateOf(font);
+  IFontDisp* fontDisp = nullptr;
+  ASSERT_EQ(font->QueryInterface(IID_IFontDisp, reinterpret_cast<void**>(&fontDisp)), S_OK);
+
+  DialogFunctions functions;
+  functions.ChooseFont = RecordedChooseFont;
+  cCommonDialog dialog(functions);
+  ChooseFontArgs args(fontDisp);
+  std::wstring shownFace;
+  Driver ok([&](HWND window) {
+    shownFace = dialog_driver::ControlText(window, cmb1);
+    dialog_driver::PressButton(window, IDOK);
+  });
+  EXPECT_TRUE(dialog.VBChooseFont(args));
+  EXPECT_TRUE(ok.Found());
+  EXPECT_EQ(shownFace, before.name);
+  EXPECT_STREQ(returned.logFont.lfFaceName, before.name.c_str());
+  EXPECT_EQ(returned.logFont.lfWeight, FW_BOLD);
+  EXPECT_EQ(returned.record.iPointSize, 100);
+  EXPECT_NE(returned.logFont.lfItalic, 0);
+
+  // The object now stands for the font the dialog returned: it reports what a
+  // fresh object made from the dialog's answer reports.
+  IFont* reference = CreateOleFont(returned.logFont.lfFaceName, returned.record.iPointSize * 1000LL,
+                                   static_cast<SHORT>(returned.logFont.lfWeight),
+                                   returned.logFont.lfItalic != 0);
+  ASSERT_NE(reference, nullptr);
+  const FontState after = StateOf(font);
+  const FontState expected = StateOf(reference);
+  EXPECT_EQ(after.name, expected.name);
+  EXPECT_EQ(after.size, expected.size);
+  EXPECT_EQ(after.weight, FW_BOLD);
+  EXPECT_TRUE(after.bold);
+  EXPECT_TRUE(after.italic);
+  EXPECT_FALSE(after.underline);
+  EXPECT_FALSE(after.strikethrough);
+  reference->Release();
+  fontDisp->Release();
+  font->Release();
+}
+
+}  // namespace

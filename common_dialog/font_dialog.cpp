@@ -1,0 +1,107 @@
+// The font dialog, preset from an OLE font object and writing the chosen font
+// back into it.
+#include <algorithm>
+
+#include <olectl.h>
+
+#include "common_dialog.h"
+#include "font_object.h"
+#include "font_size.h"
+#include "printer.h"
+#include "raised_error.h"
+#include "twips.h"
+
+namespace {
+
+constexpr std::int32_t kObjectNotSet = 91;
+
+HWND OwnerWindow(std::int32_t owner) {
+  return owner == -1 ? nullptr : reinterpret_cast<HWND>(static_cast<std::intptr_t>(owner));
+}
+
+std::int32_t HandleValue(HDC dc) {
+  return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(dc));
+}
+
+HDC DeviceContext(std::int32_t handle) {
+  return reinterpret_cast<HDC>(static_cast<std::intptr_t>(handle));
+}
+
+// Settles the device context and the flag word before the dialog opens; the
+// caller sees both changes whatever the outcome.
+void SettleFlags(ChooseFontArgs& args) {
+  if (args.PrinterDC == -1) {
+    args.PrinterDC = 0;
+    if (args.flags & CF_PRINTERFONTS) args.PrinterDC = HandleValue(toolkit::CreateDefaultPrinterDC());
+  } else {
+    args.flags |= CF_PRINTERFONTS;
+  }
+  if (!(args.flags & CF_PRINTERFONTS)) args.flags |= CF_SCREENFONTS;
+  if (args.Color != 0) args.flags |= CF_EFFECTS;
+  if (args.MinSize != 0 || args.MaxSize != 0) args.flags |= CF_LIMITSIZE;
+  // No hook, template or apply button is ever given, and no style buffer:
+  // a CF_USESTYLE would let the dialog read a style name through a null pointer.
+  args.flags &= ~(CF_ENABLEHOOK | CF_ENABLETEMPLATE | CF_APPLY | CF_USESTYLE);
+  args.flags |= CF_INITTOLOGFONTSTRUCT;
+}
+
+std::uint8_t StyleByte(bool on) { return on ? 0xFF : 0; }
+
+}  // namespace
+
+bool cCommonDialog::VBChooseFont(ChooseFontArgs& args) {
+  LastAPIReturn = 0;
+  LastExtendedError = 0;
+  if (!args.CurFont) toolkit::Raise(kObjectNotSet);
+  SettleFlags(args);
+
+  toolkit::FontObject font(args.CurFont);
+  const CY size = font.Size();
+  LOGFONTW logFont{};
+  logFont.lfHeight = font_size::LogicalHeight(size, toolkit::TwipsPerPixelY());
+  logFont.lfWeight = font.Weight();
+  logFont.lfItalic = StyleByte(font.Italic());
+  logFont.lfUnderline = StyleByte(font.Underline());
+  logFont.lfStrikeOut = StyleByte(font.Strikethrough());
+  StoreTextInByteBuffer(logFont.lfFaceName, font.Name());
+
+  CHOOSEFONTW record{};
+  record.lStructSize = sizeof record;
+  record.hwndOwner = OwnerWindow(args.Owner);
+  record.hDC = DeviceContext(args.PrinterDC);
+  record.lpLogFont = &logFont;
+  record.iPointSize = font_size::TenthsOfPoint(size);
+  record.Flags = static_cast<DWORD>(args.flags);
+  record.rgbColors = static_cast<COLORREF>(args.Color);
+  record.nSizeMin = args.MinSize;
+  record.nSizeMax = args.MaxSize;
+
+  LastAPIReturn = dialogs_.ChooseFont(&record);
+  if (LastAPIReturn != 1) {
+    LastExtendedError = static_cast<std::int32_t>(dialogs_.CommDlgExtendedError());
+    return false;
+  }
+  args.flags = static_cast<std::int32_t>(record.Flags);
+  args.Color = static_cast<std::int32_t>(record.rgbColors);
+  // Weight follows Bold so that the dialog's exact weight is the one that stands.
+  font.SetBold(record.nFontType & BOLD_FONTTYPE);
+  font.SetItalic(logFont.lfItalic);
+  font.SetStrikethrough(logFont.lfStrikeOut);
+  font.SetUnderline(logFont.lfUnderline);
+  font.SetWeight(logFont.lfWeight);
+  font.SetSize(record.iPointSize / 10.0);
+  font.SetName(TextFromByteBuffer(logFont.lfFaceName));
+  return true;
+}
+
+void cCommonDialog::StoreTextInByteBuffer(WCHAR (&buffer)[LF_FACESIZE], const std::wstring& text) {
+  // Room for LF_FACESIZE - 1 characters and the NUL that ends them; a cut that
+  // would split a surrogate pair drops its first half too.
+  std::size_t length = std::min(text.size(), std::size(buffer) - 1);
+  if (length < text.size() && length > 0 && IS_HIGH_SURROGATE(text[length - 1])) --length;
+  std::fill(std::copy_n(text.begin(), length, buffer), std::end(buffer), L'\0');
+}
+
+std::wstring cCommonDialog::TextFromByteBuffer(const WCHAR (&buffer)[LF_FACESIZE]) {
+  return std::wstring(buffer, std::find(std::begin(buffer), std::end(buffer), L'\0'));
+}
