@@ -1,0 +1,108 @@
+#include "registration_report.h"
+
+#include <cstdio>
+#include <memory>
+
+#include <windows.h>
+
+namespace {
+
+using Ostravel::RegistrationResult;
+
+const std::wstring kFailure = L"不能打开注册的DLL或OCX控件!";
+
+std::wstring Hex(std::uint32_t value) {
+  wchar_t text[16];
+  std::swprintf(text, 16, L"0x%08X", value);
+  return text;
+}
+
+// The system's text for an error or HRESULT, on one line. Inserts such as %1
+// name the file.
+std::wstring SystemText(std::uint32_t code, const std::wstring& path) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text(buffer ? buffer : L"", length);
+  LocalFree(buffer);
+  for (auto& c : text) {
+    if (c == L'\r' || c == L'\n') c = L' ';
+  }
+  while (!text.empty() && text.back() == L' ') text.pop_back();
+  const auto insert = text.find(L"%1");
+  if (insert != std::wstring::npos) {
+    text.replace(insert, 2, path.substr(path.find_last_of(L'\\') + 1));
+  }
+  return text;
+}
+
+std::wstring EntryPoint(std::int32_t mode) {
+  const char* name = Ostravel::EntryPointName(mode);
+  return name ? std::wstring(name, name + std::char_traits<char>::length(name)) : L"注册";
+}
+
+std::wstring Reason(const std::wstring& path, std::int32_t mode,
+                    const Ostravel::RegistrationOutcome& outcome) {
+  switch (outcome.result) {
+    case RegistrationResult::NotLoadable:
+      if (IsSixtyFourBitImage(path)) return L"这是64位文件,本工具是32位程序,无法加载它。";
+      return L"文件无法加载: " + SystemText(outcome.detail, path);
+    case RegistrationResult::NoEntryPoint:
+      return L"文件没有 " + EntryPoint(mode) + L" 入口点。";
+    case RegistrationResult::TimedOut:
+      return L"入口点 " + EntryPoint(mode) + L" 在10秒内没有完成。";
+    case RegistrationResult::EntryPointFailed: {
+      std::wstring line = L"入口点 " + EntryPoint(mode) + L" 报告失败 " + Hex(outcome.detail) +
+                          L": " + SystemText(outcome.detail, path);
+      if (outcome.detail == static_cast<std::uint32_t>(E_ACCESSDENIED)) {
+        line += L" 注册可能需要管理员权限。";
+      }
+      return line;
+    }
+    case RegistrationResult::EntryPointCrashed:
+      return L"入口点 " + EntryPoint(mode) + L" 崩溃了,异常代码 " + Hex(outcome.detail) + L"。";
+    case RegistrationResult::NothingDone:
+    case RegistrationResult::Registered:
+    case RegistrationResult::Unregistered:
+      break;
+  }
+  return L"无法启动注册线程。";
+}
+
+}  // namespace
+
+std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
+                                const Ostravel::RegistrationOutcome& outcome) {
+  switch (outcome.result) {
+    case RegistrationResult::Registered: return L"文件注册成功!";
+    case RegistrationResult::Unregistered: return L"文件反注册成功!";
+    default: return kFailure + path + L"\r\n" + Reason(path, mode, outcome);
+  }
+}
+
+std::wstring FolderPathReport(const std::wstring& path) {
+  return kFailure + path + L"\r\n路径是一个文件夹,不是文件。";
+}
+
+bool IsSixtyFourBitImage(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const std::unique_ptr<void, decltype(&CloseHandle)> closer(file, CloseHandle);
+  const auto readAt = [file](LONG offset, void* data, DWORD size) {
+    DWORD read = 0;
+    return SetFilePointer(file, offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+           ReadFile(file, data, size, &read, nullptr) && read == size;
+  };
+  IMAGE_DOS_HEADER dos{};
+  DWORD signature = 0;
+  IMAGE_FILE_HEADER header{};
+  const bool isImage = readAt(0, &dos, sizeof dos) && dos.e_magic == IMAGE_DOS_SIGNATURE &&
+                       readAt(dos.e_lfanew, &signature, sizeof signature) &&
+                       signature == IMAGE_NT_SIGNATURE &&
+                       readAt(dos.e_lfanew + sizeof signature, &header, sizeof header);
+  return isImage && (header.Machine == IMAGE_FILE_MACHINE_AMD64 ||
+                     header.Machine == IMAGE_FILE_MACHINE_ARM64 ||
+                     header.Machine == IMAGE_FILE_MACHINE_IA64);
+}

@@ -1,0 +1,70 @@
+// The texts the window shows after a registration call, built without a window.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "error_report.h"
+#include "registration_report.h"
+#include "tool_process.h"
+
+namespace {
+
+using Ostravel::RegistrationOutcome;
+using Ostravel::RegistrationResult;
+
+const std::wstring kPath = L"C:\\a\\b.ocx";
+const std::wstring kHead = L"不能打开注册的DLL或OCX控件!C:\\a\\b.ocx\r\n";
+
+std::wstring Report(RegistrationResult result, std::uint32_t detail = 0, std::int32_t mode = 1,
+                    const std::wstring& path = kPath) {
+  return RegistrationReport(path, mode, RegistrationOutcome{result, detail});
+}
+
+TEST(RegistrationReport, SuccessFollowsTheOutcomeNotTheButton) {
+  EXPECT_EQ(Report(RegistrationResult::Registered), L"文件注册成功!");
+  EXPECT_EQ(Report(RegistrationResult::Unregistered, 0, 2), L"文件反注册成功!");
+}
+
+TEST(RegistrationReport, EachFailureGivesThePathThenOneLineOnWhy) {
+  EXPECT_EQ(Report(RegistrationResult::NoEntryPoint, 0, 2),
+            kHead + L"文件没有 DllUnregisterServer 入口点。");
+  EXPECT_EQ(Report(RegistrationResult::TimedOut), kHead + L"入口点 DllRegisterServer 在10秒内没有完成。");
+  EXPECT_EQ(Report(RegistrationResult::EntryPointCrashed, 0xC0000005),
+            kHead + L"入口点 DllRegisterServer 崩溃了,异常代码 0xC0000005。");
+  EXPECT_EQ(Report(RegistrationResult::NothingDone), kHead + L"无法启动注册线程。");
+
+  const std::wstring denied = Report(RegistrationResult::EntryPointFailed, 0x80070005);
+  EXPECT_EQ(denied.rfind(kHead + L"入口点 DllRegisterServer 报告失败 0x80070005: ", 0), 0u);
+  EXPECT_NE(denied.find(L"管理员权限"), std::wstring::npos) << "access denied asks for rights";
+  const std::wstring other = Report(RegistrationResult::EntryPointFailed, 0x80004005);
+  EXPECT_EQ(other.find(L"管理员权限"), std::wstring::npos);
+
+  for (const std::wstring& text : {denied, other}) {
+    EXPECT_EQ(text.find(L'\n', kHead.size()), std::wstring::npos) << "one line";
+  }
+}
+
+TEST(RegistrationReport, LoadFailuresGiveTheSystemTextAndCallA64BitFileSo) {
+  // The loader's message names the file rather than showing a placeholder.
+  const std::wstring badFormat = Report(RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT);
+  EXPECT_EQ(badFormat.rfind(kHead + L"文件无法加载: ", 0), 0u);
+  EXPECT_EQ(badFormat.find(L"%1"), std::wstring::npos) << testing::PrintToString(badFormat);
+  EXPECT_EQ(badFormat.find(L'\n', kHead.size()), std::wstring::npos);
+
+  const std::wstring server64 = tool_process::TestFolder() + L"\\fixtures\\good_server64.dll";
+  EXPECT_TRUE(IsSixtyFourBitImage(server64));
+  EXPECT_FALSE(IsSixtyFourBitImage(tool_process::TestFolder() + L"\\fixtures\\good_server.dll"));
+  EXPECT_FALSE(IsSixtyFourBitImage(L"C:\\no\\such\\file.dll"));
+  EXPECT_EQ(Report(RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT, 1, server64),
+            L"不能打开注册的DLL或OCX控件!" + server64 + L"\r\n这是64位文件,本工具是32位程序,无法加载它。");
+}
+
+TEST(RegistrationReport, AFolderPathIsRefusedWithItsOwnReason) {
+  EXPECT_EQ(FolderPathReport(L"C:\\a\\"), L"不能打开注册的DLL或OCX控件!C:\\a\\\r\n路径是一个文件夹,不是文件。");
+}
+
+TEST(ErrorReport, ShowsNumberAndDescription) {
+  EXPECT_EQ(ErrorReport(6, L"Overflow"), L"运行时错误 '6':\r\n\r\nOverflow");
+}
+
+}  // namespace

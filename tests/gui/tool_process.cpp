@@ -1,0 +1,116 @@
+#include "tool_process.h"
+
+#include <vector>
+
+#include "dialog_driver.h"
+
+namespace tool_process {
+namespace {
+
+// The message box's text sits in a static control with this identifier.
+constexpr int kMessageTextId = 0xFFFF;
+
+struct Search {
+  DWORD process;
+  const wchar_t* className;
+  HWND found;
+};
+
+BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<Search*>(parameter);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (process == search->process && IsWindowVisible(window) && IsWindowEnabled(window) &&
+      lstrcmpW(name, search->className) == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindWindowOf(DWORD process, const wchar_t* className) {
+  Search search{process, className, nullptr};
+  EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+}  // namespace
+
+std::wstring TestFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  path.resize(GetModuleFileNameW(nullptr, path.data(), MAX_PATH));
+  return path.substr(0, path.find_last_of(L'\\'));
+}
+
+std::wstring Text(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
+  std::vector<wchar_t> buffer(length + 1);
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                      SMTO_ABORTIFHUNG, 5000, &copied);
+  return std::wstring(buffer.data(), copied);
+}
+
+Tool::Tool(const std::wstring& exe, const wchar_t* windowClass) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info_)) {
+    return;
+  }
+  WaitForInputIdle(info_.hProcess, 20000);
+  dialog_driver::WaitUntil(
+      [&] { return (window_ = FindWindowOf(info_.dwProcessId, windowClass)) != nullptr; }, 20s);
+}
+
+Tool::~Tool() {
+  if (!info_.hProcess) return;
+  // Close whatever box is open, then the window; end the process if it lingers.
+  while (HWND dialog = FindWindowOf(info_.dwProcessId, L"#32770")) {
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    if (!dialog_driver::WaitUntil([&] { return !IsWindow(dialog); }, 5s)) break;
+  }
+  if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(info_.hProcess, 5000) != WAIT_OBJECT_0) {
+    TerminateProcess(info_.hProcess, 1);
+    WaitForSingleObject(info_.hProcess, 5000);
+  }
+  CloseHandle(info_.hThread);
+  CloseHandle(info_.hProcess);
+}
+
+void Tool::Press(int id) { dialog_driver::PressButton(window_, id); }
+
+HWND Tool::WaitForDialog(std::chrono::milliseconds limit) const {
+  HWND dialog = nullptr;
+  dialog_driver::WaitUntil(
+      [&] { return (dialog = FindWindowOf(info_.dwProcessId, L"#32770")) != nullptr; }, limit);
+  return dialog;
+}
+
+bool Tool::WaitForNoDialog(std::chrono::milliseconds limit) const {
+  return dialog_driver::WaitUntil([&] { return !FindWindowOf(info_.dwProcessId, L"#32770"); },
+                                  limit);
+}
+
+std::wstring Tool::TakeMessage(std::wstring* title, std::chrono::milliseconds limit) const {
+  HWND box = WaitForDialog(limit);
+  if (!box) return {};
+  const std::wstring text = Text(GetDlgItem(box, kMessageTextId));
+  if (title) *title = Text(box);
+  dialog_driver::PressButton(box, IDOK);
+  dialog_driver::WaitUntil([&] { return !IsWindow(box); }, 10s);
+  return text;
+}
+
+bool Tool::Responsive() const {
+  DWORD_PTR result = 0;
+  return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT &&
+         SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+}
+
+}  // namespace tool_process

@@ -1,0 +1,49 @@
+#pragma once
+// Runs the built tool as a process of its own and drives it from the test
+// process: its main window, its controls, and the dialogs and message boxes it
+// shows. Every wait is bounded; a tool still running at the end is ended.
+#include <chrono>
+#include <string>
+
+#include <windows.h>
+
+namespace tool_process {
+
+using namespace std::chrono_literals;
+
+// The folder that holds this test program.
+std::wstring TestFolder();
+
+// WM_GETTEXT, which also reaches controls of another process.
+std::wstring Text(HWND window);
+
+class Tool {
+ public:
+  // Starts `exe` and waits until its window of class `windowClass` is shown.
+  Tool(const std::wstring& exe, const wchar_t* windowClass);
+  ~Tool();
+  Tool(const Tool&) = delete;
+  Tool& operator=(const Tool&) = delete;
+
+  HWND Window() const { return window_; }
+  HWND Control(int id) const { return GetDlgItem(window_, id); }
+  DWORD ProcessId() const { return info_.dwProcessId; }
+
+  // Presses a button of the main window without waiting for its handler.
+  void Press(int id);
+  // A visible, enabled dialog (#32770) of the tool, or null once `limit` passes.
+  HWND WaitForDialog(std::chrono::milliseconds limit = 20s) const;
+  // Until no dialog of the tool is left.
+  bool WaitForNoDialog(std::chrono::milliseconds limit = 10s) const;
+  // The text of a message box, then closes it with OK; empty if none came.
+  std::wstring TakeMessage(std::wstring* title = nullptr,
+                           std::chrono::milliseconds limit = 20s) const;
+  // The process runs and its window answers messages.
+  bool Responsive() const;
+
+ private:
+  PROCESS_INFORMATION info_{};
+  HWND window_ = nullptr;
+};
+
+}  // namespace tool_process
