@@ -121,6 +121,8 @@ struct PrinterDevModeRecord {
   std::uint16_t dmLogPixels = 0;
   std::uint16_t dmBitsPerPel = 0;
   std::uint32_t dmPelsWidth = 0, dmPelsHeight = 0, dmDisplayFlags = 0, dmDisplayFrequency = 0;
+
+  bool operator==(const PrinterDevModeRecord&) const = default;
 };
 
 class cCommonDialog {
