@@ -1,6 +1,7 @@
 // The font dialog, preset from an OLE font object and writing the chosen font
 // back into it.
 #include <algorithm>
+#include <iterator>
 
 #include <olectl.h>
 

@@ -3,11 +3,14 @@
 // with the real dialogs, driven from a second thread, for the happy paths.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
 #include <windows.h>
 #include <cderr.h>
+#include <colordlg.h>
 #include <dlgs.h>
 #include <olectl.h>
 
@@ -93,7 +96,7 @@ class Seam : public ::testing::Test {
 
 CY Points(double points) {
   CY value;
-  value.int64 = static_cast<LONGLONG>(points * 10000);
+  value.int64 = std::llround(points * 10000);
   return value;
 }
 
@@ -189,31 +192,36 @@ TEST_F(Seam, CustomColoursStartAsSystemColoursAndStay) {
   EXPECT_EQ(dialog.CustomColor(7), 0x00010203);
   EXPECT_EQ(dialog.CustomColor(3), 0x00ABCDEF);
   EXPECT_EQ(dialog.CustomColor(5), static_cast<std::int32_t>(GetSysColor(COLOR_WINDOW)));
-}
 
-TEST_F(Seam, SetterOnAFreshObjectFillsTheRestFromTheSystem) {
-  dialog.CustomColor(3, 0x00ABCDEF);
-  EXPECT_EQ(dialog.CustomColor(2), static_cast<std::int32_t>(GetSysColor(2)));
-  EXPECT_EQ(dialog.CustomColor(3), 0x00ABCDEF);
+  cCommonDialog fresh;  // a first access by the setter fills the other slots too
+  fresh.CustomColor(3, 0x00ABCDEF);
+  EXPECT_EQ(fresh.CustomColor(2), static_cast<std::int32_t>(GetSysColor(2)));
 }
 
 // ---------------------------------------------------------------- font
 
-// An IFontDisp that answers reads from its fields and records every call.
+// An IFontDisp that keeps its properties as invariant text, hands them out in
+// the font object's own types and records every call.
 class RecordingFont : public IFontDisp {
  public:
   struct Call {
     DISPID id;
-    WORD kind;
-    VARTYPE type;
+    VARTYPE type;  // of a written value; VT_EMPTY for a read
     std::wstring value;
   };
   std::vector<Call> calls;
-  std::wstring name = L"Tahoma";
-  CY size = Points(10);
-  SHORT weight = FW_BOLD;
-  bool italic = true, underline = false, strikethrough = false;
+  std::map<DISPID, std::wstring> properties = {
+      {DISPID_FONT_NAME, L"Tahoma"}, {DISPID_FONT_SIZE, L"10"},    {DISPID_FONT_WEIGHT, L"700"},
+      {DISPID_FONT_ITALIC, L"-1"},   {DISPID_FONT_UNDER, L"0"},    {DISPID_FONT_STRIKE, L"0"}};
   DISPID failing = DISPID_UNKNOWN;
+
+  std::vector<Call> Writes() const {
+    std::vector<Call> writes;
+    for (const Call& c : calls) {
+      if (c.type != VT_EMPTY) writes.push_back(c);
+    }
+    return writes;
+  }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
     *object = this;
@@ -221,10 +229,7 @@ class RecordingFont : public IFontDisp {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
     return E_NOTIMPL;
@@ -232,34 +237,22 @@ class RecordingFont : public IFontDisp {
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD kind, DISPPARAMS* parameters,
                                    VARIANT* result, EXCEPINFO*, UINT*) override {
     if (id == failing) return DISP_E_MEMBERNOTFOUND;
+    VARIANT text;
+    VariantInit(&text);
     if (kind == DISPATCH_PROPERTYPUT) {
-      VARIANT text;
-      VariantInit(&text);
-      VariantChangeType(&text, &parameters->rgvarg[0], 0, VT_BSTR);
-      calls.push_back({id, kind, parameters->rgvarg[0].vt, text.bstrVal});
+      VariantChangeTypeEx(&text, &parameters->rgvarg[0], LOCALE_INVARIANT, 0, VT_BSTR);
+      calls.push_back({id, parameters->rgvarg[0].vt, text.bstrVal});
       VariantClear(&text);
       return S_OK;
     }
-    calls.push_back({id, kind, VT_EMPTY, L""});
-    VariantInit(result);
-    switch (id) {
-      case DISPID_FONT_NAME: result->vt = VT_BSTR; result->bstrVal = SysAllocString(name.c_str()); break;
-      case DISPID_FONT_SIZE: result->vt = VT_CY; result->cyVal = size; break;
-      case DISPID_FONT_WEIGHT: result->vt = VT_I2; result->iVal = weight; break;
-      case DISPID_FONT_ITALIC: result->vt = VT_BOOL; result->boolVal = italic ? VARIANT_TRUE : VARIANT_FALSE; break;
-      case DISPID_FONT_UNDER: result->vt = VT_BOOL; result->boolVal = underline ? VARIANT_TRUE : VARIANT_FALSE; break;
-      case DISPID_FONT_STRIKE: result->vt = VT_BOOL; result->boolVal = strikethrough ? VARIANT_TRUE : VARIANT_FALSE; break;
-      default: return DISP_E_MEMBERNOTFOUND;
-    }
-    return S_OK;
-  }
-
-  std::vector<Call> Writes() const {
-    std::vector<Call> writes;
-    for (const Call& c : calls) {
-      if (c.kind == DISPATCH_PROPERTYPUT) writes.push_back(c);
-    }
-    return writes;
+    calls.push_back({id, VT_EMPTY, L""});
+    text.vt = VT_BSTR;
+    text.bstrVal = SysAllocString(properties.at(id).c_str());
+    const VARTYPE type = id == DISPID_FONT_NAME ? VT_BSTR : id == DISPID_FONT_SIZE ? VT_CY
+                         : id == DISPID_FONT_WEIGHT ? VT_I2 : VT_BOOL;
+    const HRESULT converted = VariantChangeTypeEx(result, &text, LOCALE_INVARIANT, 0, type);
+    VariantClear(&text);
+    return converted;
   }
 };
 
@@ -321,8 +314,8 @@ TEST_F(FontSeam, PrinterFontsWithoutAContextTakeTheDefaultPrinters) {
 
 TEST_F(FontSeam, RecordIsPresetFromTheFontObject) {
   ChooseFontArgs args(&font);
-  font.size = Points(12);
-  font.underline = true;
+  font.properties[DISPID_FONT_SIZE] = L"12";
+  font.properties[DISPID_FONT_UNDER] = L"-1";
   args.Owner = 0x1234;
   fake.result = 0;
   dialog.VBChooseFont(args);
@@ -352,6 +345,7 @@ TEST_F(FontSeam, ConfirmedDialogWritesTheFontInOrderAndType) {
   fake.pickedFont.lfStrikeOut = 255;
   fake.pickedFont.lfCharSet = GREEK_CHARSET;
   lstrcpyW(fake.pickedFont.lfFaceName, L"Courier New");
+  lstrcpyW(fake.pickedFont.lfFaceName + 12, L"junk");  // after the name's NUL
   fake.pickedPointSize = 105;
   fake.pickedFontType = BOLD_FONTTYPE | SCREEN_FONTTYPE;
   fake.pickedFlags = 0x141;
@@ -364,18 +358,14 @@ TEST_F(FontSeam, ConfirmedDialogWritesTheFontInOrderAndType) {
   EXPECT_EQ(dialog.APIReturn(), 1);
   EXPECT_EQ(args.flags, 0x141);
   EXPECT_EQ(args.Color, 0x000000FF);
-  const std::vector<RecordingFont::Call> writes = font.Writes();
   const std::vector<std::tuple<DISPID, VARTYPE, std::wstring>> expected = {
       {DISPID_FONT_BOLD, VT_I4, L"256"},   {DISPID_FONT_ITALIC, VT_UI1, L"0"},
       {DISPID_FONT_STRIKE, VT_UI1, L"255"}, {DISPID_FONT_UNDER, VT_UI1, L"255"},
       {DISPID_FONT_WEIGHT, VT_I4, L"600"},  {DISPID_FONT_SIZE, VT_R8, L"10.5"},
       {DISPID_FONT_NAME, VT_BSTR, L"Courier New"}};
-  ASSERT_EQ(writes.size(), expected.size());
-  for (std::size_t i = 0; i < writes.size(); ++i) {
-    EXPECT_EQ(writes[i].id, std::get<0>(expected[i])) << i;
-    EXPECT_EQ(writes[i].type, std::get<1>(expected[i])) << i;
-    EXPECT_EQ(writes[i].value, std::get<2>(expected[i])) << i;
-  }
+  std::vector<std::tuple<DISPID, VARTYPE, std::wstring>> written;
+  for (const auto& w : font.Writes()) written.emplace_back(w.id, w.type, w.value);
+  EXPECT_EQ(written, expected);
 }
 
 TEST_F(FontSeam, CancelAndFailureLeaveFontAndColour) {
@@ -421,7 +411,7 @@ TEST_F(FontSeam, MissingOrFailingFontObjectRaisesBeforeTheDialog) {
 
 TEST_F(FontSeam, FaceNamesAreCutInsideTheRecordAndEndAtTheirNul) {
   ChooseFontArgs args(&font);
-  font.name = std::wstring(40, L'A');
+  font.properties[DISPID_FONT_NAME] = std::wstring(40, L'A');
   fake.result = 0;
   dialog.VBChooseFont(args);
   EXPECT_EQ(std::wstring(fake.logFont.lfFaceName), std::wstring(31, L'A'));
@@ -487,12 +477,11 @@ TEST(RealColourDialog, OkReturnsThePresetAndCancelReturnsMinusOne) {
 }
 
 TEST(RealColourDialog, ACustomColourDefinedInTheDialogStaysWithTheObject) {
-  constexpr int kAddToCustomColours = 712;
   cCommonDialog dialog;
   ChooseColorArgs args(0x00123456);
   args.FullOpen = true;
   Driver ok([](HWND window) {
-    dialog_driver::PressButton(window, kAddToCustomColours);
+    dialog_driver::PressButton(window, COLOR_ADD);
     dialog_driver::PressButton(window, IDOK);
   });
   EXPECT_TRUE(dialog.VBChooseColor(args));
@@ -567,18 +556,29 @@ TEST(RealFontDialog, OkWritesTheDialogsFontIntoAnOleFont) {
   functions.ChooseFont = RecordedChooseFont;
   cCommonDialog dialog(functions);
   ChooseFontArgs args(fontDisp);
-  std::wstring shownFace;
+  std::wstring shownFace, shownStyle, shownSize;
   Driver ok([&](HWND window) {
     shownFace = dialog_driver::ControlText(window, cmb1);
+    shownStyle = dialog_driver::ControlText(window, cmb2);
+    shownSize = dialog_driver::ControlText(window, cmb3);
+    // The user picks the plain style and 12 points.
+    SendDlgItemMessageW(window, cmb2, CB_SETCURSEL, 0, 0);
+    SendDlgItemMessageW(window, cmb3, CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(L"12"));
+    for (int combo : {cmb2, cmb3}) {
+      SendMessageW(window, WM_COMMAND, MAKEWPARAM(combo, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(GetDlgItem(window, combo)));
+    }
     dialog_driver::PressButton(window, IDOK);
   });
   EXPECT_TRUE(dialog.VBChooseFont(args));
   EXPECT_TRUE(ok.Found());
   EXPECT_EQ(shownFace, before.name);
+  EXPECT_EQ(shownSize, L"10");
+  EXPECT_NE(shownStyle.find(L"Bold"), std::wstring::npos) << shownStyle;
   EXPECT_STREQ(returned.logFont.lfFaceName, before.name.c_str());
-  EXPECT_EQ(returned.logFont.lfWeight, FW_BOLD);
-  EXPECT_EQ(returned.record.iPointSize, 100);
-  EXPECT_NE(returned.logFont.lfItalic, 0);
+  EXPECT_EQ(returned.logFont.lfWeight, FW_NORMAL);
+  EXPECT_EQ(returned.logFont.lfItalic, 0);
+  EXPECT_EQ(returned.record.iPointSize, 120);
 
   // The object now stands for the font the dialog returned: it reports what a
   // fresh object made from the dialog's answer reports.
@@ -590,9 +590,9 @@ TEST(RealFontDialog, OkWritesTheDialogsFontIntoAnOleFont) {
   const FontState expected = StateOf(reference);
   EXPECT_EQ(after.name, expected.name);
   EXPECT_EQ(after.size, expected.size);
-  EXPECT_EQ(after.weight, FW_BOLD);
-  EXPECT_TRUE(after.bold);
-  EXPECT_TRUE(after.italic);
+  EXPECT_EQ(after.weight, FW_NORMAL);
+  EXPECT_FALSE(after.bold);
+  EXPECT_FALSE(after.italic);
   EXPECT_FALSE(after.underline);
   EXPECT_FALSE(after.strikethrough);
   reference->Release();
