@@ -1,13 +1,6 @@
 // The colour dialog and the sixteen custom colours the object keeps for it.
 #include "common_dialog.h"
-
-namespace {
-
-HWND OwnerWindow(std::int32_t owner) {
-  return owner == -1 ? nullptr : reinterpret_cast<HWND>(static_cast<std::intptr_t>(owner));
-}
-
-}  // namespace
+#include "handles.h"
 
 bool cCommonDialog::VBChooseColor(ChooseColorArgs& args) {
   // ExtendedError is deliberately left as an earlier call set it: only a

@@ -8,6 +8,7 @@
 #include "common_dialog.h"
 #include "font_object.h"
 #include "font_size.h"
+#include "handles.h"
 #include "printer.h"
 #include "raised_error.h"
 #include "twips.h"
@@ -16,20 +17,9 @@ namespace {
 
 constexpr std::int32_t kObjectNotSet = 91;
 
-HWND OwnerWindow(std::int32_t owner) {
-  return owner == -1 ? nullptr : reinterpret_cast<HWND>(static_cast<std::intptr_t>(owner));
-}
-
-std::int32_t HandleValue(HDC dc) {
-  return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(dc));
-}
-
-HDC DeviceContext(std::int32_t handle) {
-  return reinterpret_cast<HDC>(static_cast<std::intptr_t>(handle));
-}
-
 // Settles the device context and the flag word before the dialog opens; the
-// caller sees both changes whatever the outcome.
+// caller sees both changes whatever the outcome. A context made here for the
+// default printer is the caller's from then on, to release with DeleteDC.
 void SettleFlags(ChooseFontArgs& args) {
   if (args.PrinterDC == -1) {
     args.PrinterDC = 0;
