@@ -24,7 +24,13 @@ class LockedMemory {
   void* data_;
 };
 
-std::wstring FixedName(const WCHAR (&name)[32]) { return std::wstring(name, 32); }
+// Drivers leave whatever was in memory after a name's NUL; the record keeps
+// the name and pads it with NULs instead.
+std::wstring FixedName(const WCHAR (&name)[32]) {
+  std::wstring text(name, std::find(name, name + 32, L'\0'));
+  text.resize(32, L'\0');
+  return text;
+}
 
 }  // namespace
 
