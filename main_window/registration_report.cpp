@@ -37,6 +37,12 @@ std::wstring SystemText(std::uint32_t code, const std::wstring& path) {
   return text;
 }
 
+// "what: system text", or "what。" when the system has no text for the code.
+std::wstring Explained(const std::wstring& what, std::uint32_t code, const std::wstring& path) {
+  const std::wstring text = SystemText(code, path);
+  return text.empty() ? what + L"。" : what + L": " + text;
+}
+
 std::wstring EntryPoint(std::int32_t mode) {
   const char* name = Ostravel::EntryPointName(mode);
   return name ? std::wstring(name, name + std::char_traits<char>::length(name)) : L"注册";
@@ -47,14 +53,15 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
   switch (outcome.result) {
     case RegistrationResult::NotLoadable:
       if (IsSixtyFourBitImage(path)) return L"这是64位文件,本工具是32位程序,无法加载它。";
-      return L"文件无法加载: " + SystemText(outcome.detail, path);
+      return Explained(L"文件无法加载(错误 " + std::to_wstring(outcome.detail) + L")", outcome.detail,
+                       path);
     case RegistrationResult::NoEntryPoint:
       return L"文件没有 " + EntryPoint(mode) + L" 入口点。";
     case RegistrationResult::TimedOut:
       return L"入口点 " + EntryPoint(mode) + L" 在10秒内没有完成。";
     case RegistrationResult::EntryPointFailed: {
-      std::wstring line = L"入口点 " + EntryPoint(mode) + L" 报告失败 " + Hex(outcome.detail) +
-                          L": " + SystemText(outcome.detail, path);
+      std::wstring line = Explained(L"入口点 " + EntryPoint(mode) + L" 报告失败 " + Hex(outcome.detail),
+                                    outcome.detail, path);
       if (outcome.detail == static_cast<std::uint32_t>(E_ACCESSDENIED)) {
         line += L" 注册可能需要管理员权限。";
       }

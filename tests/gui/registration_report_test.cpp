@@ -38,6 +38,9 @@ TEST(RegistrationReport, EachFailureGivesThePathThenOneLineOnWhy) {
   EXPECT_NE(denied.find(L"管理员权限"), std::wstring::npos) << "access denied asks for rights";
   const std::wstring other = Report(RegistrationResult::EntryPointFailed, 0x80004005);
   EXPECT_EQ(other.find(L"管理员权限"), std::wstring::npos);
+  // A code of the server's own, which the system has no text for, still ends as a sentence.
+  EXPECT_EQ(Report(RegistrationResult::EntryPointFailed, 0xA0001234),
+            kHead + L"入口点 DllRegisterServer 报告失败 0xA0001234。");
 
   for (const std::wstring& text : {denied, other}) {
     EXPECT_EQ(text.find(L'\n', kHead.size()), std::wstring::npos) << "one line";
@@ -47,7 +50,7 @@ TEST(RegistrationReport, EachFailureGivesThePathThenOneLineOnWhy) {
 TEST(RegistrationReport, LoadFailuresGiveTheSystemTextAndCallA64BitFileSo) {
   // The loader's message names the file rather than showing a placeholder.
   const std::wstring badFormat = Report(RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT);
-  EXPECT_EQ(badFormat.rfind(kHead + L"文件无法加载: ", 0), 0u);
+  EXPECT_EQ(badFormat.rfind(kHead + L"文件无法加载(错误 193): ", 0), 0u);
   EXPECT_EQ(badFormat.find(L"%1"), std::wstring::npos) << testing::PrintToString(badFormat);
   EXPECT_EQ(badFormat.find(L'\n', kHead.size()), std::wstring::npos);
 

@@ -28,6 +28,8 @@ class Tool {
   HWND Window() const { return window_; }
   HWND Control(int id) const { return GetDlgItem(window_, id); }
   DWORD ProcessId() const { return info_.dwProcessId; }
+  // When the process was created.
+  std::chrono::steady_clock::time_point Started() const { return started_; }
 
   // Presses a button of the main window without waiting for its handler.
   void Press(int id);
@@ -42,6 +44,7 @@ class Tool {
   bool Responsive() const;
 
  private:
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   PROCESS_INFORMATION info_{};
   HWND window_ = nullptr;
 };
