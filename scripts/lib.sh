@@ -11,6 +11,7 @@ PACKAGES=(
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest
   wine wine32:i386 xvfb x11-apps x11-utils imagemagick
   cups printer-driver-cups-pdf libcups2:i386
+  fonts-wine fonts-wqy-microhei
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
@@ -81,8 +82,34 @@ start_printing() {
   as_root lpadmin -d "$PRINT_QUEUE"
 }
 
+# Wine draws its title-bar buttons with Marlett, and Tahoma has no Chinese
+# glyphs. The prefix gets Wine's Marlett and Tahoma (not its bold face: bold
+# drawn from the regular face keeps the link), a link from Tahoma and from the
+# dialog font to a CJK font, and captions and message boxes in the dialog font
+# with the default character set, the only one that linking serves (a LOGFONTW
+# of -11 pixels, bold or regular).
+logfont() {
+  local face
+  face=$(printf 'MS Shell Dlg' | iconv -f ascii -t utf-16le | od -An -tx1 | tr -d ' \n')
+  printf 'f5ffffff%024d%s0000000100000000%s%0*d' 0 "$1" "$face" $((128 - ${#face})) 0
+}
+prepare_fonts() {
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts" font
+  for font in marlett.ttf tahoma.ttf; do
+    [ -e "$fonts/$font" ] || ln -s "/usr/share/wine/fonts/$font" "$fonts/$font"
+  done
+  for font in Tahoma 'MS Shell Dlg'; do
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v "$font" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  done
+  local metrics='HKCU\Control Panel\Desktop\WindowMetrics'
+  wine reg add "$metrics" /v CaptionFont /t REG_BINARY /d "$(logfont bc020000)" /f >/dev/null 2>&1
+  wine reg add "$metrics" /v MessageFont /t REG_BINARY /d "$(logfont 90010000)" /f >/dev/null 2>&1
+}
+
 # A 32-bit prefix of our own inside build/: no Mono or Gecko prompts, no crash
-# dialog that could block a run, unmanaged windows (no window manager runs).
+# dialog that could block a run, unmanaged windows (no window manager runs),
+# fonts that show the tool's Chinese texts.
 prepare_wine() {
   wineserver -k 2>/dev/null || true
   mkdir -p "$BUILD"
@@ -96,6 +123,7 @@ prepare_wine() {
       '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' \
       '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' >"$reg"
     wine regedit /S "$reg" >/dev/null 2>&1
+    prepare_fonts
     touch "$WINEPREFIX/.corvantis-ready"
   fi
   # Start Wine's own services now, detached from our output: started by the
