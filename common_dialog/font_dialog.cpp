@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr std::int32_t kObjectNotSet = 91;
-
 // Settles the device context and the flag word before the dialog opens; the
 // caller sees both changes whatever the outcome. A context made here for the
 // default printer is the caller's from then on, to release with DeleteDC.
@@ -43,7 +41,7 @@ std::uint8_t StyleByte(bool on) { return on ? 0xFF : 0; }
 bool cCommonDialog::VBChooseFont(ChooseFontArgs& args) {
   LastAPIReturn = 0;
   LastExtendedError = 0;
-  if (!args.CurFont) toolkit::Raise(kObjectNotSet);
+  if (!args.CurFont) toolkit::Raise(toolkit::kObjectNotSet);
   SettleFlags(args);
 
   toolkit::FontObject font(args.CurFont);

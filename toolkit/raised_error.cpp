@@ -14,7 +14,7 @@ std::wstring StandardDescription(std::int32_t number) {
   switch (number) {
     case kInvalidArgument: return L"Invalid procedure call or argument";
     case kOverflow: return L"Overflow";
-    case 91: return L"Object variable or With block variable not set";
+    case kObjectNotSet: return L"Object variable or With block variable not set";
   }
   return L"Application-defined or object-defined error";
 }

@@ -25,6 +25,7 @@ class RaisedError : public std::runtime_error {
 
 inline constexpr std::int32_t kInvalidArgument = 5;
 inline constexpr std::int32_t kOverflow = 6;
+inline constexpr std::int32_t kObjectNotSet = 91;
 
 // The standard text for an error number the system raises; a generic text for
 // any other number.
