@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "handles.h"
 #include "raised_error.h"
 
 namespace {
@@ -39,10 +40,6 @@ std::wstring DialogBuffer(const std::wstring& text) {
 }
 
 const wchar_t* NullIfEmpty(const std::wstring& text) { return text.empty() ? nullptr : text.c_str(); }
-
-HWND OwnerWindow(std::int32_t owner) {
-  return owner == -1 ? nullptr : reinterpret_cast<HWND>(static_cast<std::intptr_t>(owner));
-}
 
 }  // namespace
 

@@ -10,31 +10,7 @@ namespace {
 // The message box's text sits in a static control with this identifier.
 constexpr int kMessageTextId = 0xFFFF;
 
-struct Search {
-  DWORD process;
-  const wchar_t* className;
-  HWND found;
-};
-
-BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<Search*>(parameter);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  if (process == search->process && IsWindowVisible(window) && IsWindowEnabled(window) &&
-      lstrcmpW(name, search->className) == 0) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND FindWindowOf(DWORD process, const wchar_t* className) {
-  Search search{process, className, nullptr};
-  EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
+using dialog_driver::FindWindowOf;
 
 }  // namespace
 
@@ -100,7 +76,10 @@ bool Tool::WaitForNoDialog(std::chrono::milliseconds limit) const {
 std::wstring Tool::TakeMessage(std::wstring* title, std::chrono::milliseconds limit) const {
   HWND box = WaitForDialog(limit);
   if (!box) return {};
-  const std::wstring text = Text(GetDlgItem(box, kMessageTextId));
+  // The box may be found before its text is in place.
+  std::wstring text;
+  dialog_driver::WaitUntil([&] { return !(text = Text(GetDlgItem(box, kMessageTextId))).empty(); },
+                           5s);
   if (title) *title = Text(box);
   dialog_driver::PressButton(box, IDOK);
   dialog_driver::WaitUntil([&] { return !IsWindow(box); }, 10s);

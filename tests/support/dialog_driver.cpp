@@ -18,6 +18,7 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 namespace {
 
 struct Search {
+  DWORD process;
   const wchar_t* className;
   HWND found;
 };
@@ -28,7 +29,7 @@ BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
   GetWindowThreadProcessId(window, &process);
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
-  if (process == GetCurrentProcessId() && IsWindowVisible(window) && IsWindowEnabled(window) &&
+  if (process == search->process && IsWindowVisible(window) && IsWindowEnabled(window) &&
       lstrcmpW(name, search->className) == 0) {
     search->found = window;
     return FALSE;
@@ -38,15 +39,17 @@ BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
 
 }  // namespace
 
-HWND WaitForWindow(std::chrono::milliseconds limit, const wchar_t* className) {
-  Search search{className, nullptr};
-  WaitUntil(
-      [&] {
-        EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-      },
-      limit);
+HWND FindWindowOf(DWORD process, const wchar_t* className) {
+  Search search{process, className, nullptr};
+  EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+HWND WaitForWindow(std::chrono::milliseconds limit, const wchar_t* className) {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FindWindowOf(GetCurrentProcessId(), className)) != nullptr; },
+            limit);
+  return found;
 }
 
 std::wstring WindowText(HWND window) {

@@ -17,8 +17,11 @@ using namespace std::chrono_literals;
 // Polls `condition` every 20 ms until it holds or `limit` passes.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit);
 
-// The first visible, enabled top-level window of this process with this class
-// (the dialog class by default), waiting at most `limit`; null if none came.
+// The first visible, enabled top-level window of `process` with this class;
+// null if there is none now.
+HWND FindWindowOf(DWORD process, const wchar_t* className = L"#32770");
+
+// The same for this process, waiting at most `limit`; null if none came.
 HWND WaitForWindow(std::chrono::milliseconds limit = 20s, const wchar_t* className = L"#32770");
 
 std::wstring ControlText(HWND dialog, int id);
