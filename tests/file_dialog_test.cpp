@@ -11,6 +11,7 @@
 #include "common_dialog.h"
 #include "dialog_driver.h"
 #include "raised_error.h"
+#include "test_files.h"
 
 #include <cderr.h>
 
@@ -24,6 +25,7 @@ struct cCommonDialogTestAccess {
 namespace {
 
 using namespace dialog_driver;
+using test_files::TempFolder;
 using namespace std::string_literals;
 
 const std::wstring kMainWindowFilter =
@@ -342,38 +344,6 @@ TEST(FileDialogHelpers, FilterByIndexFindsPairsAndNothingOutsideTheList) {
   // An empty description is still a pair.
   EXPECT_EQ(cCommonDialogTestAccess::FilterByIndex(L"\0*.txt\0\0"s, 1), L"\0*.txt"s);
 }
-
-// A fresh folder under the temp folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    path_ = std::filesystem::path(base) /
-            (L"corvantis-files-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-             std::to_wstring(++count_));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  // Creates an empty file at `relative` (folders included) and returns its full path.
-  std::wstring Create(const std::wstring& relative) const {
-    const std::filesystem::path file = path_ / relative;
-    std::filesystem::create_directories(file.parent_path());
-    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    return file.wstring();
-  }
-  std::wstring Path() const { return path_.wstring(); }
-
- private:
-  static inline int count_ = 0;
-  std::filesystem::path path_;
-};
 
 struct WindowDeleter {
   void operator()(HWND window) const { DestroyWindow(window); }

@@ -4,29 +4,23 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <windows.h>
 
+#include "dialog_driver.h"
 #include "fixtures/fixture.h"
 #include "ostravel.h"
+#include "test_files.h"
 
 using namespace Ostravel;
+using dialog_driver::WaitUntil;
+using test_files::Fixture;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-std::wstring TestDir() {
-  wchar_t path[MAX_PATH];
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir = path;
-  return dir.substr(0, dir.find_last_of(L'\\'));
-}
-
-std::wstring Fixture(const std::wstring& name) { return TestDir() + L"\\fixtures\\" + name; }
 
 bool IsLoaded(const std::wstring& path) { return GetModuleHandleW(path.c_str()) != nullptr; }
 
@@ -50,44 +44,6 @@ int OpenHandleCount() {
   }
   return count;
 }
-
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::milliseconds limit) {
-  const auto end = Clock::now() + limit;
-  while (!condition()) {
-    if (Clock::now() > end) return false;
-    Sleep(20);
-  }
-  return true;
-}
-
-// A fresh folder under %TEMP%, removed with everything in it.
-class ScratchDir {
- public:
-  explicit ScratchDir(const std::wstring& name) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + name;
-    Remove();
-    CreateDirectoryW(path_.c_str(), nullptr);
-  }
-  ~ScratchDir() { Remove(); }
-  std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
-
- private:
-  void Remove() {
-    std::wstring pattern = path_ + L"\\*";
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do DeleteFileW(File(found.cFileName).c_str());
-      while (FindNextFileW(search, &found));
-      FindClose(search);
-    }
-    RemoveDirectoryW(path_.c_str());
-  }
-  std::wstring path_;
-};
 
 void WriteBytes(const std::wstring& path, const std::vector<char>& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -184,7 +140,7 @@ TEST_F(Registration, CrashingServerLeavesTheCallerWorking) {
 }
 
 TEST_F(Registration, FilesTheLoaderRefuses) {
-  ScratchDir dir(L"corvantis-not-servers");
+  test_files::TempFolder dir;
   const std::wstring text = dir.File(L"readme.ocx");
   const std::wstring empty = dir.File(L"empty.ocx");
   const std::wstring truncated = dir.File(L"truncated.ocx");
@@ -215,15 +171,15 @@ TEST_F(Registration, FilesTheLoaderRefuses) {
 }
 
 TEST_F(Registration, DllBesideTheServerIsFoundFromAnyCurrentDirectory) {
-  ASSERT_TRUE(SetCurrentDirectoryW(TestDir().c_str()));
+  ASSERT_TRUE(SetCurrentDirectoryW(test_files::TestFolder().c_str()));
   EXPECT_EQ(CallServerRegistration(Fixture(L"beside\\needs_helper.dll"), 1).result,
             RegistrationResult::Registered);
   EXPECT_FALSE(IsLoaded(Fixture(L"beside\\fixture_helper.dll")));
 }
 
 TEST_F(Registration, ServerUnderChineseNamesKeepsItsPath) {
-  ScratchDir dir(L"注册测试目录");
-  const std::wstring server = dir.File(L"控件服务器.ocx");
+  test_files::TempFolder dir;
+  const std::wstring server = dir.File(L"注册测试目录\\控件服务器.ocx");
   ASSERT_TRUE(CopyFileW(Fixture(L"good_server.dll").c_str(), server.c_str(), FALSE));
 
   EXPECT_EQ(CallServerRegistration(server, 1).result, RegistrationResult::Registered);

@@ -15,10 +15,8 @@
 
 namespace {
 
-std::wstring ToolPath() { return tool_process::TestFolder() + L"\\..\\Corvantis.exe"; }
-
 TEST(Executable, VersionResourceNamesTheProduct) {
-  const std::wstring path = ToolPath();
+  const std::wstring path = tool_process::ToolPath();
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
   ASSERT_GT(size, 0u);
@@ -90,7 +88,7 @@ class PeImage {
 };
 
 TEST(Executable, IsA32BitGuiImageWithAslrAndDepThatNeedsOnlySystemDlls) {
-  const PeImage image(ToolPath());
+  const PeImage image(tool_process::ToolPath());
   const auto& headers = image.Headers();
   ASSERT_EQ(headers.Signature, static_cast<DWORD>(IMAGE_NT_SIGNATURE));
   EXPECT_EQ(headers.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);

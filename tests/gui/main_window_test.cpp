@@ -6,6 +6,7 @@
 
 #include "control_ids.h"
 #include "dialog_driver.h"
+#include "test_files.h"
 #include "tool_process.h"
 #include "twips.h"
 
@@ -13,6 +14,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using dialog_driver::WaitUntil;
+using test_files::Fixture;
+using tool_process::ToolPath;
 using tool_process::Text;
 using tool_process::Tool;
 
@@ -21,10 +24,6 @@ constexpr wchar_t kClsidKey[] =
 constexpr wchar_t kFailure[] = L"不能打开注册的DLL或OCX控件!";
 constexpr int kFilterCombo = 0x470;  // cmb1
 
-std::wstring ToolPath() { return tool_process::TestFolder() + L"\\..\\Corvantis.exe"; }
-std::wstring Fixture(const wchar_t* name) {
-  return tool_process::TestFolder() + L"\\fixtures\\" + name;
-}
 
 // Chooses `path` in the tool's open dialog and waits until the path box shows it.
 void Choose(const Tool& tool, const std::wstring& path) {
@@ -202,7 +201,8 @@ TEST_F(MainWindow, RegistersAndUnregistersAGoodServerAndSaysSoAfterwards) {
 // Each broken server gets the failure text with its path and a line on why,
 // and the tool carries on.
 TEST_F(MainWindow, BrokenServersAreReportedWithThePathAndTheReason) {
-  const std::wstring notADll = tool_process::TestFolder() + L"\\not_a_server.ocx";
+  const test_files::TempFolder folder;
+  const std::wstring notADll = folder.File(L"not_a_server.ocx");
   std::ofstream(notADll.c_str()) << "This is a text file, not a library.\n";
 
   struct Case {
@@ -230,7 +230,6 @@ TEST_F(MainWindow, BrokenServersAreReportedWithThePathAndTheReason) {
     EXPECT_EQ(title, L"提示");
     EXPECT_TRUE(tool.Responsive());
   }
-  DeleteFileW(notADll.c_str());
 }
 
 TEST_F(MainWindow, AServerThatHangsIsReportedAfterTenSeconds) {

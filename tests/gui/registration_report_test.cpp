@@ -5,7 +5,7 @@
 
 #include "error_report.h"
 #include "registration_report.h"
-#include "tool_process.h"
+#include "test_files.h"
 
 namespace {
 
@@ -54,9 +54,9 @@ TEST(RegistrationReport, LoadFailuresGiveTheSystemTextAndCallA64BitFileSo) {
   EXPECT_EQ(badFormat.find(L"%1"), std::wstring::npos) << testing::PrintToString(badFormat);
   EXPECT_EQ(badFormat.find(L'\n', kHead.size()), std::wstring::npos);
 
-  const std::wstring server64 = tool_process::TestFolder() + L"\\fixtures\\good_server64.dll";
+  const std::wstring server64 = test_files::Fixture(L"good_server64.dll");
   EXPECT_TRUE(IsSixtyFourBitImage(server64));
-  EXPECT_FALSE(IsSixtyFourBitImage(tool_process::TestFolder() + L"\\fixtures\\good_server.dll"));
+  EXPECT_FALSE(IsSixtyFourBitImage(test_files::Fixture(L"good_server.dll")));
   EXPECT_FALSE(IsSixtyFourBitImage(L"C:\\no\\such\\file.dll"));
   EXPECT_EQ(Report(RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT, 1, server64),
             L"不能打开注册的DLL或OCX控件!" + server64 + L"\r\n这是64位文件,本工具是32位程序,无法加载它。");

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "dialog_driver.h"
+#include "test_files.h"
 
 namespace tool_process {
 namespace {
@@ -14,11 +15,7 @@ using dialog_driver::FindWindowOf;
 
 }  // namespace
 
-std::wstring TestFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  path.resize(GetModuleFileNameW(nullptr, path.data(), MAX_PATH));
-  return path.substr(0, path.find_last_of(L'\\'));
-}
+std::wstring ToolPath() { return test_files::TestFolder() + L"\\..\\Corvantis.exe"; }
 
 std::wstring Text(HWND window) {
   DWORD_PTR length = 0;

@@ -11,8 +11,8 @@ namespace tool_process {
 
 using namespace std::chrono_literals;
 
-// The folder that holds this test program.
-std::wstring TestFolder();
+// The tool as the build leaves it, beside the tests' folder.
+std::wstring ToolPath();
 
 // WM_GETTEXT, which also reaches controls of another process.
 std::wstring Text(HWND window);
