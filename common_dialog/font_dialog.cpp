@@ -6,9 +6,10 @@
 #include <olectl.h>
 
 #include "common_dialog.h"
+#include "font_dialog.h"
 #include "font_object.h"
 #include "font_size.h"
-#include "handles.h"
+#include "handle_values.h"
 #include "printer.h"
 #include "raised_error.h"
 #include "twips.h"
@@ -21,7 +22,7 @@ namespace {
 void SettleFlags(ChooseFontArgs& args) {
   if (args.PrinterDC == -1) {
     args.PrinterDC = 0;
-    if (args.flags & CF_PRINTERFONTS) args.PrinterDC = HandleValue(toolkit::CreateDefaultPrinterDC());
+    if (args.flags & CF_PRINTERFONTS) args.PrinterDC = toolkit::HandleValue(toolkit::CreateDefaultPrinterDC());
   } else {
     args.flags |= CF_PRINTERFONTS;
   }
@@ -52,12 +53,12 @@ bool cCommonDialog::VBChooseFont(ChooseFontArgs& args) {
   logFont.lfItalic = StyleByte(font.Italic());
   logFont.lfUnderline = StyleByte(font.Underline());
   logFont.lfStrikeOut = StyleByte(font.Strikethrough());
-  StoreTextInByteBuffer(logFont.lfFaceName, font.Name());
+  font_dialog::StoreTextInCharBuffer(logFont.lfFaceName, font.Name());
 
   CHOOSEFONTW record{};
   record.lStructSize = sizeof record;
-  record.hwndOwner = OwnerWindow(args.Owner);
-  record.hDC = DeviceContext(args.PrinterDC);
+  record.hwndOwner = toolkit::OwnerWindow(args.Owner);
+  record.hDC = toolkit::ToHandle<HDC>(args.PrinterDC);
   record.lpLogFont = &logFont;
   record.iPointSize = font_size::TenthsOfPoint(size);
   record.Flags = static_cast<DWORD>(args.flags);
@@ -79,18 +80,20 @@ bool cCommonDialog::VBChooseFont(ChooseFontArgs& args) {
   font.SetUnderline(logFont.lfUnderline);
   font.SetWeight(logFont.lfWeight);
   font.SetSize(record.iPointSize / 10.0);
-  font.SetName(TextFromByteBuffer(logFont.lfFaceName));
+  font.SetName(font_dialog::TextFromCharBuffer(logFont.lfFaceName));
   return true;
 }
 
-void cCommonDialog::StoreTextInByteBuffer(WCHAR (&buffer)[LF_FACESIZE], const std::wstring& text) {
-  // Room for LF_FACESIZE - 1 characters and the NUL that ends them; a cut that
-  // would split a surrogate pair drops its first half too.
+namespace font_dialog {
+
+void StoreTextInCharBuffer(WCHAR (&buffer)[LF_FACESIZE], const std::wstring& text) {
   std::size_t length = std::min(text.size(), std::size(buffer) - 1);
   if (length < text.size() && length > 0 && IS_HIGH_SURROGATE(text[length - 1])) --length;
   std::fill(std::copy_n(text.begin(), length, buffer), std::end(buffer), L'\0');
 }
 
-std::wstring cCommonDialog::TextFromByteBuffer(const WCHAR (&buffer)[LF_FACESIZE]) {
+std::wstring TextFromCharBuffer(const WCHAR (&buffer)[LF_FACESIZE]) {
   return std::wstring(buffer, std::find(std::begin(buffer), std::end(buffer), L'\0'));
 }
+
+}  // namespace font_dialog

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "common_dialog.h"
+#include "handle_values.h"
 #include "printer_settings.h"
 #include "raised_error.h"
 
@@ -49,7 +50,7 @@ bool cCommonDialog::VBPageSetupDlg(PageSetupDlgArgs& args) {
   const std::int32_t scale = args.Units == 0 ? 1000 : 100;
   PAGESETUPDLGW record{};
   record.lStructSize = sizeof record;
-  record.hwndOwner = reinterpret_cast<HWND>(static_cast<INT_PTR>(args.Owner));
+  record.hwndOwner = toolkit::ToHandle<HWND>(args.Owner);
   record.Flags = PageSetupFlags(args);
   record.rtMargin.top = Scaled(args.TopMargin, scale);
   record.rtMargin.left = Scaled(args.LeftMargin, scale);

@@ -1,6 +1,7 @@
 #include <limits>
 
 #include "common_dialog.h"
+#include "handle_values.h"
 #include "printer_settings.h"
 #include "raised_error.h"
 
@@ -45,7 +46,7 @@ bool cCommonDialog::VBPrintDlg(PrintDlgArgs& args) {
 
   PRINTDLGW record{};
   record.lStructSize = sizeof record;
-  record.hwndOwner = reinterpret_cast<HWND>(static_cast<INT_PTR>(args.Owner));
+  record.hwndOwner = toolkit::ToHandle<HWND>(args.Owner);
   record.Flags = PrintFlags(args);
   record.nFromPage = PageField(args.FromPage);
   record.nToPage = PageField(args.ToPage);
@@ -59,7 +60,7 @@ bool cCommonDialog::VBPrintDlg(PrintDlgArgs& args) {
     return false;
   }
 
-  args.hdc = static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(record.hDC));
+  args.hdc = toolkit::HandleValue(record.hDC);
   args.PrintRange = (record.Flags & PD_PAGENUMS) ? 1 : (record.Flags & PD_SELECTION) ? 2 : 0;
   args.FromPage = PageNumber(record.nFromPage);
   args.ToPage = PageNumber(record.nToPage);

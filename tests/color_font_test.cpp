@@ -16,29 +16,17 @@
 
 #include "common_dialog.h"
 #include "dialog_driver.h"
+#include "font_dialog.h"
 #include "font_size.h"
-#include "raised_error.h"
-#include "twips.h"
-
-struct cCommonDialogTestAccess {
-  static const std::int32_t* Table(const cCommonDialog& d) { return d.CustomColorTable.data(); }
-  static bool TableReady(const cCommonDialog& d) { return d.CustomColorTableReady; }
-  static void StoreText(WCHAR (&buffer)[LF_FACESIZE], const std::wstring& text) {
-    cCommonDialog::StoreTextInByteBuffer(buffer, text);
-  }
-  static std::wstring TextFrom(const WCHAR (&buffer)[LF_FACESIZE]) {
-    return cCommonDialog::TextFromByteBuffer(buffer);
-  }
-};
+#include "raised.h"
 
 namespace {
 
-using Access = cCommonDialogTestAccess;
 using dialog_driver::Driver;
 
 // What the fake dialog functions saw and what they play back. Plain function
 // pointers carry no state, hence one instance for the whole file.
-struct Fake {
+struct FakeDialog {
   int calls = 0;
   CHOOSECOLORW color{};
   CHOOSEFONTW font{};
@@ -54,7 +42,7 @@ struct Fake {
   DWORD pickedFlags = 0;
   COLORREF pickedFontColor = 0;
 };
-Fake fake;
+FakeDialog fake;
 
 BOOL WINAPI FakeChooseColor(CHOOSECOLORW* record) {
   ++fake.calls;
@@ -78,20 +66,20 @@ BOOL WINAPI FakeChooseFont(CHOOSEFONTW* record) {
   return 1;
 }
 
-DWORD WINAPI FakeExtendedError() { return fake.extendedError; }
+DWORD WINAPI FakeCommDlgExtendedError() { return fake.extendedError; }
 
-DialogFunctions Faked() {
+DialogFunctions FakeDialogFunctions() {
   DialogFunctions functions;
   functions.ChooseColor = FakeChooseColor;
   functions.ChooseFont = FakeChooseFont;
-  functions.CommDlgExtendedError = FakeExtendedError;
+  functions.CommDlgExtendedError = FakeCommDlgExtendedError;
   return functions;
 }
 
 class Seam : public ::testing::Test {
  protected:
-  void SetUp() override { fake = Fake{}; }
-  cCommonDialog dialog{Faked()};
+  void SetUp() override { fake = FakeDialog{}; }
+  cCommonDialog dialog{FakeDialogFunctions()};
 };
 
 CY Points(double points) {
@@ -134,7 +122,7 @@ TEST_F(Seam, ColourRecordCarriesPresetOwnerAndTable) {
   EXPECT_EQ(fake.color.lStructSize, 36u);
   EXPECT_EQ(fake.color.hwndOwner, nullptr);
   EXPECT_EQ(fake.color.rgbResult, 0x00336699u);
-  EXPECT_EQ(reinterpret_cast<const std::int32_t*>(fake.color.lpCustColors), Access::Table(dialog));
+  EXPECT_EQ(fake.color.lpCustColors[5], GetSysColor(COLOR_WINDOW));
   EXPECT_EQ(fake.color.lpfnHook, nullptr);
   EXPECT_EQ(fake.color.lpTemplateName, nullptr);
   EXPECT_EQ(args.Color, 0x00112233);
@@ -168,9 +156,7 @@ TEST_F(Seam, ColourCancelAndFailure) {
 }
 
 TEST_F(Seam, CustomColoursStartAsSystemColoursAndStay) {
-  EXPECT_FALSE(Access::TableReady(dialog));
-  EXPECT_EQ(dialog.CustomColor(16), -1);  // an index out of range still fills the table
-  EXPECT_TRUE(Access::TableReady(dialog));
+  EXPECT_EQ(dialog.CustomColor(16), -1);
   for (std::int16_t i = 0; i < 16; ++i) {
     EXPECT_EQ(dialog.CustomColor(i), static_cast<std::int32_t>(GetSysColor(i))) << i;
   }
@@ -202,7 +188,7 @@ TEST_F(Seam, CustomColoursStartAsSystemColoursAndStay) {
 
 // An IFontDisp that keeps its properties as invariant text, hands them out in
 // the font object's own types and records every call.
-class RecordingFont : public IFontDisp {
+class FakeFont : public IFontDisp {
  public:
   struct Call {
     DISPID id;
@@ -258,7 +244,7 @@ class RecordingFont : public IFontDisp {
 
 class FontSeam : public Seam {
  protected:
-  RecordingFont font;
+  FakeFont font;
 };
 
 TEST_F(FontSeam, FlagWordAndPrinterContextBeforeTheDialog) {
@@ -324,7 +310,10 @@ TEST_F(FontSeam, RecordIsPresetFromTheFontObject) {
   EXPECT_EQ(fake.font.iPointSize, 120);
   EXPECT_EQ(fake.font.lpszStyle, nullptr);
   EXPECT_EQ(fake.font.lpfnHook, nullptr);
-  EXPECT_EQ(fake.logFont.lfHeight, font_size::LogicalHeight(Points(12), toolkit::TwipsPerPixelY()));
+  HDC screen = GetDC(nullptr);
+  const int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(fake.logFont.lfHeight, -MulDiv(12, pixelsPerInch, 72));
   EXPECT_EQ(fake.logFont.lfWeight, FW_BOLD);
   EXPECT_EQ(fake.logFont.lfItalic, 255);
   EXPECT_EQ(fake.logFont.lfUnderline, 255);
@@ -387,24 +376,18 @@ TEST_F(FontSeam, CancelAndFailureLeaveFontAndColour) {
 
 TEST_F(FontSeam, MissingOrFailingFontObjectRaisesBeforeTheDialog) {
   ChooseFontArgs none(nullptr);
-  try {
-    dialog.VBChooseFont(none);
-    ADD_FAILURE() << "no error raised";
-  } catch (const toolkit::RaisedError& error) {
-    EXPECT_EQ(error.Number(), 91);
-    EXPECT_EQ(error.Description(), L"Object variable or With block variable not set");
-  }
+  const auto notSet = Raised([&] { dialog.VBChooseFont(none); });
+  ASSERT_TRUE(notSet);
+  EXPECT_EQ(notSet->Number(), 91);
+  EXPECT_EQ(notSet->Description(), L"Object variable or With block variable not set");
   EXPECT_EQ(none.flags, 0);
   EXPECT_EQ(none.PrinterDC, -1);
 
   font.failing = DISPID_FONT_ITALIC;
   ChooseFontArgs failing(&font);
-  try {
-    dialog.VBChooseFont(failing);
-    ADD_FAILURE() << "no error raised";
-  } catch (const toolkit::RaisedError& error) {
-    EXPECT_EQ(error.Number(), static_cast<std::int32_t>(DISP_E_MEMBERNOTFOUND));
-  }
+  const auto refused = Raised([&] { dialog.VBChooseFont(failing); });
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->Number(), static_cast<std::int32_t>(DISP_E_MEMBERNOTFOUND));
   EXPECT_EQ(fake.calls, 0);
   EXPECT_EQ(dialog.APIReturn(), 0);
 }
@@ -416,20 +399,21 @@ TEST_F(FontSeam, FaceNamesAreCutInsideTheRecordAndEndAtTheirNul) {
   dialog.VBChooseFont(args);
   EXPECT_EQ(std::wstring(fake.logFont.lfFaceName), std::wstring(31, L'A'));
 
+  using font_dialog::StoreTextInCharBuffer, font_dialog::TextFromCharBuffer;
   WCHAR buffer[LF_FACESIZE];
   std::fill(std::begin(buffer), std::end(buffer), L'x');
-  Access::StoreText(buffer, L"微软雅黑");
-  EXPECT_EQ(Access::TextFrom(buffer), L"微软雅黑");
+  StoreTextInCharBuffer(buffer, L"微软雅黑");
+  EXPECT_EQ(TextFromCharBuffer(buffer), L"微软雅黑");
   EXPECT_EQ(buffer[LF_FACESIZE - 1], L'\0');
   // A cut never splits a surrogate pair.
-  Access::StoreText(buffer, std::wstring(30, L'B') + L"\xD840\xDC00");
-  EXPECT_EQ(Access::TextFrom(buffer), std::wstring(30, L'B'));
+  StoreTextInCharBuffer(buffer, std::wstring(30, L'B') + L"\xD840\xDC00");
+  EXPECT_EQ(TextFromCharBuffer(buffer), std::wstring(30, L'B'));
   // The dialog's answer is read up to its first NUL, and never past the array.
   const std::wstring withTail = std::wstring(L"Arial\0junk", 10);
   std::copy(withTail.begin(), withTail.end(), buffer);
-  EXPECT_EQ(Access::TextFrom(buffer), L"Arial");
+  EXPECT_EQ(TextFromCharBuffer(buffer), L"Arial");
   std::fill(std::begin(buffer), std::end(buffer), L'C');
-  EXPECT_EQ(Access::TextFrom(buffer), std::wstring(LF_FACESIZE, L'C'));
+  EXPECT_EQ(TextFromCharBuffer(buffer), std::wstring(LF_FACESIZE, L'C'));
 }
 
 TEST(FontSize, PointsToPixelsAndTenths) {

@@ -34,4 +34,7 @@ std::wstring StandardDescription(std::int32_t number);
 // Raises `number` with the executable's base name as source and the standard text.
 [[noreturn]] void Raise(std::int32_t number);
 
+// Raises an error as given: the one place that throws RaisedError.
+[[noreturn]] void Raise(std::int32_t number, std::wstring source, std::wstring description);
+
 }  // namespace toolkit
