@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "caller_flags.h"
 #include "file_dialogs.h"
 #include "handle_values.h"
 #include "raised_error.h"
@@ -18,9 +19,6 @@ static_assert(kRecordSize == 76);
 
 // Every text buffer handed to the dialog holds this many characters.
 constexpr std::size_t kBufferLength = 260;
-
-// A caller's hook or template would point into code the object does not own.
-constexpr DWORD kRefusedFlags = OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
 
 // The text padded with NULs to the full buffer length.
 std::wstring DialogBuffer(const std::wstring& text) {
@@ -87,7 +85,7 @@ bool cCommonDialog::ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenF
   record.nMaxFileTitle = kBufferLength;
   record.lpstrInitialDir = NullIfEmpty(args.InitDir);
   record.lpstrTitle = NullIfEmpty(args.DlgTitle);
-  record.Flags = (static_cast<DWORD>(args.flags) & ~kRefusedFlags) | flags;
+  record.Flags = CallerFlags(args.flags, kFileHooksAndTemplates) | flags;
   record.lpstrDefExt = NullIfEmpty(args.DefaultExt);
 
   LastAPIReturn = show(&record);

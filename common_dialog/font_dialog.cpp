@@ -5,6 +5,7 @@
 
 #include <olectl.h>
 
+#include "caller_flags.h"
 #include "common_dialog.h"
 #include "font_dialog.h"
 #include "font_object.h"
@@ -29,10 +30,10 @@ void SettleFlags(ChooseFontArgs& args) {
   if (!(args.flags & CF_PRINTERFONTS)) args.flags |= CF_SCREENFONTS;
   if (args.Color != 0) args.flags |= CF_EFFECTS;
   if (args.MinSize != 0 || args.MaxSize != 0) args.flags |= CF_LIMITSIZE;
-  // No hook, template or apply button is ever given, and no style buffer:
-  // a CF_USESTYLE would let the dialog read a style name through a null pointer.
-  args.flags &= ~(CF_ENABLEHOOK | CF_ENABLETEMPLATE | CF_APPLY | CF_USESTYLE);
-  args.flags |= CF_INITTOLOGFONTSTRUCT;
+  // No apply button is ever handled, and no style buffer is given: a
+  // CF_USESTYLE would let the dialog read a style name through a null pointer.
+  const DWORD kept = CallerFlags(args.flags, kFontHooksAndTemplates) & ~static_cast<DWORD>(CF_APPLY | CF_USESTYLE);
+  args.flags = static_cast<std::int32_t>(kept | CF_INITTOLOGFONTSTRUCT);
 }
 
 std::uint8_t StyleByte(bool on) { return on ? 0xFF : 0; }

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "caller_flags.h"
 #include "common_dialog.h"
 #include "handle_values.h"
 #include "printer_settings.h"
@@ -11,11 +12,8 @@ static_assert(sizeof(PAGESETUPDLGW) == 84, "the page-setup record is the 84-byte
 
 namespace {
 
-// No hook, template or page painting is ever installed, and the unit is the
-// one `Units` chooses: the margins are scaled to it.
-constexpr DWORD kCallerFlagsIgnored = PSD_ENABLEPAGESETUPHOOK | PSD_ENABLEPAGESETUPTEMPLATE |
-                                      PSD_ENABLEPAGESETUPTEMPLATEHANDLE | PSD_ENABLEPAGEPAINTHOOK |
-                                      PSD_INTHOUSANDTHSOFINCHES | PSD_INHUNDREDTHSOFMILLIMETERS;
+// The unit is the one `Units` chooses: the margins are scaled to it.
+constexpr DWORD kUnitFlags = PSD_INTHOUSANDTHSOFINCHES | PSD_INHUNDREDTHSOFMILLIMETERS;
 
 DWORD PageSetupFlags(const PageSetupDlgArgs& args) {
   DWORD flags = PSD_MINMARGINS | PSD_MARGINS;
@@ -24,7 +22,7 @@ DWORD PageSetupFlags(const PageSetupDlgArgs& args) {
   if (args.DisablePaper) flags |= PSD_DISABLEPAPER;
   if (args.DisablePrinter) flags |= PSD_DISABLEPRINTER;
   flags |= args.Units == 0 ? PSD_INTHOUSANDTHSOFINCHES : PSD_INHUNDREDTHSOFMILLIMETERS;
-  return flags | (static_cast<DWORD>(args.flags) & ~kCallerFlagsIgnored);
+  return flags | (CallerFlags(args.flags, kPageSetupHooksAndTemplates) & ~kUnitFlags);
 }
 
 // Whole inches become thousandths, whole millimetres hundredths.

@@ -1,5 +1,6 @@
 #include <limits>
 
+#include "caller_flags.h"
 #include "common_dialog.h"
 #include "handle_values.h"
 #include "printer_settings.h"
@@ -8,11 +9,6 @@
 static_assert(sizeof(PRINTDLGW) == 66, "the print dialog record is the 66-byte byte-packed form");
 
 namespace {
-
-// No hook or template is ever installed, whoever asks for one.
-constexpr DWORD kHookAndTemplateFlags = PD_ENABLEPRINTHOOK | PD_ENABLESETUPHOOK | PD_ENABLEPRINTTEMPLATE |
-                                        PD_ENABLESETUPTEMPLATE | PD_ENABLEPRINTTEMPLATEHANDLE |
-                                        PD_ENABLESETUPTEMPLATEHANDLE;
 
 DWORD PrintFlags(const PrintDlgArgs& args) {
   DWORD flags = PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE;
@@ -25,7 +21,7 @@ DWORD PrintFlags(const PrintDlgArgs& args) {
   if (!args.ShowPrintToFile) flags |= PD_HIDEPRINTTOFILE;
   if (args.PrintRange == 1) flags |= PD_PAGENUMS;
   if (args.PrintRange == 2) flags |= PD_SELECTION;
-  return (flags | static_cast<DWORD>(args.flags)) & ~kHookAndTemplateFlags;
+  return flags | CallerFlags(args.flags, kPrintHooksAndTemplates);
 }
 
 // A page number travels as the bit pattern of a signed 16-bit value: -1 is 0xFFFF.

@@ -260,9 +260,9 @@ TEST_F(FontSeam, FlagWordAndPrinterContextBeforeTheDialog) {
       {-1, 0, 0, 0, CF_EFFECTS, 0x141, 0},            // black only with the caller's CF_EFFECTS
       {-1, 0, 8, 0, 0, 0x2041, 0},
       {-1, 0, 0, 72, 0, 0x2041, 0},
-      {-1, 0, 0, 0, CF_ENABLEHOOK | CF_ENABLETEMPLATE | CF_APPLY | CF_USESTYLE, 0x41, 0},
-      {-1, 0, 0, 0, CF_ENABLETEMPLATEHANDLE | CF_TTONLY | CF_NOVERTFONTS,
-       0x41 | CF_ENABLETEMPLATEHANDLE | CF_TTONLY | CF_NOVERTFONTS, 0},
+      {-1, 0, 0, 0, CF_ENABLEHOOK | CF_ENABLETEMPLATE | CF_ENABLETEMPLATEHANDLE | CF_APPLY | CF_USESTYLE,
+       0x41, 0},
+      {-1, 0, 0, 0, CF_TTONLY | CF_NOVERTFONTS, 0x41 | CF_TTONLY | CF_NOVERTFONTS, 0},
   };
   fake.result = 0;  // flags and context keep their new values after a cancel
   for (const Case& c : cases) {

@@ -107,7 +107,7 @@ class FileDialogSeam : public ::testing::Test {
   cCommonDialog dialog{FakeDialogFunctions()};
 };
 
-TEST_F(FileDialogSeam, OptionsSelectTheirFlagsAndHookAndTemplateNeverPass) {
+TEST_F(FileDialogSeam, OptionsSelectTheirFlagsAndHooksAndTemplatesNeverPass) {
   struct Case {
     void (*set)(OpenFileNameArgs&);
     DWORD flags;
@@ -120,7 +120,8 @@ TEST_F(FileDialogSeam, OptionsSelectTheirFlagsAndHookAndTemplateNeverPass) {
       {[](OpenFileNameArgs& a) { a.HideReadOnly = true; }, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY},
       {[](OpenFileNameArgs& a) {
          a.FileMustExist = false;
-         a.flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_NOCHANGEDIR;
+         a.flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_ENABLETEMPLATEHANDLE |
+                   OFN_NOCHANGEDIR;
        },
        OFN_EXPLORER | OFN_NOCHANGEDIR},
   };
@@ -139,7 +140,7 @@ TEST_F(FileDialogSeam, OptionsSelectTheirFlagsAndHookAndTemplateNeverPass) {
   dialog.VBGetSaveFileName(plain);
   EXPECT_EQ(FakeDialog::seen->Flags, DWORD{OFN_HIDEREADONLY});
   SaveFileNameArgs hooked(L"");
-  hooked.flags = OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_NOREADONLYRETURN;
+  hooked.flags = OFN_ENABLEHOOK | OFN_ENABLETEMPLATEHANDLE | OFN_NOREADONLYRETURN;
   dialog.VBGetSaveFileName(hooked);
   EXPECT_EQ(FakeDialog::seen->Flags, DWORD{OFN_NOREADONLYRETURN | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY});
 }
