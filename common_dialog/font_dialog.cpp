@@ -49,7 +49,7 @@ bool cCommonDialog::VBChooseFont(ChooseFontArgs& args) {
   toolkit::FontObject font(args.CurFont);
   const CY size = font.Size();
   LOGFONTW logFont{};
-  logFont.lfHeight = font_size::LogicalHeight(size, toolkit::TwipsPerPixelY());
+  logFont.lfHeight = font_size::LogicalHeight(size, toolkit::ScreenDpiY());
   logFont.lfWeight = font.Weight();
   logFont.lfItalic = StyleByte(font.Italic());
   logFont.lfUnderline = StyleByte(font.Underline());

@@ -1,4 +1,3 @@
-#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -7,6 +6,7 @@
 #include "handle_values.h"
 #include "printer_settings.h"
 #include "raised_error.h"
+#include "rounding.h"
 
 static_assert(sizeof(PAGESETUPDLGW) == 84, "the page-setup record is the 84-byte byte-packed form");
 
@@ -35,9 +35,7 @@ std::int32_t Scaled(std::int32_t margin, std::int32_t scale) {
 }
 
 // Back to whole units, a half going to the even neighbour.
-std::int32_t Unscaled(LONG value, std::int32_t scale) {
-  return static_cast<std::int32_t>(std::nearbyint(static_cast<double>(value) / scale));
-}
+std::int32_t Unscaled(LONG value, std::int32_t scale) { return RoundHalfEven(value, scale); }
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 // with the real dialogs, driven from a second thread, for the happy paths.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <map>
 #include <string>
@@ -19,6 +20,7 @@
 #include "font_dialog.h"
 #include "font_size.h"
 #include "raised.h"
+#include "rounding_mode.h"
 
 namespace {
 
@@ -416,25 +418,31 @@ TEST_F(FontSeam, FaceNamesAreCutInsideTheRecordAndEndAtTheirNul) {
   EXPECT_EQ(TextFromCharBuffer(buffer), std::wstring(LF_FACESIZE, L'C'));
 }
 
-TEST(FontSize, PointsToPixelsAndTenths) {
+// The rounding is the same whatever rounding mode a printer driver has left.
+TEST(FontSize, PointsToPixelsAndTenthsHalvesToEvenInEveryRoundingMode) {
   struct Case {
-    double points, twipsPerPixel;
+    double points;
+    int pixelsPerInch;  // 96 is 15 twips a pixel, 120 is 12, 72 is 20
     std::int32_t height, tenths;
   };
   const Case cases[] = {
-      {10, 15, -13, 100}, {9, 15, -12, 90},    {12, 15, -16, 120}, {10, 12, -17, 100},
-      {10.5, 15, -14, 105}, {10.5, 20, -10, 105}, {11.5, 20, -12, 115},  // halves to even
-      {10.05, 20, -10, 100}, {10.15, 20, -10, 102}, {0, 15, 0, 0},
+      {10, 96, -13, 100},    {9, 96, -12, 90},       {12, 96, -16, 120},    {10, 120, -17, 100},
+      {10.5, 96, -14, 105},  {10.5, 72, -10, 105},   {11.5, 72, -12, 115},  {1.125, 96, -2, 11},
+      {-11.5, 72, 12, -115}, {10.05, 72, -10, 100},  {10.15, 72, -10, 102}, {0, 96, 0, 0},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(font_size::LogicalHeight(Points(c.points), c.twipsPerPixel), c.height) << c.points;
-    EXPECT_EQ(font_size::TenthsOfPoint(Points(c.points)), c.tenths) << c.points;
+  for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    for (const Case& c : cases) {
+      const CY points = Points(c.points);
+      const RoundingMode rounding(mode);
+      EXPECT_EQ(font_size::LogicalHeight(points, c.pixelsPerInch), c.height) << c.points << " mode " << mode;
+      EXPECT_EQ(font_size::TenthsOfPoint(points), c.tenths) << c.points << " mode " << mode;
+    }
   }
   CY huge;
   huge.int64 = INT64_MAX;
-  EXPECT_THROW(font_size::TenthsOfPoint(huge), toolkit::RaisedError);
-  EXPECT_THROW(font_size::LogicalHeight(huge, 15), toolkit::RaisedError);
-  EXPECT_THROW(font_size::LogicalHeight(Points(10), 0), toolkit::RaisedError);
+  EXPECT_TRUE(Raised([&] { font_size::TenthsOfPoint(huge); }));
+  EXPECT_TRUE(Raised([&] { font_size::LogicalHeight(huge, 96); }));
+  EXPECT_TRUE(Raised([&] { font_size::LogicalHeight(Points(10), 0); }));
 }
 
 // ---------------------------------------------------------------- real dialogs

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfenv>
 #include <functional>
 #include <optional>
 #include <string>
@@ -19,6 +20,7 @@
 #include "dialog_driver.h"
 #include "handle_values.h"
 #include "raised.h"
+#include "rounding_mode.h"
 
 namespace {
 
@@ -379,11 +381,16 @@ TEST_F(Seam, AcceptedPageSetupGivesWholeUnitsHalvesToEvenAndThePaper) {
   };
   margins = {3500, 2500, 500, 1499};  // left, top, right, bottom
   PageSetupDlgArgs inches;
-  EXPECT_TRUE(dialog.VBPageSetupDlg(inches));
-  EXPECT_EQ(std::tuple(inches.LeftMargin, inches.TopMargin, inches.RightMargin, inches.BottomMargin),
-            std::tuple(4, 2, 0, 1));
-  EXPECT_EQ(std::tuple(inches.MinLeftMargin, inches.MinTopMargin, inches.MinRightMargin, inches.MinBottomMargin),
-            std::tuple(-2, 2, 2147484, -2));
+  // The same whatever rounding mode the printer driver has left.
+  for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    inches = PageSetupDlgArgs{};
+    const RoundingMode rounding(mode);
+    EXPECT_TRUE(dialog.VBPageSetupDlg(inches));
+    EXPECT_EQ(std::tuple(inches.LeftMargin, inches.TopMargin, inches.RightMargin, inches.BottomMargin),
+              std::tuple(4, 2, 0, 1)) << "mode " << mode;
+    EXPECT_EQ(std::tuple(inches.MinLeftMargin, inches.MinTopMargin, inches.MinRightMargin, inches.MinBottomMargin),
+              std::tuple(-2, 2, 2147484, -2)) << "mode " << mode;
+  }
   EXPECT_EQ(std::tuple(inches.PaperSize, inches.Orientation, inches.PrintQuality),
             std::tuple(DMPAPER_LETTER, DMORIENT_LANDSCAPE, DMRES_MEDIUM));
   EXPECT_EQ(dialog.APIReturn(), 1);
