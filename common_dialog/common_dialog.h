@@ -58,7 +58,7 @@ struct ChooseColorArgs {
 
 struct ChooseFontArgs {
   explicit ChooseFontArgs(IFontDisp* curFont) : CurFont(curFont) {}
-  IFontDisp* CurFont;
+  IFontDisp* CurFont;  // a standard font object; any other object raises 13
   std::int32_t PrinterDC = -1;
   std::int32_t Owner = -1;
   std::int32_t Color = 0;

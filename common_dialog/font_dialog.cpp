@@ -12,7 +12,6 @@
 #include "font_size.h"
 #include "handle_values.h"
 #include "printer.h"
-#include "raised_error.h"
 #include "twips.h"
 
 namespace {
@@ -43,10 +42,9 @@ std::uint8_t StyleByte(bool on) { return on ? 0xFF : 0; }
 bool cCommonDialog::VBChooseFont(ChooseFontArgs& args) {
   LastAPIReturn = 0;
   LastExtendedError = 0;
-  if (!args.CurFont) toolkit::Raise(toolkit::kObjectNotSet);
+  toolkit::FontObject font(args.CurFont);
   SettleFlags(args);
 
-  toolkit::FontObject font(args.CurFont);
   const CY size = font.Size();
   LOGFONTW logFont{};
   logFont.lfHeight = font_size::LogicalHeight(size, toolkit::ScreenDpiY());

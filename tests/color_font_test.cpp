@@ -188,8 +188,24 @@ TEST_F(Seam, CustomColoursStartAsSystemColoursAndStay) {
 
 // ---------------------------------------------------------------- font
 
+// A real font object, made the way a caller makes one. A font object stands for
+// the nearest font the system has, so a face that is not installed (Tahoma
+// under a bare Wine) reports the face that stands in.
+IFont* CreateOleFont(const wchar_t* face, LONGLONG size, SHORT weight, bool italic = false) {
+  CY points;
+  points.int64 = size;
+  FONTDESC description{sizeof(FONTDESC), const_cast<LPOLESTR>(face), points, weight,
+                       DEFAULT_CHARSET, italic, FALSE, FALSE};
+  IFont* font = nullptr;
+  OleCreateFontIndirect(&description, IID_IFont, reinterpret_cast<void**>(&font));
+  return font;
+}
+
 // An IFontDisp that keeps its properties as invariant text, hands them out in
-// the font object's own types and records every call.
+// the font object's own types and records every call. Asked for IFont it hands
+// over a real font object, as a font does, unless it plays an automation object
+// that merely answers the font's dispatch ids. The failing property refuses,
+// with exception information when a code is set.
 class FakeFont : public IFontDisp {
  public:
   struct Call {
@@ -201,7 +217,18 @@ class FakeFont : public IFontDisp {
   std::map<DISPID, std::wstring> properties = {
       {DISPID_FONT_NAME, L"Tahoma"}, {DISPID_FONT_SIZE, L"10"},    {DISPID_FONT_WEIGHT, L"700"},
       {DISPID_FONT_ITALIC, L"-1"},   {DISPID_FONT_UNDER, L"0"},    {DISPID_FONT_STRIKE, L"0"}};
+  bool isFont = true;
   DISPID failing = DISPID_UNKNOWN;
+  WORD refusalCode = 0;
+  SCODE refusalScode = S_OK;
+  std::wstring refusalText;
+
+  FakeFont() : standIn_(CreateOleFont(L"Tahoma", 100000, FW_NORMAL)) {}
+  ~FakeFont() {
+    if (standIn_) standIn_->Release();
+  }
+  FakeFont(const FakeFont&) = delete;
+  FakeFont& operator=(const FakeFont&) = delete;
 
   std::vector<Call> Writes() const {
     std::vector<Call> writes;
@@ -211,7 +238,11 @@ class FakeFont : public IFontDisp {
     return writes;
   }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (IsEqualIID(iid, IID_IFont)) {
+      *object = nullptr;
+      return isFont && standIn_ ? standIn_->QueryInterface(iid, object) : E_NOINTERFACE;
+    }
     *object = this;
     return S_OK;
   }
@@ -223,8 +254,14 @@ class FakeFont : public IFontDisp {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD kind, DISPPARAMS* parameters,
-                                   VARIANT* result, EXCEPINFO*, UINT*) override {
-    if (id == failing) return DISP_E_MEMBERNOTFOUND;
+                                   VARIANT* result, EXCEPINFO* exception, UINT*) override {
+    if (id == failing) {
+      if (!exception || (refusalCode == 0 && refusalScode == S_OK)) return DISP_E_MEMBERNOTFOUND;
+      exception->wCode = refusalCode;
+      exception->scode = refusalScode;
+      exception->bstrDescription = refusalText.empty() ? nullptr : SysAllocString(refusalText.c_str());
+      return DISP_E_EXCEPTION;
+    }
     VARIANT text;
     VariantInit(&text);
     if (kind == DISPATCH_PROPERTYPUT) {
@@ -242,6 +279,9 @@ class FakeFont : public IFontDisp {
     VariantClear(&text);
     return converted;
   }
+
+ private:
+  IFont* standIn_;
 };
 
 class FontSeam : public Seam {
@@ -376,7 +416,7 @@ TEST_F(FontSeam, CancelAndFailureLeaveFontAndColour) {
   EXPECT_TRUE(font.Writes().empty());
 }
 
-TEST_F(FontSeam, MissingOrFailingFontObjectRaisesBeforeTheDialog) {
+TEST_F(FontSeam, NoObjectOrAnObjectThatIsNoFontRaisesBeforeAnythingIsSettled) {
   ChooseFontArgs none(nullptr);
   const auto notSet = Raised([&] { dialog.VBChooseFont(none); });
   ASSERT_TRUE(notSet);
@@ -385,11 +425,45 @@ TEST_F(FontSeam, MissingOrFailingFontObjectRaisesBeforeTheDialog) {
   EXPECT_EQ(none.flags, 0);
   EXPECT_EQ(none.PrinterDC, -1);
 
+  // It answers every font dispatch id, but it is no font: nothing is read or written.
+  font.isFont = false;
+  ChooseFontArgs lookalike(&font);
+  lookalike.flags = CF_PRINTERFONTS;
+  const auto mismatch = Raised([&] { dialog.VBChooseFont(lookalike); });
+  ASSERT_TRUE(mismatch);
+  EXPECT_EQ(mismatch->Number(), 13);
+  EXPECT_EQ(mismatch->Description(), L"Type mismatch");
+  EXPECT_TRUE(font.calls.empty());
+  EXPECT_EQ(lookalike.flags, CF_PRINTERFONTS);
+  EXPECT_EQ(lookalike.PrinterDC, -1);
+  EXPECT_EQ(fake.calls, 0);
+}
+
+TEST_F(FontSeam, AFontThatRefusesRaisesTheNumberItReportsOrNotSupported) {
+  struct Case {
+    WORD code;
+    SCODE scode;
+    std::wstring text;
+    std::int32_t number;
+    std::wstring description;
+  };
+  const Case cases[] = {
+      {0, S_OK, L"", 438, L"Object doesn't support this property or method"},  // a bare HRESULT
+      {0, E_FAIL, L"Unspecified", 438, L"Object doesn't support this property or method"},
+      {380, S_OK, L"Invalid property value", 380, L"Invalid property value"},
+      {0, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 6), L"", 6, L"Overflow"},
+  };
   font.failing = DISPID_FONT_ITALIC;
-  ChooseFontArgs failing(&font);
-  const auto refused = Raised([&] { dialog.VBChooseFont(failing); });
-  ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->Number(), static_cast<std::int32_t>(DISP_E_MEMBERNOTFOUND));
+  for (const Case& c : cases) {
+    font.refusalCode = c.code;
+    font.refusalScode = c.scode;
+    font.refusalText = c.text;
+    ChooseFontArgs args(&font);
+    const auto error = Raised([&] { dialog.VBChooseFont(args); });
+    ASSERT_TRUE(error) << c.number;
+    EXPECT_EQ(error->Number(), c.number);
+    EXPECT_EQ(error->Description(), c.description);
+  }
   EXPECT_EQ(fake.calls, 0);
   EXPECT_EQ(dialog.APIReturn(), 0);
 }
@@ -522,18 +596,6 @@ FontState StateOf(IFont* font) {
   font->get_Underline(&state.underline);
   font->get_Strikethrough(&state.strikethrough);
   return state;
-}
-
-// A font object stands for the nearest font the system has, so a face that is
-// not installed (Tahoma under a bare Wine) reports the face that stands in.
-IFont* CreateOleFont(const wchar_t* face, LONGLONG size, SHORT weight, bool italic = false) {
-  CY points;
-  points.int64 = size;
-  FONTDESC description{sizeof(FONTDESC), const_cast<LPOLESTR>(face), points, weight,
-                       DEFAULT_CHARSET, italic, FALSE, FALSE};
-  IFont* font = nullptr;
-  OleCreateFontIndirect(&description, IID_IFont, reinterpret_cast<void**>(&font));
-  return font;
 }
 
 TEST(RealFontDialog, OkWritesTheDialogsFontIntoAnOleFont) {

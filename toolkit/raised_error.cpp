@@ -14,7 +14,9 @@ std::wstring StandardDescription(std::int32_t number) {
   switch (number) {
     case kInvalidArgument: return L"Invalid procedure call or argument";
     case kOverflow: return L"Overflow";
+    case kTypeMismatch: return L"Type mismatch";
     case kObjectNotSet: return L"Object variable or With block variable not set";
+    case kNotSupportedByObject: return L"Object doesn't support this property or method";
   }
   return L"Application-defined or object-defined error";
 }
