@@ -59,6 +59,8 @@ struct ChooseColorArgs {
 struct ChooseFontArgs {
   explicit ChooseFontArgs(IFontDisp* curFont) : CurFont(curFont) {}
   IFontDisp* CurFont;  // a standard font object; any other object raises 13
+  // -1 with CF_PRINTERFONTS receives the current printer's context, which stays
+  // the toolkit's: use it, never delete it.
   std::int32_t PrinterDC = -1;
   std::int32_t Owner = -1;
   std::int32_t Color = 0;

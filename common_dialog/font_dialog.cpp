@@ -17,12 +17,12 @@
 namespace {
 
 // Settles the device context and the flag word before the dialog opens; the
-// caller sees both changes whatever the outcome. A context made here for the
-// default printer is the caller's from then on, to release with DeleteDC.
+// caller sees both changes whatever the outcome. The current printer's context
+// stays the toolkit's: the caller borrows it.
 void SettleFlags(ChooseFontArgs& args) {
   if (args.PrinterDC == -1) {
     args.PrinterDC = 0;
-    if (args.flags & CF_PRINTERFONTS) args.PrinterDC = toolkit::HandleValue(toolkit::CreateDefaultPrinterDC());
+    if (args.flags & CF_PRINTERFONTS) args.PrinterDC = toolkit::HandleValue(toolkit::CurrentPrinterDC());
   } else {
     args.flags |= CF_PRINTERFONTS;
   }

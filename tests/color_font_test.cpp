@@ -19,6 +19,7 @@
 #include "dialog_driver.h"
 #include "font_dialog.h"
 #include "font_size.h"
+#include "handle_values.h"
 #include "raised.h"
 #include "rounding_mode.h"
 
@@ -325,19 +326,34 @@ TEST_F(FontSeam, FlagWordAndPrinterContextBeforeTheDialog) {
   }
 }
 
-TEST_F(FontSeam, PrinterFontsWithoutAContextTakeTheDefaultPrinters) {
-  ChooseFontArgs args(&font);
+// Printer fonts without a context borrow the current printer's; a call, however
+// it ends, makes no device context of its own. GetGuiResources counts only on
+// Windows (Wine answers 0), so every call must also hand out the one context.
+TEST_F(FontSeam, PrinterFontsBorrowOnePrinterContextHoweverTheCallEnds) {
+  ChooseFontArgs first(&font);
+  first.flags = CF_PRINTERFONTS;
   fake.result = 0;
-  args.flags = CF_PRINTERFONTS;
-  dialog.VBChooseFont(args);
-  EXPECT_EQ(args.flags, 0x42);
-  EXPECT_EQ(fake.font.hDC, reinterpret_cast<HDC>(args.PrinterDC));
-  // The machine may have no printer; if it has one the context is the caller's now.
-  if (args.PrinterDC != 0) {
-    HDC printer = reinterpret_cast<HDC>(args.PrinterDC);
-    EXPECT_EQ(GetDeviceCaps(printer, TECHNOLOGY), DT_RASPRINTER);
-    DeleteDC(printer);
+  dialog.VBChooseFont(first);
+  EXPECT_EQ(first.flags, 0x42);
+  const HDC printer = toolkit::ToHandle<HDC>(first.PrinterDC);
+  ASSERT_NE(printer, nullptr) << "no default printer: is CorvantisPDF set up?";
+  EXPECT_EQ(fake.font.hDC, printer);
+  EXPECT_EQ(GetDeviceCaps(printer, TECHNOLOGY), DT_RASPRINTER);
+
+  const DWORD objects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  int otherContexts = 0;
+  for (int i = 0; i < 100; ++i) {
+    fake.result = i % 3 == 0 ? 1 : 0;                        // confirmed, cancelled or failed
+    fake.extendedError = i % 3 == 2 ? CDERR_INITIALIZATION : 0;
+    font.failing = i % 4 == 0 ? DISPID_FONT_NAME : DISPID_UNKNOWN;  // or raised after the flags
+    ChooseFontArgs args(&font);
+    args.flags = CF_PRINTERFONTS;
+    Raised([&] { dialog.VBChooseFont(args); });
+    if (args.PrinterDC != first.PrinterDC) ++otherContexts;
   }
+  EXPECT_EQ(otherContexts, 0);
+  EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), objects);
+  EXPECT_EQ(GetObjectType(printer), static_cast<DWORD>(OBJ_DC));
 }
 
 TEST_F(FontSeam, RecordIsPresetFromTheFontObject) {
