@@ -58,7 +58,9 @@ struct ChooseColorArgs {
 
 struct ChooseFontArgs {
   explicit ChooseFontArgs(IFontDisp* curFont) : CurFont(curFont) {}
-  IFontDisp* CurFont;
+  IFontDisp* CurFont;  // a standard font object; any other object raises 13
+  // -1 with CF_PRINTERFONTS receives the current printer's context, which stays
+  // the toolkit's: use it, never delete it.
   std::int32_t PrinterDC = -1;
   std::int32_t Owner = -1;
   std::int32_t Color = 0;
@@ -141,24 +143,22 @@ class cCommonDialog {
   bool VBPrintDlg(PrintDlgArgs& args);
   bool VBPageSetupDlg(PageSetupDlgArgs& args);
 
- private:
-  friend struct cCommonDialogTestAccess;
+  // The printer settings of the last confirmed print dialog.
+  PrinterDevModeRecord GetPrinterDevMode() const { return PrinterDevMode; }
 
-  static std::wstring TrimAtNull(const std::wstring& text);
-  static std::wstring FilterByIndex(std::wstring filters, std::int32_t index);
+  // Raises `number` as the object's own error when it is above 1000 (OR-ed
+  // into the object-defined range, source "<exe>.CommonDialog", no text) and
+  // as a run-time error otherwise (source "<exe>.VBError", the standard text).
+  [[noreturn]] void RaiseError(std::int32_t number) const;
+
+ private:
   template <class Args>
   bool ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenFileNameW) show,
                       std::int32_t cancelledIndex);
-
   void FillCustomColorsFromSystem();
-  static void StoreTextInByteBuffer(WCHAR (&buffer)[LF_FACESIZE], const std::wstring& text);
-  static std::wstring TextFromByteBuffer(const WCHAR (&buffer)[LF_FACESIZE]);
-  PrinterDevModeRecord GetPrinterDevMode() const { return PrinterDevMode; }
-  [[noreturn]] void RaiseError(const std::int32_t& number) const;
-  static std::int32_t ObjectErrorNumber(const std::int32_t& number);
 
   DialogFunctions dialogs_;
-  std::array<std::int32_t, 16> CustomColorTable{};
+  std::array<COLORREF, 16> CustomColorTable{};
   bool CustomColorTableReady = false;
   std::int32_t LastAPIReturn = 0;
   std::int32_t LastExtendedError = 0;

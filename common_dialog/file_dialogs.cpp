@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "handles.h"
+#include "caller_flags.h"
+#include "file_dialogs.h"
+#include "handle_values.h"
 #include "raised_error.h"
 
 namespace {
@@ -17,19 +19,6 @@ static_assert(kRecordSize == 76);
 
 // Every text buffer handed to the dialog holds this many characters.
 constexpr std::size_t kBufferLength = 260;
-
-// A caller's hook or template would point into code the object does not own.
-constexpr DWORD kRefusedFlags = OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
-
-// "|" and ":" both separate description and pattern; the dialog wants NULs and
-// a double NUL at the end.
-std::wstring DialogFilter(const std::wstring& filter) {
-  std::wstring converted = filter;
-  for (wchar_t& c : converted) {
-    if (c == L'|' || c == L':') c = L'\0';
-  }
-  return converted + std::wstring(2, L'\0');
-}
 
 // The text padded with NULs to the full buffer length.
 std::wstring DialogBuffer(const std::wstring& text) {
@@ -43,6 +32,39 @@ const wchar_t* NullIfEmpty(const std::wstring& text) { return text.empty() ? nul
 
 }  // namespace
 
+namespace file_dialogs {
+
+std::wstring DialogFilter(const std::wstring& filter) {
+  std::wstring converted = filter;
+  for (wchar_t& c : converted) {
+    if (c == L'|' || c == L':') c = L'\0';
+  }
+  return converted + std::wstring(2, L'\0');
+}
+
+std::wstring FilterByIndex(const std::wstring& filters, std::int32_t index) {
+  if (filters.empty() || index < 1) return {};
+  std::size_t start = 0;
+  for (std::int32_t countdown = index;; --countdown) {
+    const std::size_t first = filters.find(L'\0', start);
+    if (first == std::wstring::npos) return {};
+    const std::size_t second = filters.find(L'\0', first + 1);
+    if (countdown == 1) {
+      const std::wstring pair =
+          filters.substr(start, second == std::wstring::npos ? std::wstring::npos : second - start);
+      // The double NUL that ends a dialog's list is no pair: an index one past
+      // the last pair would otherwise come back as a lone NUL.
+      return pair.find_first_not_of(L'\0') == std::wstring::npos ? std::wstring() : pair;
+    }
+    if (second == std::wstring::npos) return {};
+    start = second + 1;
+  }
+}
+
+std::wstring TrimAtNull(const std::wstring& text) { return text.substr(0, text.find(L'\0')); }
+
+}  // namespace file_dialogs
+
 template <class Args>
 bool cCommonDialog::ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenFileNameW) show,
                                    std::int32_t cancelledIndex) {
@@ -50,11 +72,11 @@ bool cCommonDialog::ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenF
   LastExtendedError = 0;
   std::wstring fileBuffer = DialogBuffer(args.FileName);
   std::wstring titleBuffer = DialogBuffer(args.FileTitle);
-  const std::wstring filter = DialogFilter(args.Filter);
+  const std::wstring filter = file_dialogs::DialogFilter(args.Filter);
 
   OPENFILENAMEW record{};
   record.lStructSize = kRecordSize;
-  record.hwndOwner = OwnerWindow(args.Owner);
+  record.hwndOwner = toolkit::OwnerWindow(args.Owner);
   record.lpstrFilter = filter.c_str();
   record.nFilterIndex = static_cast<DWORD>(args.FilterIndex);
   record.lpstrFile = fileBuffer.data();
@@ -63,16 +85,16 @@ bool cCommonDialog::ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenF
   record.nMaxFileTitle = kBufferLength;
   record.lpstrInitialDir = NullIfEmpty(args.InitDir);
   record.lpstrTitle = NullIfEmpty(args.DlgTitle);
-  record.Flags = (static_cast<DWORD>(args.flags) & ~kRefusedFlags) | flags;
+  record.Flags = CallerFlags(args.flags, kFileHooksAndTemplates) | flags;
   record.lpstrDefExt = NullIfEmpty(args.DefaultExt);
 
   LastAPIReturn = show(&record);
   if (LastAPIReturn == 1) {
-    args.FileName = TrimAtNull(fileBuffer);
-    args.FileTitle = TrimAtNull(titleBuffer);
+    args.FileName = file_dialogs::TrimAtNull(fileBuffer);
+    args.FileTitle = file_dialogs::TrimAtNull(titleBuffer);
     args.flags = static_cast<std::int32_t>(record.Flags);
     args.FilterIndex = static_cast<std::int32_t>(record.nFilterIndex);
-    args.Filter = FilterByIndex(filter, args.FilterIndex);
+    args.Filter = file_dialogs::FilterByIndex(filter, args.FilterIndex);
     return true;
   }
   LastExtendedError = static_cast<std::int32_t>(dialogs_.CommDlgExtendedError());
@@ -106,5 +128,5 @@ bool cCommonDialog::VBGetSaveFileName(SaveFileNameArgs& args) {
 std::wstring cCommonDialog::VBGetFileTitle(const std::wstring& sFile) {
   std::wstring title(kBufferLength, L'\0');
   if (dialogs_.GetFileTitle(sFile.c_str(), title.data(), kBufferLength) != 0) return {};
-  return TrimAtNull(title);
+  return file_dialogs::TrimAtNull(title);
 }

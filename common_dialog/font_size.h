@@ -11,9 +11,9 @@
 
 namespace font_size {
 
-// minus points × 20 / twipsPerPixel: a negative height asks for the character
-// height, without the internal leading.
-std::int32_t LogicalHeight(CY points, double twipsPerPixel);
+// minus points × 20 twips ÷ the twips of one pixel (1440 ÷ pixelsPerInch): a
+// negative height asks for the character height, without the internal leading.
+std::int32_t LogicalHeight(CY points, int pixelsPerInch);
 
 std::int32_t TenthsOfPoint(CY points);
 

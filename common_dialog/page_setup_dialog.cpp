@@ -1,20 +1,19 @@
-#include <cmath>
 #include <cstdint>
 #include <limits>
 
+#include "caller_flags.h"
 #include "common_dialog.h"
+#include "handle_values.h"
 #include "printer_settings.h"
 #include "raised_error.h"
+#include "rounding.h"
 
 static_assert(sizeof(PAGESETUPDLGW) == 84, "the page-setup record is the 84-byte byte-packed form");
 
 namespace {
 
-// No hook, template or page painting is ever installed, and the unit is the
-// one `Units` chooses: the margins are scaled to it.
-constexpr DWORD kCallerFlagsIgnored = PSD_ENABLEPAGESETUPHOOK | PSD_ENABLEPAGESETUPTEMPLATE |
-                                      PSD_ENABLEPAGESETUPTEMPLATEHANDLE | PSD_ENABLEPAGEPAINTHOOK |
-                                      PSD_INTHOUSANDTHSOFINCHES | PSD_INHUNDREDTHSOFMILLIMETERS;
+// The unit is the one `Units` chooses: the margins are scaled to it.
+constexpr DWORD kUnitFlags = PSD_INTHOUSANDTHSOFINCHES | PSD_INHUNDREDTHSOFMILLIMETERS;
 
 DWORD PageSetupFlags(const PageSetupDlgArgs& args) {
   DWORD flags = PSD_MINMARGINS | PSD_MARGINS;
@@ -23,7 +22,7 @@ DWORD PageSetupFlags(const PageSetupDlgArgs& args) {
   if (args.DisablePaper) flags |= PSD_DISABLEPAPER;
   if (args.DisablePrinter) flags |= PSD_DISABLEPRINTER;
   flags |= args.Units == 0 ? PSD_INTHOUSANDTHSOFINCHES : PSD_INHUNDREDTHSOFMILLIMETERS;
-  return flags | (static_cast<DWORD>(args.flags) & ~kCallerFlagsIgnored);
+  return flags | (CallerFlags(args.flags, kPageSetupHooksAndTemplates) & ~kUnitFlags);
 }
 
 // Whole inches become thousandths, whole millimetres hundredths.
@@ -36,9 +35,7 @@ std::int32_t Scaled(std::int32_t margin, std::int32_t scale) {
 }
 
 // Back to whole units, a half going to the even neighbour.
-std::int32_t Unscaled(LONG value, std::int32_t scale) {
-  return static_cast<std::int32_t>(std::nearbyint(static_cast<double>(value) / scale));
-}
+std::int32_t Unscaled(LONG value, std::int32_t scale) { return RoundHalfEven(value, scale); }
 
 }  // namespace
 
@@ -49,7 +46,7 @@ bool cCommonDialog::VBPageSetupDlg(PageSetupDlgArgs& args) {
   const std::int32_t scale = args.Units == 0 ? 1000 : 100;
   PAGESETUPDLGW record{};
   record.lStructSize = sizeof record;
-  record.hwndOwner = reinterpret_cast<HWND>(static_cast<INT_PTR>(args.Owner));
+  record.hwndOwner = toolkit::ToHandle<HWND>(args.Owner);
   record.Flags = PageSetupFlags(args);
   record.rtMargin.top = Scaled(args.TopMargin, scale);
   record.rtMargin.left = Scaled(args.LeftMargin, scale);

@@ -1,17 +1,14 @@
 #include <limits>
 
+#include "caller_flags.h"
 #include "common_dialog.h"
+#include "handle_values.h"
 #include "printer_settings.h"
 #include "raised_error.h"
 
 static_assert(sizeof(PRINTDLGW) == 66, "the print dialog record is the 66-byte byte-packed form");
 
 namespace {
-
-// No hook or template is ever installed, whoever asks for one.
-constexpr DWORD kHookAndTemplateFlags = PD_ENABLEPRINTHOOK | PD_ENABLESETUPHOOK | PD_ENABLEPRINTTEMPLATE |
-                                        PD_ENABLESETUPTEMPLATE | PD_ENABLEPRINTTEMPLATEHANDLE |
-                                        PD_ENABLESETUPTEMPLATEHANDLE;
 
 DWORD PrintFlags(const PrintDlgArgs& args) {
   DWORD flags = PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE;
@@ -24,7 +21,7 @@ DWORD PrintFlags(const PrintDlgArgs& args) {
   if (!args.ShowPrintToFile) flags |= PD_HIDEPRINTTOFILE;
   if (args.PrintRange == 1) flags |= PD_PAGENUMS;
   if (args.PrintRange == 2) flags |= PD_SELECTION;
-  return (flags | static_cast<DWORD>(args.flags)) & ~kHookAndTemplateFlags;
+  return flags | CallerFlags(args.flags, kPrintHooksAndTemplates);
 }
 
 // A page number travels as the bit pattern of a signed 16-bit value: -1 is 0xFFFF.
@@ -45,7 +42,7 @@ bool cCommonDialog::VBPrintDlg(PrintDlgArgs& args) {
 
   PRINTDLGW record{};
   record.lStructSize = sizeof record;
-  record.hwndOwner = reinterpret_cast<HWND>(static_cast<INT_PTR>(args.Owner));
+  record.hwndOwner = toolkit::ToHandle<HWND>(args.Owner);
   record.Flags = PrintFlags(args);
   record.nFromPage = PageField(args.FromPage);
   record.nToPage = PageField(args.ToPage);
@@ -59,7 +56,7 @@ bool cCommonDialog::VBPrintDlg(PrintDlgArgs& args) {
     return false;
   }
 
-  args.hdc = static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(record.hDC));
+  args.hdc = toolkit::HandleValue(record.hDC);
   args.PrintRange = (record.Flags & PD_PAGENUMS) ? 1 : (record.Flags & PD_SELECTION) ? 2 : 0;
   args.FromPage = PageNumber(record.nFromPage);
   args.ToPage = PageNumber(record.nToPage);

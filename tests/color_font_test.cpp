@@ -3,6 +3,7 @@
 // with the real dialogs, driven from a second thread, for the happy paths.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <map>
 #include <string>
@@ -16,29 +17,19 @@
 
 #include "common_dialog.h"
 #include "dialog_driver.h"
+#include "font_dialog.h"
 #include "font_size.h"
-#include "raised_error.h"
-#include "twips.h"
-
-struct cCommonDialogTestAccess {
-  static const std::int32_t* Table(const cCommonDialog& d) { return d.CustomColorTable.data(); }
-  static bool TableReady(const cCommonDialog& d) { return d.CustomColorTableReady; }
-  static void StoreText(WCHAR (&buffer)[LF_FACESIZE], const std::wstring& text) {
-    cCommonDialog::StoreTextInByteBuffer(buffer, text);
-  }
-  static std::wstring TextFrom(const WCHAR (&buffer)[LF_FACESIZE]) {
-    return cCommonDialog::TextFromByteBuffer(buffer);
-  }
-};
+#include "handle_values.h"
+#include "raised.h"
+#include "rounding_mode.h"
 
 namespace {
 
-using Access = cCommonDialogTestAccess;
 using dialog_driver::Driver;
 
 // What the fake dialog functions saw and what they play back. Plain function
 // pointers carry no state, hence one instance for the whole file.
-struct Fake {
+struct FakeDialog {
   int calls = 0;
   CHOOSECOLORW color{};
   CHOOSEFONTW font{};
@@ -54,7 +45,7 @@ struct Fake {
   DWORD pickedFlags = 0;
   COLORREF pickedFontColor = 0;
 };
-Fake fake;
+FakeDialog fake;
 
 BOOL WINAPI FakeChooseColor(CHOOSECOLORW* record) {
   ++fake.calls;
@@ -78,20 +69,20 @@ BOOL WINAPI FakeChooseFont(CHOOSEFONTW* record) {
   return 1;
 }
 
-DWORD WINAPI FakeExtendedError() { return fake.extendedError; }
+DWORD WINAPI FakeCommDlgExtendedError() { return fake.extendedError; }
 
-DialogFunctions Faked() {
+DialogFunctions FakeDialogFunctions() {
   DialogFunctions functions;
   functions.ChooseColor = FakeChooseColor;
   functions.ChooseFont = FakeChooseFont;
-  functions.CommDlgExtendedError = FakeExtendedError;
+  functions.CommDlgExtendedError = FakeCommDlgExtendedError;
   return functions;
 }
 
 class Seam : public ::testing::Test {
  protected:
-  void SetUp() override { fake = Fake{}; }
-  cCommonDialog dialog{Faked()};
+  void SetUp() override { fake = FakeDialog{}; }
+  cCommonDialog dialog{FakeDialogFunctions()};
 };
 
 CY Points(double points) {
@@ -134,7 +125,7 @@ TEST_F(Seam, ColourRecordCarriesPresetOwnerAndTable) {
   EXPECT_EQ(fake.color.lStructSize, 36u);
   EXPECT_EQ(fake.color.hwndOwner, nullptr);
   EXPECT_EQ(fake.color.rgbResult, 0x00336699u);
-  EXPECT_EQ(reinterpret_cast<const std::int32_t*>(fake.color.lpCustColors), Access::Table(dialog));
+  EXPECT_EQ(fake.color.lpCustColors[5], GetSysColor(COLOR_WINDOW));
   EXPECT_EQ(fake.color.lpfnHook, nullptr);
   EXPECT_EQ(fake.color.lpTemplateName, nullptr);
   EXPECT_EQ(args.Color, 0x00112233);
@@ -168,9 +159,7 @@ TEST_F(Seam, ColourCancelAndFailure) {
 }
 
 TEST_F(Seam, CustomColoursStartAsSystemColoursAndStay) {
-  EXPECT_FALSE(Access::TableReady(dialog));
-  EXPECT_EQ(dialog.CustomColor(16), -1);  // an index out of range still fills the table
-  EXPECT_TRUE(Access::TableReady(dialog));
+  EXPECT_EQ(dialog.CustomColor(16), -1);
   for (std::int16_t i = 0; i < 16; ++i) {
     EXPECT_EQ(dialog.CustomColor(i), static_cast<std::int32_t>(GetSysColor(i))) << i;
   }
@@ -200,9 +189,25 @@ TEST_F(Seam, CustomColoursStartAsSystemColoursAndStay) {
 
 // ---------------------------------------------------------------- font
 
+// A real font object, made the way a caller makes one. A font object stands for
+// the nearest font the system has, so a face that is not installed (Tahoma
+// under a bare Wine) reports the face that stands in.
+IFont* CreateOleFont(const wchar_t* face, LONGLONG size, SHORT weight, bool italic = false) {
+  CY points;
+  points.int64 = size;
+  FONTDESC description{sizeof(FONTDESC), const_cast<LPOLESTR>(face), points, weight,
+                       DEFAULT_CHARSET, italic, FALSE, FALSE};
+  IFont* font = nullptr;
+  OleCreateFontIndirect(&description, IID_IFont, reinterpret_cast<void**>(&font));
+  return font;
+}
+
 // An IFontDisp that keeps its properties as invariant text, hands them out in
-// the font object's own types and records every call.
-class RecordingFont : public IFontDisp {
+// the font object's own types and records every call. Asked for IFont it hands
+// over a real font object, as a font does, unless it plays an automation object
+// that merely answers the font's dispatch ids. The failing property refuses,
+// with exception information when a code is set.
+class FakeFont : public IFontDisp {
  public:
   struct Call {
     DISPID id;
@@ -213,7 +218,18 @@ class RecordingFont : public IFontDisp {
   std::map<DISPID, std::wstring> properties = {
       {DISPID_FONT_NAME, L"Tahoma"}, {DISPID_FONT_SIZE, L"10"},    {DISPID_FONT_WEIGHT, L"700"},
       {DISPID_FONT_ITALIC, L"-1"},   {DISPID_FONT_UNDER, L"0"},    {DISPID_FONT_STRIKE, L"0"}};
+  bool isFont = true;
   DISPID failing = DISPID_UNKNOWN;
+  WORD refusalCode = 0;
+  SCODE refusalScode = S_OK;
+  std::wstring refusalText;
+
+  FakeFont() : standIn_(CreateOleFont(L"Tahoma", 100000, FW_NORMAL)) {}
+  ~FakeFont() {
+    if (standIn_) standIn_->Release();
+  }
+  FakeFont(const FakeFont&) = delete;
+  FakeFont& operator=(const FakeFont&) = delete;
 
   std::vector<Call> Writes() const {
     std::vector<Call> writes;
@@ -223,7 +239,11 @@ class RecordingFont : public IFontDisp {
     return writes;
   }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (IsEqualIID(iid, IID_IFont)) {
+      *object = nullptr;
+      return isFont && standIn_ ? standIn_->QueryInterface(iid, object) : E_NOINTERFACE;
+    }
     *object = this;
     return S_OK;
   }
@@ -235,8 +255,14 @@ class RecordingFont : public IFontDisp {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD kind, DISPPARAMS* parameters,
-                                   VARIANT* result, EXCEPINFO*, UINT*) override {
-    if (id == failing) return DISP_E_MEMBERNOTFOUND;
+                                   VARIANT* result, EXCEPINFO* exception, UINT*) override {
+    if (id == failing) {
+      if (!exception || (refusalCode == 0 && refusalScode == S_OK)) return DISP_E_MEMBERNOTFOUND;
+      exception->wCode = refusalCode;
+      exception->scode = refusalScode;
+      exception->bstrDescription = refusalText.empty() ? nullptr : SysAllocString(refusalText.c_str());
+      return DISP_E_EXCEPTION;
+    }
     VARIANT text;
     VariantInit(&text);
     if (kind == DISPATCH_PROPERTYPUT) {
@@ -254,11 +280,14 @@ class RecordingFont : public IFontDisp {
     VariantClear(&text);
     return converted;
   }
+
+ private:
+  IFont* standIn_;
 };
 
 class FontSeam : public Seam {
  protected:
-  RecordingFont font;
+  FakeFont font;
 };
 
 TEST_F(FontSeam, FlagWordAndPrinterContextBeforeTheDialog) {
@@ -274,9 +303,9 @@ TEST_F(FontSeam, FlagWordAndPrinterContextBeforeTheDialog) {
       {-1, 0, 0, 0, CF_EFFECTS, 0x141, 0},            // black only with the caller's CF_EFFECTS
       {-1, 0, 8, 0, 0, 0x2041, 0},
       {-1, 0, 0, 72, 0, 0x2041, 0},
-      {-1, 0, 0, 0, CF_ENABLEHOOK | CF_ENABLETEMPLATE | CF_APPLY | CF_USESTYLE, 0x41, 0},
-      {-1, 0, 0, 0, CF_ENABLETEMPLATEHANDLE | CF_TTONLY | CF_NOVERTFONTS,
-       0x41 | CF_ENABLETEMPLATEHANDLE | CF_TTONLY | CF_NOVERTFONTS, 0},
+      {-1, 0, 0, 0, CF_ENABLEHOOK | CF_ENABLETEMPLATE | CF_ENABLETEMPLATEHANDLE | CF_APPLY | CF_USESTYLE,
+       0x41, 0},
+      {-1, 0, 0, 0, CF_TTONLY | CF_NOVERTFONTS, 0x41 | CF_TTONLY | CF_NOVERTFONTS, 0},
   };
   fake.result = 0;  // flags and context keep their new values after a cancel
   for (const Case& c : cases) {
@@ -297,19 +326,34 @@ TEST_F(FontSeam, FlagWordAndPrinterContextBeforeTheDialog) {
   }
 }
 
-TEST_F(FontSeam, PrinterFontsWithoutAContextTakeTheDefaultPrinters) {
-  ChooseFontArgs args(&font);
+// Printer fonts without a context borrow the current printer's; a call, however
+// it ends, makes no device context of its own. GetGuiResources counts only on
+// Windows (Wine answers 0), so every call must also hand out the one context.
+TEST_F(FontSeam, PrinterFontsBorrowOnePrinterContextHoweverTheCallEnds) {
+  ChooseFontArgs first(&font);
+  first.flags = CF_PRINTERFONTS;
   fake.result = 0;
-  args.flags = CF_PRINTERFONTS;
-  dialog.VBChooseFont(args);
-  EXPECT_EQ(args.flags, 0x42);
-  EXPECT_EQ(fake.font.hDC, reinterpret_cast<HDC>(args.PrinterDC));
-  // The machine may have no printer; if it has one the context is the caller's now.
-  if (args.PrinterDC != 0) {
-    HDC printer = reinterpret_cast<HDC>(args.PrinterDC);
-    EXPECT_EQ(GetDeviceCaps(printer, TECHNOLOGY), DT_RASPRINTER);
-    DeleteDC(printer);
+  dialog.VBChooseFont(first);
+  EXPECT_EQ(first.flags, 0x42);
+  const HDC printer = toolkit::ToHandle<HDC>(first.PrinterDC);
+  ASSERT_NE(printer, nullptr) << "no default printer: is CorvantisPDF set up?";
+  EXPECT_EQ(fake.font.hDC, printer);
+  EXPECT_EQ(GetDeviceCaps(printer, TECHNOLOGY), DT_RASPRINTER);
+
+  const DWORD objects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  int otherContexts = 0;
+  for (int i = 0; i < 100; ++i) {
+    fake.result = i % 3 == 0 ? 1 : 0;                        // confirmed, cancelled or failed
+    fake.extendedError = i % 3 == 2 ? CDERR_INITIALIZATION : 0;
+    font.failing = i % 4 == 0 ? DISPID_FONT_NAME : DISPID_UNKNOWN;  // or raised after the flags
+    ChooseFontArgs args(&font);
+    args.flags = CF_PRINTERFONTS;
+    Raised([&] { dialog.VBChooseFont(args); });
+    if (args.PrinterDC != first.PrinterDC) ++otherContexts;
   }
+  EXPECT_EQ(otherContexts, 0);
+  EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), objects);
+  EXPECT_EQ(GetObjectType(printer), static_cast<DWORD>(OBJ_DC));
 }
 
 TEST_F(FontSeam, RecordIsPresetFromTheFontObject) {
@@ -324,7 +368,10 @@ TEST_F(FontSeam, RecordIsPresetFromTheFontObject) {
   EXPECT_EQ(fake.font.iPointSize, 120);
   EXPECT_EQ(fake.font.lpszStyle, nullptr);
   EXPECT_EQ(fake.font.lpfnHook, nullptr);
-  EXPECT_EQ(fake.logFont.lfHeight, font_size::LogicalHeight(Points(12), toolkit::TwipsPerPixelY()));
+  HDC screen = GetDC(nullptr);
+  const int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(fake.logFont.lfHeight, -MulDiv(12, pixelsPerInch, 72));
   EXPECT_EQ(fake.logFont.lfWeight, FW_BOLD);
   EXPECT_EQ(fake.logFont.lfItalic, 255);
   EXPECT_EQ(fake.logFont.lfUnderline, 255);
@@ -385,25 +432,53 @@ TEST_F(FontSeam, CancelAndFailureLeaveFontAndColour) {
   EXPECT_TRUE(font.Writes().empty());
 }
 
-TEST_F(FontSeam, MissingOrFailingFontObjectRaisesBeforeTheDialog) {
+TEST_F(FontSeam, NoObjectOrAnObjectThatIsNoFontRaisesBeforeAnythingIsSettled) {
   ChooseFontArgs none(nullptr);
-  try {
-    dialog.VBChooseFont(none);
-    ADD_FAILURE() << "no error raised";
-  } catch (const toolkit::RaisedError& error) {
-    EXPECT_EQ(error.Number(), 91);
-    EXPECT_EQ(error.Description(), L"Object variable or With block variable not set");
-  }
+  const auto notSet = Raised([&] { dialog.VBChooseFont(none); });
+  ASSERT_TRUE(notSet);
+  EXPECT_EQ(notSet->Number(), 91);
+  EXPECT_EQ(notSet->Description(), L"Object variable or With block variable not set");
   EXPECT_EQ(none.flags, 0);
   EXPECT_EQ(none.PrinterDC, -1);
 
+  // It answers every font dispatch id, but it is no font: nothing is read or written.
+  font.isFont = false;
+  ChooseFontArgs lookalike(&font);
+  lookalike.flags = CF_PRINTERFONTS;
+  const auto mismatch = Raised([&] { dialog.VBChooseFont(lookalike); });
+  ASSERT_TRUE(mismatch);
+  EXPECT_EQ(mismatch->Number(), 13);
+  EXPECT_EQ(mismatch->Description(), L"Type mismatch");
+  EXPECT_TRUE(font.calls.empty());
+  EXPECT_EQ(lookalike.flags, CF_PRINTERFONTS);
+  EXPECT_EQ(lookalike.PrinterDC, -1);
+  EXPECT_EQ(fake.calls, 0);
+}
+
+TEST_F(FontSeam, AFontThatRefusesRaisesTheNumberItReportsOrNotSupported) {
+  struct Case {
+    WORD code;
+    SCODE scode;
+    std::wstring text;
+    std::int32_t number;
+    std::wstring description;
+  };
+  const Case cases[] = {
+      {0, S_OK, L"", 438, L"Object doesn't support this property or method"},  // a bare HRESULT
+      {0, E_FAIL, L"Unspecified", 438, L"Object doesn't support this property or method"},
+      {380, S_OK, L"Invalid property value", 380, L"Invalid property value"},
+      {0, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 6), L"", 6, L"Overflow"},
+  };
   font.failing = DISPID_FONT_ITALIC;
-  ChooseFontArgs failing(&font);
-  try {
-    dialog.VBChooseFont(failing);
-    ADD_FAILURE() << "no error raised";
-  } catch (const toolkit::RaisedError& error) {
-    EXPECT_EQ(error.Number(), static_cast<std::int32_t>(DISP_E_MEMBERNOTFOUND));
+  for (const Case& c : cases) {
+    font.refusalCode = c.code;
+    font.refusalScode = c.scode;
+    font.refusalText = c.text;
+    ChooseFontArgs args(&font);
+    const auto error = Raised([&] { dialog.VBChooseFont(args); });
+    ASSERT_TRUE(error) << c.number;
+    EXPECT_EQ(error->Number(), c.number);
+    EXPECT_EQ(error->Description(), c.description);
   }
   EXPECT_EQ(fake.calls, 0);
   EXPECT_EQ(dialog.APIReturn(), 0);
@@ -416,41 +491,48 @@ TEST_F(FontSeam, FaceNamesAreCutInsideTheRecordAndEndAtTheirNul) {
   dialog.VBChooseFont(args);
   EXPECT_EQ(std::wstring(fake.logFont.lfFaceName), std::wstring(31, L'A'));
 
+  using font_dialog::StoreTextInCharBuffer, font_dialog::TextFromCharBuffer;
   WCHAR buffer[LF_FACESIZE];
   std::fill(std::begin(buffer), std::end(buffer), L'x');
-  Access::StoreText(buffer, L"微软雅黑");
-  EXPECT_EQ(Access::TextFrom(buffer), L"微软雅黑");
+  StoreTextInCharBuffer(buffer, L"微软雅黑");
+  EXPECT_EQ(TextFromCharBuffer(buffer), L"微软雅黑");
   EXPECT_EQ(buffer[LF_FACESIZE - 1], L'\0');
   // A cut never splits a surrogate pair.
-  Access::StoreText(buffer, std::wstring(30, L'B') + L"\xD840\xDC00");
-  EXPECT_EQ(Access::TextFrom(buffer), std::wstring(30, L'B'));
+  StoreTextInCharBuffer(buffer, std::wstring(30, L'B') + L"\xD840\xDC00");
+  EXPECT_EQ(TextFromCharBuffer(buffer), std::wstring(30, L'B'));
   // The dialog's answer is read up to its first NUL, and never past the array.
   const std::wstring withTail = std::wstring(L"Arial\0junk", 10);
   std::copy(withTail.begin(), withTail.end(), buffer);
-  EXPECT_EQ(Access::TextFrom(buffer), L"Arial");
+  EXPECT_EQ(TextFromCharBuffer(buffer), L"Arial");
   std::fill(std::begin(buffer), std::end(buffer), L'C');
-  EXPECT_EQ(Access::TextFrom(buffer), std::wstring(LF_FACESIZE, L'C'));
+  EXPECT_EQ(TextFromCharBuffer(buffer), std::wstring(LF_FACESIZE, L'C'));
 }
 
-TEST(FontSize, PointsToPixelsAndTenths) {
+// The rounding is the same whatever rounding mode a printer driver has left.
+TEST(FontSize, PointsToPixelsAndTenthsHalvesToEvenInEveryRoundingMode) {
   struct Case {
-    double points, twipsPerPixel;
+    double points;
+    int pixelsPerInch;  // 96 is 15 twips a pixel, 120 is 12, 72 is 20
     std::int32_t height, tenths;
   };
   const Case cases[] = {
-      {10, 15, -13, 100}, {9, 15, -12, 90},    {12, 15, -16, 120}, {10, 12, -17, 100},
-      {10.5, 15, -14, 105}, {10.5, 20, -10, 105}, {11.5, 20, -12, 115},  // halves to even
-      {10.05, 20, -10, 100}, {10.15, 20, -10, 102}, {0, 15, 0, 0},
+      {10, 96, -13, 100},    {9, 96, -12, 90},       {12, 96, -16, 120},    {10, 120, -17, 100},
+      {10.5, 96, -14, 105},  {10.5, 72, -10, 105},   {11.5, 72, -12, 115},  {1.125, 96, -2, 11},
+      {-11.5, 72, 12, -115}, {10.05, 72, -10, 100},  {10.15, 72, -10, 102}, {0, 96, 0, 0},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(font_size::LogicalHeight(Points(c.points), c.twipsPerPixel), c.height) << c.points;
-    EXPECT_EQ(font_size::TenthsOfPoint(Points(c.points)), c.tenths) << c.points;
+  for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    for (const Case& c : cases) {
+      const CY points = Points(c.points);
+      const RoundingMode rounding(mode);
+      EXPECT_EQ(font_size::LogicalHeight(points, c.pixelsPerInch), c.height) << c.points << " mode " << mode;
+      EXPECT_EQ(font_size::TenthsOfPoint(points), c.tenths) << c.points << " mode " << mode;
+    }
   }
   CY huge;
   huge.int64 = INT64_MAX;
-  EXPECT_THROW(font_size::TenthsOfPoint(huge), toolkit::RaisedError);
-  EXPECT_THROW(font_size::LogicalHeight(huge, 15), toolkit::RaisedError);
-  EXPECT_THROW(font_size::LogicalHeight(Points(10), 0), toolkit::RaisedError);
+  EXPECT_TRUE(Raised([&] { font_size::TenthsOfPoint(huge); }));
+  EXPECT_TRUE(Raised([&] { font_size::LogicalHeight(huge, 96); }));
+  EXPECT_TRUE(Raised([&] { font_size::LogicalHeight(Points(10), 0); }));
 }
 
 // ---------------------------------------------------------------- real dialogs
@@ -530,18 +612,6 @@ FontState StateOf(IFont* font) {
   font->get_Underline(&state.underline);
   font->get_Strikethrough(&state.strikethrough);
   return state;
-}
-
-// A font object stands for the nearest font the system has, so a face that is
-// not installed (Tahoma under a bare Wine) reports the face that stands in.
-IFont* CreateOleFont(const wchar_t* face, LONGLONG size, SHORT weight, bool italic = false) {
-  CY points;
-  points.int64 = size;
-  FONTDESC description{sizeof(FONTDESC), const_cast<LPOLESTR>(face), points, weight,
-                       DEFAULT_CHARSET, italic, FALSE, FALSE};
-  IFont* font = nullptr;
-  OleCreateFontIndirect(&description, IID_IFont, reinterpret_cast<void**>(&font));
-  return font;
 }
 
 TEST(RealFontDialog, OkWritesTheDialogsFontIntoAnOleFont) {

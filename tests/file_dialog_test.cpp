@@ -10,17 +10,12 @@
 
 #include "common_dialog.h"
 #include "dialog_driver.h"
-#include "raised_error.h"
+#include "file_dialogs.h"
+#include "handle_values.h"
+#include "raised.h"
 #include "test_files.h"
 
 #include <cderr.h>
-
-struct cCommonDialogTestAccess {
-  static std::wstring TrimAtNull(const std::wstring& text) { return cCommonDialog::TrimAtNull(text); }
-  static std::wstring FilterByIndex(const std::wstring& filters, std::int32_t index) {
-    return cCommonDialog::FilterByIndex(filters, index);
-  }
-};
 
 namespace {
 
@@ -33,7 +28,7 @@ const std::wstring kMainWindowFilter =
 
 std::wstring OptionalText(const wchar_t* text) { return text ? text : L"<null>"; }
 
-// What a fake dialog saw, and what it answers. The table holds plain function
+// What the fake dialog saw, and what it answers. The table holds plain function
 // pointers, so the fake keeps its state here; each test starts from Reset().
 struct FakeDialog {
   struct Seen {
@@ -66,50 +61,53 @@ struct FakeDialog {
     addedFlags = 0;
     removedFlags = 0;
   }
-
-  static BOOL WINAPI Show(OPENFILENAMEW* record) {
-    ++calls;
-    const wchar_t* end = record->lpstrFilter;
-    while (end[0] || end[1]) ++end;
-    seen = Seen{record->lStructSize,
-                record->hwndOwner,
-                record->Flags,
-                std::wstring(record->lpstrFilter, end + 2),
-                record->nFilterIndex,
-                std::wstring(record->lpstrFile, record->nMaxFile),
-                std::wstring(record->lpstrFileTitle, record->nMaxFileTitle),
-                OptionalText(record->lpstrInitialDir),
-                OptionalText(record->lpstrTitle),
-                OptionalText(record->lpstrDefExt),
-                !record->hInstance && !record->lpstrCustomFilter && !record->nMaxCustFilter &&
-                    !record->lCustData && !record->lpfnHook && !record->lpTemplateName &&
-                    !record->nFileOffset && !record->nFileExtension};
-    if (answer) {
-      lstrcpynW(record->lpstrFile, chosenFile.c_str(), static_cast<int>(record->nMaxFile));
-      lstrcpynW(record->lpstrFileTitle, chosenTitle.c_str(), static_cast<int>(record->nMaxFileTitle));
-      if (returnedIndex) record->nFilterIndex = returnedIndex;
-      record->Flags = (record->Flags | addedFlags) & ~removedFlags;
-    }
-    return answer;
-  }
-  static DWORD WINAPI ExtendedError() { return extendedError; }
-
-  static DialogFunctions Table() {
-    DialogFunctions table;
-    table.GetOpenFileName = Show;
-    table.GetSaveFileName = Show;
-    table.CommDlgExtendedError = ExtendedError;
-    return table;
-  }
 };
+
+// Stands for both the open and the save dialog.
+BOOL WINAPI FakeGetFileName(OPENFILENAMEW* record) {
+  using F = FakeDialog;
+  ++F::calls;
+  const wchar_t* end = record->lpstrFilter;
+  while (end[0] || end[1]) ++end;
+  F::seen = F::Seen{record->lStructSize,
+                    record->hwndOwner,
+                    record->Flags,
+                    std::wstring(record->lpstrFilter, end + 2),
+                    record->nFilterIndex,
+                    std::wstring(record->lpstrFile, record->nMaxFile),
+                    std::wstring(record->lpstrFileTitle, record->nMaxFileTitle),
+                    OptionalText(record->lpstrInitialDir),
+                    OptionalText(record->lpstrTitle),
+                    OptionalText(record->lpstrDefExt),
+                    !record->hInstance && !record->lpstrCustomFilter && !record->nMaxCustFilter &&
+                        !record->lCustData && !record->lpfnHook && !record->lpTemplateName &&
+                        !record->nFileOffset && !record->nFileExtension};
+  if (F::answer) {
+    lstrcpynW(record->lpstrFile, F::chosenFile.c_str(), static_cast<int>(record->nMaxFile));
+    lstrcpynW(record->lpstrFileTitle, F::chosenTitle.c_str(), static_cast<int>(record->nMaxFileTitle));
+    if (F::returnedIndex) record->nFilterIndex = F::returnedIndex;
+    record->Flags = (record->Flags | F::addedFlags) & ~F::removedFlags;
+  }
+  return F::answer;
+}
+
+DWORD WINAPI FakeCommDlgExtendedError() { return FakeDialog::extendedError; }
+
+DialogFunctions FakeDialogFunctions() {
+  DialogFunctions functions;
+  functions.GetOpenFileName = FakeGetFileName;
+  functions.GetSaveFileName = FakeGetFileName;
+  functions.CommDlgExtendedError = FakeCommDlgExtendedError;
+  return functions;
+}
 
 class FileDialogSeam : public ::testing::Test {
  protected:
   void SetUp() override { FakeDialog::Reset(); }
-  cCommonDialog dialog{FakeDialog::Table()};
+  cCommonDialog dialog{FakeDialogFunctions()};
 };
 
-TEST_F(FileDialogSeam, OptionsSelectTheirFlagsAndHookAndTemplateNeverPass) {
+TEST_F(FileDialogSeam, OptionsSelectTheirFlagsAndHooksAndTemplatesNeverPass) {
   struct Case {
     void (*set)(OpenFileNameArgs&);
     DWORD flags;
@@ -122,7 +120,8 @@ TEST_F(FileDialogSeam, OptionsSelectTheirFlagsAndHookAndTemplateNeverPass) {
       {[](OpenFileNameArgs& a) { a.HideReadOnly = true; }, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY},
       {[](OpenFileNameArgs& a) {
          a.FileMustExist = false;
-         a.flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_NOCHANGEDIR;
+         a.flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_ENABLETEMPLATEHANDLE |
+                   OFN_NOCHANGEDIR;
        },
        OFN_EXPLORER | OFN_NOCHANGEDIR},
   };
@@ -141,7 +140,7 @@ TEST_F(FileDialogSeam, OptionsSelectTheirFlagsAndHookAndTemplateNeverPass) {
   dialog.VBGetSaveFileName(plain);
   EXPECT_EQ(FakeDialog::seen->Flags, DWORD{OFN_HIDEREADONLY});
   SaveFileNameArgs hooked(L"");
-  hooked.flags = OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_NOREADONLYRETURN;
+  hooked.flags = OFN_ENABLEHOOK | OFN_ENABLETEMPLATEHANDLE | OFN_NOREADONLYRETURN;
   dialog.VBGetSaveFileName(hooked);
   EXPECT_EQ(FakeDialog::seen->Flags, DWORD{OFN_NOREADONLYRETURN | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY});
 }
@@ -289,14 +288,11 @@ TEST_F(FileDialogSeam, NamesBeyond260CharactersRaiseBeforeAnyDialogAndChangeNoth
 
   OpenFileNameArgs longName(tooLong);
   longName.Filter = kMainWindowFilter;
-  try {
-    dialog.VBGetOpenFileName(longName);
-    ADD_FAILURE() << "no error raised";
-  } catch (const toolkit::RaisedError& error) {
-    EXPECT_EQ(error.Number(), 5);
-    EXPECT_EQ(error.Source(), L"file_dialog_tests");
-    EXPECT_EQ(error.Description(), L"Invalid procedure call or argument");
-  }
+  const auto error = Raised([&] { dialog.VBGetOpenFileName(longName); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->Number(), 5);
+  EXPECT_EQ(error->Source(), L"file_dialog_tests");
+  EXPECT_EQ(error->Description(), L"Invalid procedure call or argument");
   EXPECT_EQ(dialog.APIReturn(), 0);
   EXPECT_EQ(dialog.ExtendedError(), 0);
   EXPECT_EQ(longName.FileName, tooLong);
@@ -305,12 +301,12 @@ TEST_F(FileDialogSeam, NamesBeyond260CharactersRaiseBeforeAnyDialogAndChangeNoth
 
   OpenFileNameArgs longTitle(L"");
   longTitle.FileTitle = tooLong;
-  EXPECT_THROW(dialog.VBGetOpenFileName(longTitle), toolkit::RaisedError);
+  EXPECT_TRUE(Raised([&] { dialog.VBGetOpenFileName(longTitle); }));
   SaveFileNameArgs saveName(tooLong);
-  EXPECT_THROW(dialog.VBGetSaveFileName(saveName), toolkit::RaisedError);
+  EXPECT_TRUE(Raised([&] { dialog.VBGetSaveFileName(saveName); }));
   SaveFileNameArgs saveTitle(L"");
   saveTitle.FileTitle = tooLong;
-  EXPECT_THROW(dialog.VBGetSaveFileName(saveTitle), toolkit::RaisedError);
+  EXPECT_TRUE(Raised([&] { dialog.VBGetSaveFileName(saveTitle); }));
   EXPECT_EQ(FakeDialog::calls, 0);
 
   OpenFileNameArgs full(fits);
@@ -320,29 +316,38 @@ TEST_F(FileDialogSeam, NamesBeyond260CharactersRaiseBeforeAnyDialogAndChangeNoth
   EXPECT_EQ(FakeDialog::seen->title, fits);
 }
 
+TEST(FileDialogHelpers, DialogFilterSplitsAtBothSeparatorsAndEndsWithTwoNuls) {
+  using file_dialogs::DialogFilter;
+  EXPECT_EQ(DialogFilter(L"All (*.*)| *.*"), L"All (*.*)\0 *.*\0\0"s);
+  EXPECT_EQ(DialogFilter(L"Text: plain|*.txt"), L"Text\0 plain\0*.txt\0\0"s);
+  EXPECT_EQ(DialogFilter(L""), L"\0\0"s);
+}
+
 TEST(FileDialogHelpers, TrimAtNullCutsAtTheFirstNul) {
-  EXPECT_EQ(cCommonDialogTestAccess::TrimAtNull(L"plain"), L"plain");
-  EXPECT_EQ(cCommonDialogTestAccess::TrimAtNull(L""), L"");
-  EXPECT_EQ(cCommonDialogTestAccess::TrimAtNull(L"\0tail"s), L"");
-  EXPECT_EQ(cCommonDialogTestAccess::TrimAtNull(L"C:\\目录\\a.ocx\0\0b\0"s), L"C:\\目录\\a.ocx");
+  using file_dialogs::TrimAtNull;
+  EXPECT_EQ(TrimAtNull(L"plain"), L"plain");
+  EXPECT_EQ(TrimAtNull(L""), L"");
+  EXPECT_EQ(TrimAtNull(L"\0tail"s), L"");
+  EXPECT_EQ(TrimAtNull(L"C:\\目录\\a.ocx\0\0b\0"s), L"C:\\目录\\a.ocx");
 }
 
 TEST(FileDialogHelpers, FilterByIndexFindsPairsAndNothingOutsideTheList) {
+  using file_dialogs::FilterByIndex;
   const std::wstring list = L"A\0a\0B\0b\0C\0c\0\0"s;
-  EXPECT_EQ(cCommonDialogTestAccess::FilterByIndex(list, 1), L"A\0a"s);
-  EXPECT_EQ(cCommonDialogTestAccess::FilterByIndex(list, 3), L"C\0c"s);
+  EXPECT_EQ(FilterByIndex(list, 1), L"A\0a"s);
+  EXPECT_EQ(FilterByIndex(list, 3), L"C\0c"s);
   for (std::int32_t index : {0, -1, 4, 5, 1000}) {
-    EXPECT_EQ(cCommonDialogTestAccess::FilterByIndex(list, index), L"") << index;
+    EXPECT_EQ(FilterByIndex(list, index), L"") << index;
   }
   for (std::int32_t index : {-1, 0, 1, 2}) {
-    EXPECT_EQ(cCommonDialogTestAccess::FilterByIndex(L"", index), L"") << index;
+    EXPECT_EQ(FilterByIndex(L"", index), L"") << index;
   }
   // A list without its closing NULs still yields its last pair; a half pair is none.
-  EXPECT_EQ(cCommonDialogTestAccess::FilterByIndex(L"A\0a\0B\0b"s, 2), L"B\0b"s);
-  EXPECT_EQ(cCommonDialogTestAccess::FilterByIndex(L"A\0a\0B"s, 2), L"");
-  EXPECT_EQ(cCommonDialogTestAccess::FilterByIndex(L"no separator", 1), L"");
+  EXPECT_EQ(FilterByIndex(L"A\0a\0B\0b"s, 2), L"B\0b"s);
+  EXPECT_EQ(FilterByIndex(L"A\0a\0B"s, 2), L"");
+  EXPECT_EQ(FilterByIndex(L"no separator", 1), L"");
   // An empty description is still a pair.
-  EXPECT_EQ(cCommonDialogTestAccess::FilterByIndex(L"\0*.txt\0\0"s, 1), L"\0*.txt"s);
+  EXPECT_EQ(FilterByIndex(L"\0*.txt\0\0"s, 1), L"\0*.txt"s);
 }
 
 struct WindowDeleter {
@@ -364,7 +369,7 @@ OpenFileNameArgs MainWindowOpen(HWND owner) {
   OpenFileNameArgs args(L"");
   args.Filter = kMainWindowFilter;
   args.DefaultExt = L"ocx";
-  args.Owner = static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(owner));
+  args.Owner = toolkit::HandleValue(owner);
   return args;
 }
 
@@ -433,7 +438,7 @@ TEST(FileTitle, RealPathsGiveTheirTitleAndTheLastDialogResultStays) {
   FakeDialog::Reset();
   FakeDialog::answer = FALSE;
   FakeDialog::extendedError = FNERR_INVALIDFILENAME;
-  cCommonDialog dialog(FakeDialog::Table());  // the real title function
+  cCommonDialog dialog(FakeDialogFunctions());  // the real title function
   OpenFileNameArgs args(L"");
   dialog.VBGetOpenFileName(args);
 

@@ -1,10 +1,11 @@
-// The print and page-setup operations and the object's error raising: first
-// through fake dialog functions, for what a real dialog cannot show, then with
-// the real dialogs against the default printer, the CorvantisPDF queue.
+// The print and page-setup operations: first through fake dialog functions,
+// for what a real dialog cannot show, then with the real dialogs against the
+// default printer, the CorvantisPDF queue.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfenv>
 #include <functional>
 #include <optional>
 #include <string>
@@ -17,22 +18,16 @@
 
 #include "common_dialog.h"
 #include "dialog_driver.h"
-#include "raised_error.h"
-
-struct cCommonDialogTestAccess {
-  static PrinterDevModeRecord& PrinterDevMode(cCommonDialog& dialog) { return dialog.PrinterDevMode; }
-  static PrinterDevModeRecord GetPrinterDevMode(const cCommonDialog& dialog) { return dialog.GetPrinterDevMode(); }
-  static void RaiseError(const cCommonDialog& dialog, std::int32_t number) { dialog.RaiseError(number); }
-  static std::int32_t ObjectErrorNumber(std::int32_t number) { return cCommonDialog::ObjectErrorNumber(number); }
-};
+#include "handle_values.h"
+#include "raised.h"
+#include "rounding_mode.h"
 
 namespace {
 
-using Access = cCommonDialogTestAccess;
 using namespace dialog_driver;
 
 // What the fake dialogs were shown, and how they answer.
-struct Script {
+struct FakeDialog {
   int calls = 0;
   PRINTDLGW print{};
   PAGESETUPDLGW pageSetup{};
@@ -40,7 +35,7 @@ struct Script {
   std::function<BOOL(PAGESETUPDLGW&)> answerPageSetup;
   DWORD extendedError = 0;
 };
-Script script;
+FakeDialog script;
 
 BOOL WINAPI FakePrintDlg(LPPRINTDLGW record) {
   ++script.calls;
@@ -54,13 +49,13 @@ BOOL WINAPI FakePageSetupDlg(LPPAGESETUPDLGW record) {
   return script.answerPageSetup ? script.answerPageSetup(*record) : FALSE;
 }
 
-DWORD WINAPI FakeExtendedError() { return script.extendedError; }
+DWORD WINAPI FakeCommDlgExtendedError() { return script.extendedError; }
 
-DialogFunctions Fakes() {
+DialogFunctions FakeDialogFunctions() {
   DialogFunctions functions;
   functions.PrintDlg = FakePrintDlg;
   functions.PageSetupDlg = FakePageSetupDlg;
-  functions.CommDlgExtendedError = FakeExtendedError;
+  functions.CommDlgExtendedError = FakeCommDlgExtendedError;
   return functions;
 }
 
@@ -94,18 +89,9 @@ HGLOBAL NewDevMode() {
 
 bool Freed(HGLOBAL block) { return GlobalSize(block) == 0; }
 
-std::optional<toolkit::RaisedError> Raised(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const toolkit::RaisedError& error) {
-    return error;
-  }
-  return std::nullopt;
-}
-
 // An automation object that logs the property puts it receives; it does not
 // know "Orientation" and refuses "PaperSize".
-class RecordingPrinter : public IDispatch {
+class FakePrinter : public IDispatch {
  public:
   std::vector<std::wstring> log;
 
@@ -147,8 +133,8 @@ class RecordingPrinter : public IDispatch {
 
 class Seam : public ::testing::Test {
  protected:
-  void SetUp() override { script = Script{}; }
-  cCommonDialog dialog{Fakes()};
+  void SetUp() override { script = FakeDialog{}; }
+  cCommonDialog dialog{FakeDialogFunctions()};
 };
 
 // ---- Print dialog through the seam ----
@@ -238,7 +224,7 @@ TEST_F(Seam, AcceptedPrintFillsEveryResultAndTheWholeDeviceMode) {
   EXPECT_TRUE(args.Collate);
   EXPECT_EQ(static_cast<DWORD>(args.flags), 0x001C0100u | PD_PAGENUMS | PD_PRINTTOFILE);
 
-  const PrinterDevModeRecord mode = Access::GetPrinterDevMode(dialog);
+  const PrinterDevModeRecord mode = dialog.GetPrinterDevMode();
   EXPECT_EQ(mode.dmDeviceName, std::wstring(L"Fake Printer") + std::wstring(20, L'\0'));
   EXPECT_EQ(mode.dmFormName, std::wstring(L"Letter") + std::wstring(26, L'\0'));
   EXPECT_EQ(mode.dmPaperSize, DMPAPER_LETTER);
@@ -265,7 +251,7 @@ TEST_F(Seam, CancelledPrintLeavesEveryResultAndTheDeviceModeAlone) {
   };
   PrintDlgArgs first(0);
   ASSERT_TRUE(dialog.VBPrintDlg(first));
-  const PrinterDevModeRecord before = Access::PrinterDevMode(dialog);
+  const PrinterDevModeRecord before = dialog.GetPrinterDevMode();
 
   HGLOBAL devMode = nullptr;
   script.answerPrint = [&](PRINTDLGW& record) {
@@ -285,14 +271,14 @@ TEST_F(Seam, CancelledPrintLeavesEveryResultAndTheDeviceModeAlone) {
   EXPECT_EQ(std::tuple(args.hdc, args.PrintRange, args.FromPage, args.ToPage, args.Copies, args.flags),
             std::tuple(77, 2, 4, 9, std::int16_t{5}, 0x40));
   EXPECT_TRUE(args.PrintToFile && args.Collate);
-  EXPECT_TRUE(Access::PrinterDevMode(dialog) == before);
+  EXPECT_TRUE(dialog.GetPrinterDevMode() == before);
   EXPECT_TRUE(Freed(devMode));
 
   // An accepted dialog that hands back no device mode changes no setting.
   script.answerPrint = [](PRINTDLGW&) { return TRUE; };
   EXPECT_TRUE(dialog.VBPrintDlg(args));
   EXPECT_EQ(args.Copies, 5);
-  EXPECT_TRUE(Access::PrinterDevMode(dialog) == before);
+  EXPECT_TRUE(dialog.GetPrinterDevMode() == before);
 }
 
 TEST_F(Seam, PrinterObjectGetsTheFourSettingsInOrderPastRejections) {
@@ -306,7 +292,7 @@ TEST_F(Seam, PrinterObjectGetsTheFourSettingsInOrderPastRejections) {
   };
   const std::vector<std::wstring> expected = {L"Copies=3", L"Orientation unknown", L"PaperSize refused",
                                               L"PrintQuality=-3"};
-  RecordingPrinter printed, setUp;
+  FakePrinter printed, setUp;
   PrintDlgArgs print(0);
   print.Printer = &printed;
   EXPECT_TRUE(dialog.VBPrintDlg(print));
@@ -395,16 +381,21 @@ TEST_F(Seam, AcceptedPageSetupGivesWholeUnitsHalvesToEvenAndThePaper) {
   };
   margins = {3500, 2500, 500, 1499};  // left, top, right, bottom
   PageSetupDlgArgs inches;
-  EXPECT_TRUE(dialog.VBPageSetupDlg(inches));
-  EXPECT_EQ(std::tuple(inches.LeftMargin, inches.TopMargin, inches.RightMargin, inches.BottomMargin),
-            std::tuple(4, 2, 0, 1));
-  EXPECT_EQ(std::tuple(inches.MinLeftMargin, inches.MinTopMargin, inches.MinRightMargin, inches.MinBottomMargin),
-            std::tuple(-2, 2, 2147484, -2));
+  // The same whatever rounding mode the printer driver has left.
+  for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    inches = PageSetupDlgArgs{};
+    const RoundingMode rounding(mode);
+    EXPECT_TRUE(dialog.VBPageSetupDlg(inches));
+    EXPECT_EQ(std::tuple(inches.LeftMargin, inches.TopMargin, inches.RightMargin, inches.BottomMargin),
+              std::tuple(4, 2, 0, 1)) << "mode " << mode;
+    EXPECT_EQ(std::tuple(inches.MinLeftMargin, inches.MinTopMargin, inches.MinRightMargin, inches.MinBottomMargin),
+              std::tuple(-2, 2, 2147484, -2)) << "mode " << mode;
+  }
   EXPECT_EQ(std::tuple(inches.PaperSize, inches.Orientation, inches.PrintQuality),
             std::tuple(DMPAPER_LETTER, DMORIENT_LANDSCAPE, DMRES_MEDIUM));
   EXPECT_EQ(dialog.APIReturn(), 1);
   EXPECT_EQ(static_cast<DWORD>(inches.flags), 0x7u | PSD_NOWARNING);
-  EXPECT_TRUE(Access::PrinterDevMode(dialog) == PrinterDevModeRecord{});
+  EXPECT_TRUE(dialog.GetPrinterDevMode() == PrinterDevModeRecord{});
   EXPECT_TRUE(Freed(devMode));
 
   margins = {350, 250, 50, 149};
@@ -429,26 +420,6 @@ TEST_F(Seam, CancelledPageSetupLeavesEveryValueAndRecordsTheError) {
   EXPECT_EQ(dialog.APIReturn(), 0);
   EXPECT_EQ(dialog.ExtendedError(), PDERR_NODEFAULTPRN);
   for (std::size_t i = 0; i < std::size(values); ++i) EXPECT_EQ(args.*values[i], static_cast<std::int32_t>(i) + 1);
-}
-
-// ---- Error raising ----
-
-TEST(RaiseError, NumbersUpToOneThousandAreTheLibrarysAndTheRestTheObjects) {
-  const cCommonDialog dialog;
-  const auto library = Raised([&] { Access::RaiseError(dialog, 1000); });
-  ASSERT_TRUE(library);
-  EXPECT_EQ(library->Number(), 1000);
-  EXPECT_EQ(library->Source(), L"print_tests.VBError");
-  EXPECT_EQ(library->Description(), toolkit::StandardDescription(1000));
-
-  const auto own = Raised([&] { Access::RaiseError(dialog, 1001); });
-  ASSERT_TRUE(own);
-  EXPECT_EQ(own->Number(), -2147220503);
-  EXPECT_EQ(own->Source(), L"print_tests.CommonDialog");
-  EXPECT_EQ(own->Description(), L"");
-
-  EXPECT_EQ(static_cast<std::uint32_t>(Access::ObjectErrorNumber(0x40001)), 0x80040001u);
-  EXPECT_EQ(Access::ObjectErrorNumber(-1), -1);
 }
 
 // ---- The real dialogs against the default printer ----
@@ -482,16 +453,18 @@ TEST(RealDialogs, PrintOkReturnsADeviceContextAndTheQueuesSettings) {
     EXPECT_TRUE(dialog.VBPrintDlg(args)) << dialog.ExtendedError();
     ASSERT_TRUE(driver.Found()) << "no print dialog: is CorvantisPDF the default printer?";
   }
-  HDC dc = reinterpret_cast<HDC>(static_cast<INT_PTR>(args.hdc));
+  HDC dc = toolkit::ToHandle<HDC>(args.hdc);
   ASSERT_NE(dc, nullptr);
   EXPECT_EQ(GetDeviceCaps(dc, TECHNOLOGY), DT_RASPRINTER);
   DeleteDC(dc);
 
-  const PrinterDevModeRecord& mode = Access::PrinterDevMode(dialog);
+  const PrinterDevModeRecord mode = dialog.GetPrinterDevMode();
   EXPECT_EQ(mode.dmDeviceName, std::wstring(L"CorvantisPDF") + std::wstring(20, L'\0'));
   EXPECT_EQ(args.Copies, 2);
   EXPECT_EQ(mode.dmCopies, 2);
-  EXPECT_EQ(args.Collate, mode.dmCollate == 1);
+  const auto queue = DefaultDevMode();
+  ASSERT_TRUE(queue);
+  EXPECT_EQ(args.Collate, queue->dmCollate == DMCOLLATE_TRUE);
   EXPECT_EQ(std::tuple(args.PrintRange, args.FromPage, args.ToPage), std::tuple(0, 1, -1));
 
   PrintDlgArgs cancelled(55);
@@ -503,7 +476,7 @@ TEST(RealDialogs, PrintOkReturnsADeviceContextAndTheQueuesSettings) {
   }
   EXPECT_EQ(std::tuple(dialog.APIReturn(), dialog.ExtendedError()), std::tuple(0, 0));
   EXPECT_EQ(std::tuple(cancelled.hdc, cancelled.Copies), std::tuple(55, std::int16_t{7}));
-  EXPECT_TRUE(Access::PrinterDevMode(dialog) == mode);
+  EXPECT_TRUE(dialog.GetPrinterDevMode() == mode);
 }
 
 TEST(RealDialogs, PageSetupOkReturnsTheMarginsItWasGivenAndThePaper) {

@@ -1,7 +1,10 @@
 #include "font_object.h"
 
+#include <new>
+
 #include <olectl.h>
 
+#include "executable_name.h"
 #include "raised_error.h"
 
 namespace toolkit {
@@ -12,7 +15,7 @@ class FontObject::Value {
   Value() { VariantInit(&v_); }
   explicit Value(const std::wstring& text) : Value() {
     v_.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    if (!v_.bstrVal) Raise(static_cast<std::int32_t>(E_OUTOFMEMORY));
+    if (!v_.bstrVal) throw std::bad_alloc();
     v_.vt = VT_BSTR;
   }
   explicit Value(double number) : Value() { v_.vt = VT_R8; v_.dblVal = number; }
@@ -33,33 +36,81 @@ class FontObject::Value {
 
 namespace {
 
-void Check(HRESULT result) {
-  if (FAILED(result)) Raise(static_cast<std::int32_t>(result));
+std::wstring Text(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
+
+// What an object says about a call it refused; it frees the strings it holds.
+class Refusal {
+ public:
+  Refusal() = default;
+  ~Refusal() {
+    SysFreeString(info_.bstrSource);
+    SysFreeString(info_.bstrDescription);
+    SysFreeString(info_.bstrHelpFile);
+  }
+  Refusal(const Refusal&) = delete;
+  Refusal& operator=(const Refusal&) = delete;
+  EXCEPINFO* get() { return &info_; }
+
+  // An object tells its own error number in wCode, or as a control-facility
+  // code in scode; a bare HRESULT is no error number, so any other refusal is
+  // "not supported".
+  [[noreturn]] void Raise(HRESULT result) {
+    if (result == DISP_E_EXCEPTION) {
+      if (info_.pfnDeferredFillIn) info_.pfnDeferredFillIn(&info_);
+      const std::int32_t number = info_.wCode != 0 ? info_.wCode
+                                  : HRESULT_FACILITY(info_.scode) == FACILITY_CONTROL
+                                      ? HRESULT_CODE(info_.scode)
+                                      : 0;
+      if (number != 0) {
+        std::wstring source = Text(info_.bstrSource), description = Text(info_.bstrDescription);
+        toolkit::Raise(number, source.empty() ? ExecutableBaseName() : std::move(source),
+                       description.empty() ? StandardDescription(number) : std::move(description));
+      }
+    }
+    toolkit::Raise(kNotSupportedByObject);
+  }
+
+ private:
+  EXCEPINFO info_{};
+};
+
+void Invoke(IDispatch* object, DISPID id, WORD kind, DISPPARAMS& parameters, VARIANT* result) {
+  Refusal refusal;
+  const HRESULT outcome =
+      object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &parameters, result, refusal.get(), nullptr);
+  if (FAILED(outcome)) refusal.Raise(outcome);
 }
 
 }  // namespace
 
+FontObject::FontObject(IDispatch* font) : font_(font) {
+  if (!font_) Raise(kObjectNotSet);
+  // Any automation object answers the font's dispatch ids; only a font is read
+  // and overwritten as one.
+  IFont* standardFont = nullptr;
+  if (FAILED(font_->QueryInterface(IID_IFont, reinterpret_cast<void**>(&standardFont))) || !standardFont) {
+    Raise(kTypeMismatch);
+  }
+  standardFont->Release();
+}
+
 FontObject::Value FontObject::Get(DISPID id, VARTYPE type) const {
   DISPPARAMS none{};
   Value raw;
-  Check(font_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, raw.get(),
-                      nullptr, nullptr));
+  Invoke(font_, id, DISPATCH_PROPERTYGET, none, raw.get());
   Value typed;
-  Check(VariantChangeType(typed.get(), raw.get(), 0, type));
+  if (FAILED(VariantChangeType(typed.get(), raw.get(), 0, type))) Raise(kTypeMismatch);
   return typed;
 }
 
 void FontObject::Put(DISPID id, Value&& value) {
   DISPID named = DISPID_PROPERTYPUT;
   DISPPARAMS parameters{value.get(), &named, 1, 1};
-  Check(font_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &parameters,
-                      nullptr, nullptr, nullptr));
+  Invoke(font_, id, DISPATCH_PROPERTYPUT, parameters, nullptr);
 }
 
 std::wstring FontObject::Name() const {
-  const Value name = Get(DISPID_FONT_NAME, VT_BSTR);
-  const BSTR text = (*name).bstrVal;
-  return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+  return Text((*Get(DISPID_FONT_NAME, VT_BSTR)).bstrVal);
 }
 
 CY FontObject::Size() const { return (*Get(DISPID_FONT_SIZE, VT_CY)).cyVal; }

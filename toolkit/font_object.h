@@ -1,8 +1,8 @@
 #pragma once
 // An OLE standard font object reached late-bound through IDispatch by the
 // standard font dispatch identifiers. Each property is read and written with one
-// fixed value type; a call the object refuses raises toolkit::RaisedError with
-// the object's HRESULT as number.
+// fixed value type. A call the object refuses raises toolkit::RaisedError with
+// the error number the object reports, or 438 when it reports none.
 
 #include <cstdint>
 #include <string>
@@ -14,8 +14,9 @@ namespace toolkit {
 
 class FontObject {
  public:
-  // Borrows `font`, which must outlive this object.
-  explicit FontObject(IDispatch* font) : font_(font) {}
+  // Borrows `font`, which must outlive this object. Raises 91 when there is no
+  // object and 13 when it is no font.
+  explicit FontObject(IDispatch* font);
 
   std::wstring Name() const;
   CY Size() const;  // points, in the currency type's fixed point

@@ -1,11 +1,12 @@
 #pragma once
-// The default printer as a device context. The caller owns the context it gets
-// and releases it with DeleteDC; 0 means the machine has no default printer.
+// The current printer: a device context for the default printer that the
+// toolkit makes when it is first asked for and deletes at exit. Callers borrow
+// it and must not delete it; null means the machine has no default printer.
 
 #include <windows.h>
 
 namespace toolkit {
 
-HDC CreateDefaultPrinterDC();
+HDC CurrentPrinterDC();
 
 }  // namespace toolkit

@@ -1,7 +1,7 @@
 #pragma once
-// The one error that operations raise when an argument does not fit: a number,
-// a source and a description. Handlers catch it at the window procedure; it
-// never crosses a Win32 callback.
+// The one error that operations raise, when an argument does not fit or an
+// object refuses: a number, a source and a description. Handlers catch it at
+// the window procedure; it never crosses a Win32 callback.
 
 #include <cstdint>
 #include <stdexcept>
@@ -25,7 +25,9 @@ class RaisedError : public std::runtime_error {
 
 inline constexpr std::int32_t kInvalidArgument = 5;
 inline constexpr std::int32_t kOverflow = 6;
+inline constexpr std::int32_t kTypeMismatch = 13;
 inline constexpr std::int32_t kObjectNotSet = 91;
+inline constexpr std::int32_t kNotSupportedByObject = 438;
 
 // The standard text for an error number the system raises; a generic text for
 // any other number.
@@ -33,5 +35,8 @@ std::wstring StandardDescription(std::int32_t number);
 
 // Raises `number` with the executable's base name as source and the standard text.
 [[noreturn]] void Raise(std::int32_t number);
+
+// Raises an error as given: the one place that throws RaisedError.
+[[noreturn]] void Raise(std::int32_t number, std::wstring source, std::wstring description);
 
 }  // namespace toolkit

@@ -7,12 +7,22 @@
 namespace toolkit {
 namespace {
 
-int ScreenCaps(int index) {
-  HDC screen = GetDC(nullptr);
-  const int value = GetDeviceCaps(screen, index);
-  ReleaseDC(nullptr, screen);
-  return value;
-}
+// The screen's device context, released when the caps are read.
+class ScreenDC {
+ public:
+  ScreenDC() : dc_(GetDC(nullptr)) {}
+  ~ScreenDC() {
+    if (dc_) ReleaseDC(nullptr, dc_);
+  }
+  ScreenDC(const ScreenDC&) = delete;
+  ScreenDC& operator=(const ScreenDC&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+int ScreenCaps(int index) { return GetDeviceCaps(ScreenDC().get(), index); }
 
 }  // namespace
 
