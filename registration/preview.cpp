@@ -199,7 +199,8 @@ RegistrationOutcome AwaitChild(HANDLE process, HKEY previewKey) {
                  RegOverridePredefKey(PredefinedKey(root), targets.back().get()) == ERROR_SUCCESS;
   }
   // A server is never run against a real root.
-  if (redirected) outcome = CallServerRegistration(server, static_cast<int>(RegistrationMode::Register));
+  if (redirected)
+    outcome = CallServerRegistration(server, static_cast<int>(RegistrationMode::Register));
   WriteOutcome(previewKey, outcome);
   // Ended at once: no code of the server (a worker still running, its DLL's
   // detach) runs after this. ExitProcess is only the compiler's assurance.
@@ -215,7 +216,8 @@ Preview PreviewRegistration(const std::wstring& path) {
   RemoveStalePreviews();
 
   const PreviewKey key;
-  if (!key.get() || !WriteBytes(key.get(), kServerValue, path.data(), path.size() * sizeof(wchar_t))) {
+  if (!key.get() ||
+      !WriteBytes(key.get(), kServerValue, path.data(), path.size() * sizeof(wchar_t))) {
     return preview;
   }
   const Child child = StartChild(key.Name());
@@ -238,9 +240,9 @@ std::optional<int> RunPreviewChildIfAsked() {
   }
   // As the tool itself: never load a DLL from the current folder.
   SetDllDirectoryW(L"");
-  const OwnedKey key = OpenKey(HKEY_CURRENT_USER,
-                               std::wstring(kPreviewsKey) + L"\\" + arguments.get()[2],
-                               KEY_READ | KEY_WRITE);
+  const OwnedKey key =
+      OpenKey(HKEY_CURRENT_USER, std::wstring(kPreviewsKey) + L"\\" + arguments.get()[2],
+              KEY_READ | KEY_WRITE);
   const auto server = key ? ReadBytes(key.get(), kServerValue) : std::nullopt;
   if (!server) return ERROR_FILE_NOT_FOUND;
   RunChild(key.get(), std::wstring(reinterpret_cast<const wchar_t*>(server->data()),

@@ -91,7 +91,8 @@ std::wstring Label(const std::wstring& keyBelowHome, const CapturedValue& value)
 
 OwnedKey OpenKey(HKEY parent, const std::wstring& path, REGSAM access) {
   HKEY key = nullptr;
-  return OwnedKey(RegOpenKeyExW(parent, path.c_str(), 0, access, &key) == ERROR_SUCCESS ? key : nullptr);
+  return OwnedKey(RegOpenKeyExW(parent, path.c_str(), 0, access, &key) == ERROR_SUCCESS ? key
+                                                                                        : nullptr);
 }
 
 OwnedKey CreateKey(HKEY parent, const std::wstring& path) {
@@ -126,8 +127,9 @@ HKEY PredefinedKey(RegistryRoot root) {
 
 void ReadTree(HKEY key, RegistryRoot root, const std::wstring& path, Capture& capture) {
   DWORD subkeys = 0, longestSubkey = 0, valueCount = 0, longestName = 0, largestData = 0;
-  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &valueCount,
-                       &longestName, &largestData, nullptr, nullptr) != ERROR_SUCCESS) {
+  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr,
+                       &valueCount, &longestName, &largestData, nullptr,
+                       nullptr) != ERROR_SUCCESS) {
     return;
   }
   // The root itself is no key of the server's unless it set a value there.
@@ -157,7 +159,8 @@ std::vector<Registered> Recognise(const Capture& capture) {
     if (!BelowClasses(key.root, key.path, rest)) continue;
     const std::wstring first = FirstComponent(rest);
     if (first.empty() || first.front() == L'.' || first.front() == L'{') continue;
-    if (CompareStringOrdinal(rest.c_str(), -1, (first + L"\\CLSID").c_str(), -1, TRUE) == CSTR_EQUAL) {
+    if (CompareStringOrdinal(rest.c_str(), -1, (first + L"\\CLSID").c_str(), -1, TRUE) ==
+        CSTR_EQUAL) {
       progIds.insert(first);
     }
   }

@@ -32,7 +32,9 @@ namespace {
 constexpr wchar_t kPreviewsKey[] = L"Software\\Corvantis\\Preview";
 constexpr wchar_t kRoundTripKey[] = L"Software\\CorvantisRoundTrip";
 
-bool KeyExists(HKEY root, const std::wstring& path) { return OpenKey(root, path, KEY_READ) != nullptr; }
+bool KeyExists(HKEY root, const std::wstring& path) {
+  return OpenKey(root, path, KEY_READ) != nullptr;
+}
 
 const CapturedValue* Find(const Capture& capture, RegistryRoot root, const std::wstring& path,
                           const std::wstring& name) {
@@ -119,11 +121,12 @@ TEST_F(PreviewTest, MachineWideAndTypeLibraryRegistrationsAreCaptured) {
   EXPECT_EQ(preview.outcome.result, RegistrationResult::Registered)
       << std::hex << preview.outcome.detail;
   found = Recognise(preview.capture);
-  const Registered* library = FindRegistered(found, Registered::Kind::TypeLib, TYPELIB_FIXTURE_LIBID);
+  const Registered* library =
+      FindRegistered(found, Registered::Kind::TypeLib, TYPELIB_FIXTURE_LIBID);
   ASSERT_NE(library, nullptr);
-  const auto file = std::find_if(library->facts.begin(), library->facts.end(), [](const auto& fact) {
-    return fact.first == (sizeof(void*) == 8 ? L"win64" : L"win32");
-  });
+  const auto file = std::find_if(
+      library->facts.begin(), library->facts.end(),
+      [](const auto& fact) { return fact.first == (sizeof(void*) == 8 ? L"win64" : L"win32"); });
   ASSERT_NE(file, library->facts.end());
   EXPECT_EQ(Lower(file->second), Lower(Fixture(TYPELIB_FIXTURE_FILE)));
   EXPECT_NE(FindRegistered(found, Registered::Kind::Interface, TYPELIB_FIXTURE_IID), nullptr);
@@ -186,11 +189,15 @@ TEST_F(PreviewTest, BadServersGiveTheOutcomesOfARegistration) {
 }
 
 TEST_F(PreviewTest, KeysOfDeadPreviewsAreRemovedAndLiveOnesKept) {
-  const std::wstring dead = std::wstring(kPreviewsKey) + L"\\{00000000-0000-0000-0000-00000000DEAD}";
-  const std::wstring live = std::wstring(kPreviewsKey) + L"\\{00000000-0000-0000-0000-00000000A11E}";
-  ASSERT_TRUE(SetText(HKEY_CURRENT_USER, (dead + L"\\HKEY_CURRENT_USER\\Software").c_str(), L"x", L"y"));
+  const std::wstring dead =
+      std::wstring(kPreviewsKey) + L"\\{00000000-0000-0000-0000-00000000DEAD}";
+  const std::wstring live =
+      std::wstring(kPreviewsKey) + L"\\{00000000-0000-0000-0000-00000000A11E}";
+  ASSERT_TRUE(
+      SetText(HKEY_CURRENT_USER, (dead + L"\\HKEY_CURRENT_USER\\Software").c_str(), L"x", L"y"));
   ASSERT_TRUE(SetText(HKEY_CURRENT_USER, live.c_str(), L"x", L"y"));
-  HANDLE alive = CreateMutexW(nullptr, FALSE, L"Global\\Corvantis.Preview.{00000000-0000-0000-0000-00000000A11E}");
+  HANDLE alive = CreateMutexW(nullptr, FALSE,
+                              L"Global\\Corvantis.Preview.{00000000-0000-0000-0000-00000000A11E}");
 
   EXPECT_EQ(PreviewRegistration(Fixture(L"good_server.dll")).outcome.result,
             RegistrationResult::Registered);
@@ -210,7 +217,8 @@ Capture InRegistryOrder(Capture capture) {
     std::sort(key.values.begin(), key.values.end(),
               [&](const auto& a, const auto& b) { return before(a.name, b.name); });
   }
-  std::sort(capture.begin(), capture.end(), [&](const auto& a, const auto& b) { return before(a.path, b.path); });
+  std::sort(capture.begin(), capture.end(),
+            [&](const auto& a, const auto& b) { return before(a.path, b.path); });
   return capture;
 }
 
@@ -224,7 +232,8 @@ Capture AwkwardCapture() {
   for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<BYTE>(i * 7);
   const std::wstring base = kRoundTripKey;
   return {
-      {RegistryRoot::CurrentUser, base + L"\\CLSID\\{Class}",
+      {RegistryRoot::CurrentUser,
+       base + L"\\CLSID\\{Class}",
        {{L"", REG_SZ, text(L"C:\\Program Files\\\"quoted\" 控件.ocx")},
         {L"Empty", REG_SZ, text(L"")},
         {L"Lines", REG_SZ, text(L"first\r\nsecond")},
@@ -273,7 +282,8 @@ TEST_F(PreviewTest, RowsReadAsRegeditListsThem) {
   const std::vector<Row> rows = Rows(AwkwardCapture());
   ASSERT_EQ(rows.size(), 12u);
   const auto row = [&](const std::wstring& name) {
-    return *std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return r[kRowName] == name; });
+    return *std::find_if(rows.begin(), rows.end(),
+                         [&](const Row& r) { return r[kRowName] == name; });
   };
   EXPECT_EQ(row(L"(默认)")[kRowRoot], L"HKEY_CURRENT_USER");
   EXPECT_EQ(row(L"(默认)")[kRowKey], L"Software\\CorvantisRoundTrip\\CLSID\\{Class}");
