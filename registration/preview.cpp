@@ -155,6 +155,7 @@ Child StartChild(const std::wstring& previewName) {
   std::wstring commandLine = L"\"" + exe + L"\" " + kChildSwitch + L" " + previewName;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_FORCEOFFFEEDBACK;  // it shows no window: no busy cursor meanwhile
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                       nullptr, nullptr, &startup, &info)) {

@@ -27,10 +27,10 @@ std::vector<CapturedValue> ReadValues(HKEY key, DWORD count, DWORD longestName, 
   return values;
 }
 
-bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
-  return text.size() >= prefix.size() &&
-         CompareStringOrdinal(text.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
-                              static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+// Registry names compare as the registry compares them: without case.
+bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 // The part of `path` below the classes key of `root`, if it lies there: all of
@@ -42,7 +42,7 @@ bool BelowClasses(RegistryRoot root, const std::wstring& path, std::wstring& res
     return true;
   }
   if ((root == RegistryRoot::CurrentUser || root == RegistryRoot::LocalMachine) &&
-      StartsWithNoCase(path, kClasses)) {
+      EqualNoCase(path.substr(0, kClasses.size()), kClasses)) {
     rest = path.substr(kClasses.size());
     return true;
   }
@@ -51,8 +51,8 @@ bool BelowClasses(RegistryRoot root, const std::wstring& path, std::wstring& res
 
 std::wstring FirstComponent(const std::wstring& path) { return path.substr(0, path.find(L'\\')); }
 
-// How deep a registration's own key lies below the classes key: CLSID\{...}
-// and the like take two components, a ProgID one.
+// The folders below the classes key that hold one registration per subkey,
+// named by its identifier (CLSID\{...} and so on).
 struct Home {
   const wchar_t* folder;
   Registered::Kind kind;
@@ -67,7 +67,7 @@ bool Owner(const std::wstring& rest, const std::set<std::wstring>& progIds, Regi
            std::wstring& id, std::wstring& home) {
   const std::wstring first = FirstComponent(rest);
   for (const Home& candidate : kHomes) {
-    if (CompareStringOrdinal(first.c_str(), -1, candidate.folder, -1, TRUE) != CSTR_EQUAL) continue;
+    if (!EqualNoCase(first, candidate.folder)) continue;
     if (first.size() == rest.size()) return false;
     id = FirstComponent(rest.substr(first.size() + 1));
     home = first + L"\\" + id;
@@ -159,8 +159,7 @@ std::vector<Registered> Recognise(const Capture& capture) {
     if (!BelowClasses(key.root, key.path, rest)) continue;
     const std::wstring first = FirstComponent(rest);
     if (first.empty() || first.front() == L'.' || first.front() == L'{') continue;
-    if (CompareStringOrdinal(rest.c_str(), -1, (first + L"\\CLSID").c_str(), -1, TRUE) ==
-        CSTR_EQUAL) {
+    if (EqualNoCase(rest, first + L"\\CLSID")) {
       progIds.insert(first);
     }
   }

@@ -15,6 +15,7 @@
 #include "dialog_driver.h"
 #include "list_ops_menu.h"
 #include "preview_dialog.h"
+#include "preview_samples.h"
 #include "test_files.h"
 
 using namespace Ostravel;
@@ -25,16 +26,6 @@ namespace {
 
 constexpr int kMessageTextId = 0xFFFF;  // a message box's text
 constexpr wchar_t kServer[] = L"C:\\servers\\控件.ocx";
-
-Capture TwoValues() {
-  const auto text = [](const std::wstring& s) {
-    const auto* bytes = reinterpret_cast<const BYTE*>(s.c_str());
-    return std::vector<BYTE>(bytes, bytes + (s.size() + 1) * sizeof(wchar_t));
-  };
-  return {{RegistryRoot::ClassesRoot,
-           L"CLSID\\{1}\\InprocServer32",
-           {{L"", REG_SZ, text(kServer)}, {L"ThreadingModel", REG_SZ, text(L"Apartment")}}}};
-}
 
 // Another dialog of this process than `besides`, once it shows.
 HWND WaitForOtherDialog(HWND besides) {
@@ -61,16 +52,16 @@ std::wstring ClipboardText() {
   return text;
 }
 
-void Type(std::initializer_list<std::pair<WORD, bool>> keys) {
-  std::vector<INPUT> inputs;
-  for (auto [key, up] : keys) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    inputs.push_back(input);
+// Ctrl+C as typed, through the system's input path to the focused control.
+void TypeCtrlC() {
+  INPUT keys[4] = {};
+  const WORD codes[4] = {VK_CONTROL, 'C', 'C', VK_CONTROL};
+  for (int i = 0; i < 4; ++i) {
+    keys[i].type = INPUT_KEYBOARD;
+    keys[i].ki.wVk = codes[i];
+    keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
   }
-  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  SendInput(4, keys, sizeof(INPUT));
 }
 
 int SelectedCount(HWND list) {
@@ -100,10 +91,11 @@ TEST(PreviewDialog, ListsCopiesSavesAndRefreshes) {
     SendMessageW(dialog, WM_COMMAND, kMnuSelectNone, 0);
     noneSelected = SelectedCount(list);
 
-    ListView_SetItemState(list, 1, LVIS_SELECTED, LVIS_SELECTED);
+    ListView_SetItemState(list, 5, LVIS_SELECTED, LVIS_SELECTED);
+    ListView_SetItemState(list, 11, LVIS_SELECTED, LVIS_SELECTED);
     SetForegroundWindow(dialog);
     WaitUntil([&] { return GetForegroundWindow() == dialog; }, 5s);
-    Type({{VK_CONTROL, false}, {'C', false}, {'C', true}, {VK_CONTROL, true}});
+    TypeCtrlC();
     WaitUntil([&] { return !(copied = ClipboardText()).empty(); }, 5s);
 
     dialog_driver::PressButton(dialog, kPreviewSaveReg);
@@ -129,20 +121,22 @@ TEST(PreviewDialog, ListsCopiesSavesAndRefreshes) {
   OpenClipboard(nullptr);
   EmptyClipboard();
   CloseClipboard();
-  ShowPreview(nullptr, kServer, {{RegistrationResult::Registered}, TwoValues()}, rerun);
+  ShowPreview(nullptr, kServer, {{RegistrationResult::Registered}, AwkwardCapture()}, rerun);
   ASSERT_TRUE(driver.Found());
 
   EXPECT_EQ(caption, L"预览注册 - 控件.ocx");
-  EXPECT_EQ(listed, 2);
-  EXPECT_EQ(allSelected, 2);
+  EXPECT_EQ(listed, 12);
+  EXPECT_EQ(allSelected, 12);
   EXPECT_EQ(noneSelected, 0);
-  EXPECT_EQ(
-      copied,
-      L"HKEY_CLASSES_ROOT\tCLSID\\{1}\\InprocServer32\tThreadingModel\tREG_SZ\tApartment\r\n");
+  EXPECT_EQ(copied,
+            L"HKEY_CURRENT_USER\tSoftware\\CorvantisRoundTrip\\CLSID\\{Class}\tDword\tREG_DWORD\t"
+            L"0x8000002a (2147483690)\r\n"
+            L"HKEY_CURRENT_USER\tSoftware\\CorvantisRoundTrip\\Empty "
+            L"key\t(默认)\tREG_SZ\t(数值未设置)\r\n");
 
   std::ifstream file(std::filesystem::path(saved), std::ios::binary);
   const std::string bytes{std::istreambuf_iterator<char>(file), {}};
-  const std::wstring expected = L"\xFEFF" + RegFileText(TwoValues());
+  const std::wstring expected = L"\xFEFF" + RegFileText(AwkwardCapture());
   EXPECT_EQ(bytes, std::string(reinterpret_cast<const char*>(expected.data()),
                                expected.size() * sizeof(wchar_t)));
 
@@ -158,7 +152,7 @@ TEST(PreviewDialog, FailedPreviewShowsTheRegistrationMessageInsteadOfTheList) {
               5s);
     dialog_driver::PressButton(box, IDOK);
   });
-  ShowPreview(nullptr, kServer, {{RegistrationResult::TimedOut}, TwoValues()}, nullptr);
+  ShowPreview(nullptr, kServer, {{RegistrationResult::TimedOut}, AwkwardCapture()}, nullptr);
   ASSERT_TRUE(driver.Found());
   EXPECT_EQ(message, L"不能打开注册的DLL或OCX控件!" + std::wstring(kServer) +
                          L"\r\n入口点 DllRegisterServer 在10秒内没有完成。");

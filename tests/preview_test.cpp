@@ -13,6 +13,7 @@
 #include "dialog_driver.h"
 #include "fixtures/preview_fixtures.h"
 #include "preview.h"
+#include "preview_samples.h"
 #include "test_files.h"
 
 using namespace Ostravel;
@@ -30,7 +31,6 @@ int main(int argc, char** argv) {
 namespace {
 
 constexpr wchar_t kPreviewsKey[] = L"Software\\Corvantis\\Preview";
-constexpr wchar_t kRoundTripKey[] = L"Software\\CorvantisRoundTrip";
 
 bool KeyExists(HKEY root, const std::wstring& path) {
   return OpenKey(root, path, KEY_READ) != nullptr;
@@ -147,18 +147,11 @@ TEST_F(PreviewTest, ServerStillRunningAtTheLimitNeverWritesToTheRealRegistry) {
 
 TEST_F(PreviewTest, BadServersGiveTheOutcomesOfARegistration) {
   EXPECT_EQ(PreviewRegistration(L"").outcome.result, RegistrationResult::NothingDone);
-  test_files::TempFolder dir;
-  const std::wstring text = dir.File(L"readme.ocx");
-  const std::string words = "This is not a library.";
-  HANDLE file = CreateFileW(text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD count = 0;
-  WriteFile(file, words.data(), static_cast<DWORD>(words.size()), &count, nullptr);
-  CloseHandle(file);
-
+  // A type library is a file the loader refuses.
   for (const std::wstring& server :
-       {Fixture(L"no_such_server.ocx"), text, Fixture(L"good_server64.dll"),
-        Fixture(L"no_entry_points.dll"), Fixture(L"failing_server.dll"),
-        Fixture(L"crashing_server.dll")}) {
+       {Fixture(L"no_such_server.ocx"), Fixture(TYPELIB_FIXTURE_FILE),
+        Fixture(L"good_server64.dll"), Fixture(L"no_entry_points.dll"),
+        Fixture(L"failing_server.dll"), Fixture(L"crashing_server.dll")}) {
     SCOPED_TRACE(testing::PrintToString(std::string(server.begin(), server.end())));
     const RegistrationOutcome previewed = PreviewRegistration(server).outcome;
     const RegistrationOutcome registered = CallServerRegistration(server, 1);
@@ -199,33 +192,6 @@ Capture InRegistryOrder(Capture capture) {
   std::sort(capture.begin(), capture.end(),
             [&](const auto& a, const auto& b) { return before(a.path, b.path); });
   return capture;
-}
-
-// Values of every kind a server may write, the awkward ones included.
-Capture AwkwardCapture() {
-  const auto text = [](const std::wstring& s) {
-    const auto* bytes = reinterpret_cast<const BYTE*>(s.c_str());
-    return std::vector<BYTE>(bytes, bytes + (s.size() + 1) * sizeof(wchar_t));
-  };
-  std::vector<BYTE> binary(100);
-  for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<BYTE>(i * 7);
-  const std::wstring base = kRoundTripKey;
-  return {
-      {RegistryRoot::CurrentUser,
-       base + L"\\CLSID\\{Class}",
-       {{L"", REG_SZ, text(L"C:\\Program Files\\\"quoted\" 控件.ocx")},
-        {L"Empty", REG_SZ, text(L"")},
-        {L"Lines", REG_SZ, text(L"first\r\nsecond")},
-        {L"Expand", REG_EXPAND_SZ, text(L"%SystemRoot%\\system32")},
-        {L"Multi", REG_MULTI_SZ, text(std::wstring(L"one\0two\0", 8))},
-        {L"Dword", REG_DWORD, {0x2a, 0, 0, 0x80}},
-        {L"Qword", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
-        {L"Binary", REG_BINARY, binary},
-        {L"Nothing", REG_BINARY, {}},
-        {L"None", REG_NONE, {1, 2}},
-        {L"back\\slash \"name\"", REG_DWORD, {1, 0, 0, 0}}}},
-      {RegistryRoot::CurrentUser, base + L"\\Empty key", {}},
-  };
 }
 
 TEST_F(PreviewTest, RegFileImportsBackToTheSameTree) {
