@@ -148,6 +148,8 @@ class PreviewDialog {
       : path_(path), preview_(std::move(preview)), rerun_(std::move(rerun)) {}
 
   void Run(HWND owner) {
+    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
     const std::vector<WORD> words = DialogTemplate();
     DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
                             reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, Proc,
