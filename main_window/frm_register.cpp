@@ -8,6 +8,7 @@
 #include "error_report.h"
 #include "executable_name.h"
 #include "layout.h"
+#include "list_ops_menu.h"
 #include "local_time_text.h"
 #include "message_box.h"
 #include "ostravel.h"
@@ -30,17 +31,6 @@ HFONT Tahoma(int centipoints, int dpi) {
   return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                      DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
-}
-
-HMENU BuildListOpsMenu() {
-  HMENU items = CreatePopupMenu();
-  AppendMenuW(items, MF_STRING, 1, L"Select &All");    // mnuSelectAll
-  AppendMenuW(items, MF_STRING, 2, L"Select &None");   // mnuSelectNone
-  AppendMenuW(items, MF_SEPARATOR, 0, nullptr);        // sep1
-  AppendMenuW(items, MF_STRING, 3, L"&Refresh");       // mnuRefresh
-  HMENU bar = CreateMenu();
-  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(items), L"mnu");
-  return bar;
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 #include <commctrl.h>
 
 #include "frm_register.h"
+#include "preview.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  if (auto code = Ostravel::RunPreviewChildIfAsked()) return *code;
   // Never load a DLL from the current folder, which may be the server's own.
   SetDllDirectoryW(L"");
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};

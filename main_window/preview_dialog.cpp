@@ -1,0 +1,349 @@
+#include "preview_dialog.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <vector>
+
+#include <commctrl.h>
+
+#include "capture_text.h"
+#include "common_dialog.h"
+#include "list_ops_menu.h"
+#include "message_box.h"
+#include "registration_report.h"
+
+namespace {
+
+using Ostravel::Preview;
+
+constexpr wchar_t kNoticeTitle[] = L"提示";
+constexpr wchar_t kNoticeText[] =
+    L"预览运行了该服务器自己的注册代码 (DllRegisterServer)。它写入注册表的内容都截获在下面,"
+    L"真实的注册表没有改变;但服务器的代码还可能做了写注册表以外的事情。";
+constexpr wchar_t kNothingWritten[] = L"服务器没有写入任何注册表项。";
+constexpr wchar_t kNothingRecognised[] = L"没有识别出 COM 注册 (类、ProgID、类型库、接口)。";
+constexpr wchar_t kRegFilter[] = L"Registration Files (*.reg)|*.reg|All Files (*.*)|*.*";
+constexpr wchar_t kInternalFailure[] = L"预览窗口出现内部错误。";
+
+struct Column {
+  const wchar_t* title;
+  int width;  // dialog units, so that it follows the font and the screen's DPI
+};
+constexpr Column kSummaryColumns[] = {{L"类别", 45}, {L"标识", 150}, {L"根键", 95}, {L"内容", 300}};
+constexpr Column kCaptureColumns[Ostravel::kRowColumns] = {
+    {L"根键", 95}, {L"键", 170}, {L"名称", 60}, {L"类型", 60}, {L"数据", 150}};
+using SummaryRow = std::array<std::wstring, std::size(kSummaryColumns)>;
+
+constexpr int kDialogWidth = 480, kDialogHeight = 300, kMargin = 7, kNoticeHeight = 18,
+              kSummaryHeight = 60, kButtonWidth = 70, kButtonHeight = 14;
+
+const wchar_t* KindName(Ostravel::Registered::Kind kind) {
+  switch (kind) {
+    case Ostravel::Registered::Kind::Class: return L"类";
+    case Ostravel::Registered::Kind::ProgId: return L"ProgID";
+    case Ostravel::Registered::Kind::TypeLib: return L"类型库";
+    case Ostravel::Registered::Kind::Interface: return L"接口";
+  }
+  return L"";
+}
+
+// One row per registration: kind, identifier, where, then its facts; or a
+// word on why there is none.
+std::vector<SummaryRow> Summary(const Ostravel::Capture& capture) {
+  std::vector<SummaryRow> rows;
+  for (const Ostravel::Registered& registered : Ostravel::Recognise(capture)) {
+    std::wstring facts;
+    for (const auto& [label, data] : registered.facts) {
+      facts += (facts.empty() ? L"" : L"; ") + (label.empty() ? data : label + L" = " + data);
+    }
+    rows.push_back(
+        {KindName(registered.kind), registered.id, Ostravel::RootName(registered.root), facts});
+  }
+  if (rows.empty())
+    rows.push_back({L"", L"", L"", capture.empty() ? kNothingWritten : kNothingRecognised});
+  return rows;
+}
+
+template <std::size_t N>
+void AddColumns(HWND dialog, HWND list, const Column (&columns)[N]) {
+  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+  for (std::size_t i = 0; i < N; ++i) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = const_cast<wchar_t*>(columns[i].title);
+    RECT width{0, 0, columns[i].width, 0};
+    MapDialogRect(dialog, &width);
+    column.cx = width.right;
+    ListView_InsertColumn(list, static_cast<int>(i), &column);
+  }
+}
+
+template <typename Rows>
+void Fill(HWND list, Rows& rows) {
+  ListView_DeleteAllItems(list);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = static_cast<int>(i);
+    item.pszText = rows[i][0].data();
+    const int index = ListView_InsertItem(list, &item);
+    for (std::size_t column = 1; column < rows[i].size(); ++column) {
+      ListView_SetItemText(list, index, static_cast<int>(column), rows[i][column].data());
+    }
+  }
+}
+
+std::wstring FileName(const std::wstring& path) {
+  return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+// The name offered in the save dialog: the server's, with .reg for its extension.
+std::wstring RegFileName(const std::wstring& path) {
+  const std::wstring name = FileName(path);
+  return name.substr(0, name.find_last_of(L'.')) + L".reg";
+}
+
+void CopyToClipboard(HWND owner, const std::wstring& text) {
+  if (!OpenClipboard(owner)) return;
+  EmptyClipboard();
+  const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  void* target = memory ? GlobalLock(memory) : nullptr;
+  if (target) {
+    std::memcpy(target, text.c_str(), bytes);
+    GlobalUnlock(memory);
+  }
+  // Once set, the clipboard owns the memory.
+  if (memory && (!target || !SetClipboardData(CF_UNICODETEXT, memory))) GlobalFree(memory);
+  CloseClipboard();
+}
+
+// An in-memory dialog template: no controls (they are made on WM_INITDIALOG,
+// sized from the dialog's font) and the shell's dialog font.
+std::vector<WORD> DialogTemplate() {
+  DLGTEMPLATE header{};
+  header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | DS_SETFONT |
+                 DS_MODALFRAME | DS_CENTER;
+  header.cx = kDialogWidth;
+  header.cy = kDialogHeight;
+  std::vector<WORD> words(sizeof header / sizeof(WORD));
+  std::memcpy(words.data(), &header, sizeof header);
+  const auto append = [&](const wchar_t* text) {
+    for (; *text; ++text) words.push_back(static_cast<WORD>(*text));
+    words.push_back(0);
+  };
+  words.push_back(0);  // no menu
+  words.push_back(0);  // the standard dialog class
+  append(kPreviewCaption);
+  words.push_back(9);  // points
+  append(L"MS Shell Dlg");
+  return words;
+}
+
+class PreviewDialog {
+ public:
+  PreviewDialog(const std::wstring& path, Preview preview, std::function<Preview()> rerun)
+      : path_(path), preview_(std::move(preview)), rerun_(std::move(rerun)) {}
+
+  void Run(HWND owner) {
+    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    const std::vector<WORD> words = DialogTemplate();
+    DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
+                            reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, Proc,
+                            reinterpret_cast<LPARAM>(this));
+  }
+
+ private:
+  static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+    auto* dialog = reinterpret_cast<PreviewDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    if (!dialog) return FALSE;
+    // Nothing may unwind into the system's dialog manager.
+    try {
+      if (message == WM_INITDIALOG) dialog->hwnd_ = hwnd;
+      return dialog->Handle(message, wParam, lParam);
+    } catch (...) {
+      MessageBoxW(hwnd, kInternalFailure, kPreviewCaption, MB_ICONEXCLAMATION);
+    }
+    return TRUE;
+  }
+
+  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+      case WM_INITDIALOG:
+        CreateControls();
+        Show();
+        SetFocus(Item(kPreviewList));
+        return FALSE;  // the focus is set
+      case WM_SIZE: Layout(); return TRUE;
+      case WM_GETMINMAXINFO: {
+        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+        const RECT smallest = Units(kDialogWidth / 2, kDialogHeight / 2);
+        limits->ptMinTrackSize = {smallest.right, smallest.bottom};
+        return TRUE;
+      }
+      case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) != Item(kPreviewList)) return FALSE;
+        ShowListMenu(lParam);
+        return TRUE;
+      case WM_NOTIFY: {
+        const auto* key = reinterpret_cast<const NMLVKEYDOWN*>(lParam);
+        if (key->hdr.idFrom != kPreviewList || key->hdr.code != LVN_KEYDOWN || key->wVKey != 'C' ||
+            GetKeyState(VK_CONTROL) >= 0) {
+          return FALSE;
+        }
+        CopySelectedRows();
+        return TRUE;
+      }
+      case WM_COMMAND: OnCommand(LOWORD(wParam)); return TRUE;
+    }
+    return FALSE;
+  }
+
+  void OnCommand(int id) {
+    switch (id) {
+      case kMnuSelectAll: Select(true); break;
+      case kMnuSelectNone: Select(false); break;
+      case kMnuRefresh: Refresh(); break;
+      case kPreviewSaveReg: SaveAsReg(); break;
+      case IDCANCEL: EndDialog(hwnd_, 0); break;
+    }
+  }
+
+  HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+
+  RECT Units(int width, int height, int left = 0, int top = 0) const {
+    RECT rect{left, top, left + width, top + height};
+    MapDialogRect(hwnd_, &rect);
+    return rect;
+  }
+
+  void CreateControls() {
+    const auto font = SendMessageW(hwnd_, WM_GETFONT, 0, 0);
+    const auto make = [&](DWORD exStyle, const wchar_t* windowClass, const wchar_t* text,
+                          DWORD style, int id) {
+      HWND control = CreateWindowExW(
+          exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
+          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+      SendMessageW(control, WM_SETFONT, font, FALSE);
+      return control;
+    };
+    make(0, WC_STATICW, kNoticeText, SS_LEFT | SS_NOPREFIX, kPreviewNotice);
+    const DWORD listStyle = WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS;
+    HWND summary =
+        make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", listStyle | LVS_NOSORTHEADER, kPreviewSummary);
+    HWND list = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", listStyle, kPreviewList);
+    make(0, WC_BUTTONW, L"另存为 .reg(&S)...", WS_TABSTOP | BS_PUSHBUTTON, kPreviewSaveReg);
+    make(0, WC_BUTTONW, L"关闭", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL);
+
+    AddColumns(hwnd_, summary, kSummaryColumns);
+    AddColumns(hwnd_, list, kCaptureColumns);
+    SetWindowTextW(hwnd_, (std::wstring(kPreviewCaption) + L" - " + FileName(path_)).c_str());
+    Layout();
+  }
+
+  // Notice and summary across the top, buttons along the bottom, the list
+  // taking all the room between.
+  void Layout() {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const RECT margin = Units(kMargin, kMargin), notice = Units(0, kNoticeHeight),
+               summary = Units(0, kSummaryHeight), button = Units(kButtonWidth, kButtonHeight);
+    const int width = client.right - 2 * margin.right;
+    int top = margin.bottom;
+    const auto place = [&](int id, int left, int y, int w, int h) {
+      MoveWindow(Item(id), left, y, w, h, TRUE);
+    };
+    place(kPreviewNotice, margin.right, top, width, notice.bottom);
+    top += notice.bottom + margin.bottom / 2;
+    place(kPreviewSummary, margin.right, top, width, summary.bottom);
+    top += summary.bottom + margin.bottom / 2;
+    const int buttonTop = client.bottom - margin.bottom - button.bottom;
+    place(kPreviewList, margin.right, top, width, buttonTop - margin.bottom / 2 - top);
+    place(kPreviewSaveReg, margin.right, buttonTop, button.right, button.bottom);
+    place(IDCANCEL, client.right - margin.right - button.right, buttonTop, button.right,
+          button.bottom);
+  }
+
+  void Show() {
+    std::vector<SummaryRow> summary = Summary(preview_.capture);
+    Fill(Item(kPreviewSummary), summary);
+    rows_ = Ostravel::Rows(preview_.capture);
+    Fill(Item(kPreviewList), rows_);
+    EnableWindow(Item(kPreviewSaveReg), !rows_.empty());
+  }
+
+  void ShowListMenu(LPARAM at) {
+    POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+    if (at == -1) {  // from the keyboard: at the list's corner
+      point = {0, 0};
+      ClientToScreen(Item(kPreviewList), &point);
+    }
+    const OwnedMenu menu(BuildListOpsMenu());
+    TrackPopupMenu(GetSubMenu(menu.get(), 0), TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0,
+                   hwnd_, nullptr);
+  }
+
+  void Select(bool selected) {
+    ListView_SetItemState(Item(kPreviewList), -1, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
+  }
+
+  void Refresh() {
+    if (!rerun_) return;
+    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    preview_ = rerun_();
+    SetCursor(previous);
+    if (!preview_.outcome.Succeeded()) {
+      toolkit::MsgBox(hwnd_, RegistrationReport(path_, 1, preview_.outcome), MB_ICONINFORMATION,
+                      kNoticeTitle);
+      preview_.capture.clear();
+    }
+    Show();
+  }
+
+  void CopySelectedRows() {
+    std::wstring text;
+    HWND list = Item(kPreviewList);
+    for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0;
+         i = ListView_GetNextItem(list, i, LVNI_SELECTED)) {
+      const Ostravel::Row& row = rows_[static_cast<std::size_t>(i)];
+      for (int column = 0; column < Ostravel::kRowColumns; ++column) {
+        text += row[column] + (column + 1 < Ostravel::kRowColumns ? L"\t" : L"\r\n");
+      }
+    }
+    if (!text.empty()) CopyToClipboard(hwnd_, text);
+  }
+
+  void SaveAsReg() {
+    cCommonDialog dialog;
+    SaveFileNameArgs args{RegFileName(path_)};
+    args.Filter = kRegFilter;
+    args.DefaultExt = L"reg";
+    args.Owner = static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(hwnd_));
+    if (dialog.VBGetSaveFileName(args) &&
+        !Ostravel::WriteRegFile(args.FileName, preview_.capture)) {
+      toolkit::MsgBox(hwnd_, L"无法写入文件 " + args.FileName, MB_ICONINFORMATION, kNoticeTitle);
+    }
+  }
+
+  HWND hwnd_ = nullptr;
+  std::wstring path_;
+  Preview preview_;
+  std::vector<Ostravel::Row> rows_;
+  std::function<Preview()> rerun_;
+};
+
+}  // namespace
+
+void ShowPreview(HWND owner, const std::wstring& path, Preview preview,
+                 std::function<Preview()> rerun) {
+  if (!preview.outcome.Succeeded()) {
+    toolkit::MsgBox(owner, RegistrationReport(path, 1, preview.outcome), MB_ICONINFORMATION,
+                    kNoticeTitle);
+    return;
+  }
+  PreviewDialog(path, std::move(preview), std::move(rerun)).Run(owner);
+}

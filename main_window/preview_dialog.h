@@ -1,0 +1,26 @@
+#pragma once
+// What a preview found, shown to the user. A failed preview gets the message a
+// failed registration gets; otherwise a resizable modal dialog says plainly
+// that the server's code ran, sums up what it registers, and lists every key
+// and value it wrote. The list's context menu is mnuListOps (Refresh previews
+// again through `rerun`), Ctrl+C copies the selected rows as tab-separated
+// text, and a button saves the capture as a .reg file.
+#include <functional>
+#include <string>
+
+#include <windows.h>
+
+#include "preview.h"
+
+// The dialog's caption, which a file name follows, and its controls.
+inline constexpr wchar_t kPreviewCaption[] = L"预览注册";
+enum PreviewControl : int {
+  kPreviewNotice = 100,
+  kPreviewSummary = 101,
+  kPreviewList = 102,
+  kPreviewSaveReg = 103,  // the close button is IDCANCEL
+};
+
+// Returns when the user has closed the message or the dialog.
+void ShowPreview(HWND owner, const std::wstring& path, Ostravel::Preview preview,
+                 std::function<Ostravel::Preview()> rerun);

@@ -1,0 +1,32 @@
+#pragma once
+// A registration that leaves the machine's registry as it was. The server's
+// DllRegisterServer runs exactly as CallServerRegistration runs it (worker,
+// time limit, crash guard, outcomes), but in a child process of this same
+// executable whose predefined registry roots all lead into a private key;
+// what the server wrote there is read back and the key deleted. The child ends
+// as soon as the call returns, or is ended when it overstays, so a server
+// still running can write nothing anywhere afterwards.
+#include <optional>
+#include <string>
+
+#include "ostravel.h"
+#include "registry_capture.h"
+
+namespace Ostravel {
+
+struct Preview {
+  RegistrationOutcome outcome;
+  Capture capture;  // empty unless the server wrote something
+};
+
+// Blocks for as long as the registration's time limit and a margin for the
+// child's start; an empty path does nothing, as in a registration.
+Preview PreviewRegistration(const std::wstring& path);
+
+// The first thing the executable's entry point calls. In a child started by
+// PreviewRegistration it runs the preview and ends the process; it returns a
+// code only when that child could not even begin. In any other process it
+// returns nothing at once.
+std::optional<int> RunPreviewChildIfAsked();
+
+}  // namespace Ostravel

@@ -1,0 +1,71 @@
+#pragma once
+// What a server wrote to the registry, as plain data: every key that carries
+// values or has nothing below it, under the predefined root the server named,
+// and what that tree registers where it follows COM's layout (classes, ProgIDs,
+// type libraries, interfaces). Reading a tree never changes it.
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include <windows.h>
+
+namespace Ostravel {
+
+struct KeyCloser {
+  void operator()(HKEY key) const { RegCloseKey(key); }
+};
+using OwnedKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+// Null when the key is missing or cannot be opened (or made) with that access.
+OwnedKey OpenKey(HKEY parent, const std::wstring& path, REGSAM access);
+OwnedKey CreateKey(HKEY parent, const std::wstring& path);  // non-volatile, full access
+
+// Every predefined root a program can write to.
+enum class RegistryRoot { ClassesRoot, LocalMachine, CurrentUser, Users, CurrentConfig };
+
+inline constexpr RegistryRoot kRegistryRoots[] = {
+    RegistryRoot::ClassesRoot, RegistryRoot::LocalMachine, RegistryRoot::CurrentUser,
+    RegistryRoot::Users, RegistryRoot::CurrentConfig};
+
+// "HKEY_CLASSES_ROOT" and so on, as regedit names them.
+const wchar_t* RootName(RegistryRoot root);
+HKEY PredefinedKey(RegistryRoot root);
+
+struct CapturedValue {
+  std::wstring name;  // empty for the key's default value
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+
+  bool operator==(const CapturedValue&) const = default;
+};
+
+struct CapturedKey {
+  RegistryRoot root = RegistryRoot::ClassesRoot;
+  std::wstring path;  // below the root, without a leading backslash
+  std::vector<CapturedValue> values;
+
+  bool operator==(const CapturedKey&) const = default;
+};
+
+using Capture = std::vector<CapturedKey>;
+
+// Appends the tree below `base`, which stands for `root`; `path` names `base`
+// below the root and prefixes every key read. Keys that only lead to other keys
+// are left out, as their existence follows from those.
+void ReadTree(HKEY base, RegistryRoot root, const std::wstring& path, Capture& capture);
+
+// One COM registration found in a capture: its kind, where, its identifier (a
+// CLSID, ProgID, LIBID or IID), and the facts below it, each labelled with the
+// name regedit shows for it (the value's name, or the key's for a default value).
+struct Registered {
+  enum class Kind { Class, ProgId, TypeLib, Interface } kind;
+  RegistryRoot root;
+  std::wstring id;
+  std::vector<std::pair<std::wstring, std::wstring>> facts;
+};
+
+std::vector<Registered> Recognise(const Capture& capture);
+
+}  // namespace Ostravel

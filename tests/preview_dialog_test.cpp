@@ -1,0 +1,159 @@
+// The preview's dialog, shown for real and driven from a second thread: the
+// list, the list-operations commands, Ctrl+C as typed, the save dialog, and
+// the registration's message for a failed preview.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "capture_text.h"
+#include "dialog_driver.h"
+#include "list_ops_menu.h"
+#include "preview_dialog.h"
+#include "preview_samples.h"
+#include "test_files.h"
+
+using namespace Ostravel;
+using namespace std::chrono_literals;
+using dialog_driver::WaitUntil;
+
+namespace {
+
+constexpr int kMessageTextId = 0xFFFF;  // a message box's text
+constexpr wchar_t kServer[] = L"C:\\servers\\控件.ocx";
+
+// Another dialog of this process than `besides`, once it shows.
+HWND WaitForOtherDialog(HWND besides) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        found = dialog_driver::FindWindowOf(GetCurrentProcessId());
+        return found && found != besides;
+      },
+      20s);
+  return found != besides ? found : nullptr;
+}
+
+std::wstring ClipboardText() {
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = chars;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+// Ctrl+C as typed, through the system's input path to the focused control.
+void TypeCtrlC() {
+  INPUT keys[4] = {};
+  const WORD codes[4] = {VK_CONTROL, 'C', 'C', VK_CONTROL};
+  for (int i = 0; i < 4; ++i) {
+    keys[i].type = INPUT_KEYBOARD;
+    keys[i].ki.wVk = codes[i];
+    keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+  }
+  SendInput(4, keys, sizeof(INPUT));
+}
+
+int SelectedCount(HWND list) {
+  return static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0));
+}
+
+}  // namespace
+
+TEST(PreviewDialog, ListsCopiesSavesAndRefreshes) {
+  test_files::TempFolder dir;
+  const std::wstring saved = dir.File(L"saved.reg");
+  std::atomic<int> reruns = 0;
+  const auto rerun = [&] {
+    ++reruns;
+    return Preview{{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT}, {}};
+  };
+  int listed = -1, afterRefresh = -1, allSelected = -1, noneSelected = -1;
+  std::wstring caption, copied, refreshMessage;
+
+  dialog_driver::Driver driver([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, kPreviewList);
+    caption = dialog_driver::WindowText(dialog);
+    listed = ListView_GetItemCount(list);
+
+    SendMessageW(dialog, WM_COMMAND, kMnuSelectAll, 0);
+    allSelected = SelectedCount(list);
+    SendMessageW(dialog, WM_COMMAND, kMnuSelectNone, 0);
+    noneSelected = SelectedCount(list);
+
+    ListView_SetItemState(list, 5, LVIS_SELECTED, LVIS_SELECTED);
+    ListView_SetItemState(list, 11, LVIS_SELECTED, LVIS_SELECTED);
+    SetForegroundWindow(dialog);
+    WaitUntil([&] { return GetForegroundWindow() == dialog; }, 5s);
+    TypeCtrlC();
+    WaitUntil([&] { return !(copied = ClipboardText()).empty(); }, 5s);
+
+    dialog_driver::PressButton(dialog, kPreviewSaveReg);
+    if (HWND save = WaitForOtherDialog(dialog)) {
+      dialog_driver::TypeFileName(save, saved);
+      dialog_driver::PressButton(save, IDOK);
+      WaitUntil([&] { return !IsWindow(save); }, 10s);
+    }
+
+    PostMessageW(dialog, WM_COMMAND, kMnuRefresh, 0);
+    if (HWND message = WaitForOtherDialog(dialog)) {
+      WaitUntil(
+          [&] {
+            return !(refreshMessage = dialog_driver::ControlText(message, kMessageTextId)).empty();
+          },
+          5s);
+      dialog_driver::PressButton(message, IDOK);
+      WaitUntil([&] { return !IsWindow(message); }, 10s);
+    }
+    afterRefresh = ListView_GetItemCount(list);
+    dialog_driver::PressButton(dialog, IDCANCEL);
+  });
+  OpenClipboard(nullptr);
+  EmptyClipboard();
+  CloseClipboard();
+  ShowPreview(nullptr, kServer, {{RegistrationResult::Registered}, AwkwardCapture()}, rerun);
+  ASSERT_TRUE(driver.Found());
+
+  EXPECT_EQ(caption, L"预览注册 - 控件.ocx");
+  EXPECT_EQ(listed, 12);
+  EXPECT_EQ(allSelected, 12);
+  EXPECT_EQ(noneSelected, 0);
+  EXPECT_EQ(copied,
+            L"HKEY_CURRENT_USER\tSoftware\\CorvantisRoundTrip\\CLSID\\{Class}\tDword\tREG_DWORD\t"
+            L"0x8000002a (2147483690)\r\n"
+            L"HKEY_CURRENT_USER\tSoftware\\CorvantisRoundTrip\\Empty "
+            L"key\t(默认)\tREG_SZ\t(数值未设置)\r\n");
+
+  std::ifstream file(std::filesystem::path(saved), std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+  const std::wstring expected = L"\xFEFF" + RegFileText(AwkwardCapture());
+  EXPECT_EQ(bytes, std::string(reinterpret_cast<const char*>(expected.data()),
+                               expected.size() * sizeof(wchar_t)));
+
+  EXPECT_EQ(reruns, 1);
+  EXPECT_EQ(refreshMessage.rfind(L"不能打开注册的DLL或OCX控件!" + std::wstring(kServer), 0), 0u);
+  EXPECT_EQ(afterRefresh, 0);
+}
+
+TEST(PreviewDialog, FailedPreviewShowsTheRegistrationMessageInsteadOfTheList) {
+  std::wstring message;
+  dialog_driver::Driver driver([&](HWND box) {
+    WaitUntil([&] { return !(message = dialog_driver::ControlText(box, kMessageTextId)).empty(); },
+              5s);
+    dialog_driver::PressButton(box, IDOK);
+  });
+  ShowPreview(nullptr, kServer, {{RegistrationResult::TimedOut}, AwkwardCapture()}, nullptr);
+  ASSERT_TRUE(driver.Found());
+  EXPECT_EQ(message, L"不能打开注册的DLL或OCX控件!" + std::wstring(kServer) +
+                         L"\r\n入口点 DllRegisterServer 在10秒内没有完成。");
+}
