@@ -69,15 +69,8 @@ FrmRegister::~FrmRegister() {
 }
 
 bool FrmRegister::Show(HINSTANCE instance, int showCommand) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = WindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kFrmRegisterClass;
-  if (!RegisterClassExW(&windowClass) || !CreateFormFrame(instance, kFrmRegisterClass, this)) {
+  if (!RegisterFormClass(instance, kFrmRegisterClass, WindowProc) ||
+      !CreateFormFrame(instance, kFrmRegisterClass, this)) {
     return false;
   }
   ShowWindow(hwnd_, showCommand);
