@@ -15,6 +15,7 @@ void Show(HWND owner, std::int32_t number, const wchar_t* description) noexcept 
   wchar_t text[kTextLength];
   std::swprintf(text, kTextLength, L"运行时错误 '%d':\r\n\r\n%ls", static_cast<int>(number),
                 description);
+  text[kTextLength - 1] = L'\0';  // the standard leaves a cut text's end open
   wchar_t title[MAX_PATH] = L"Corvantis";
   try {
     lstrcpynW(title, toolkit::ExecutableBaseName().c_str(), MAX_PATH);

@@ -66,6 +66,12 @@ TEST(ErrorReport, ShowsARaisedErrorsNumberAndDescriptionUnderTheProgramsName) {
 
   EXPECT_EQ(Report([] { throw std::runtime_error("disk full"); }, false).text,
             L"运行时错误 '51':\r\n\r\ndisk full");
+
+  // A description longer than the report's text is cut, not overrun.
+  const std::wstring endless(5000, L'x');
+  const std::wstring cut = Report([&] { throw toolkit::RaisedError(5, L"", endless); }, false).text;
+  EXPECT_EQ(cut.rfind(L"运行时错误 '5':\r\n\r\nxxx", 0), 0u) << cut.size();
+  EXPECT_LT(cut.size(), endless.size());
 }
 
 // Something that is no exception class at all, reported while memory has run
