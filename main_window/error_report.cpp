@@ -1,5 +1,6 @@
 #include "error_report.h"
 
+#include <cstdint>
 #include <cwchar>
 #include <exception>
 
@@ -7,6 +8,9 @@
 #include "raised_error.h"
 
 namespace {
+
+// The number shown for a failure that carries no number of its own.
+constexpr std::int32_t kInternalError = 51;
 
 // Long enough for any description worth reading; a longer one is cut.
 constexpr std::size_t kTextLength = 1024;
