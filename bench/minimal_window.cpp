@@ -2,21 +2,11 @@
 // start-up benchmark measures the tool against it.
 #include <windows.h>
 
-namespace {
-
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY) {
-    PostQuitMessage(0);
-    return 0;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
-}  // namespace
+#include "quit_on_close.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = WindowProc;
+  windowClass.lpfnWndProc = QuitOnDestroy;
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -26,10 +16,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                               CW_USEDEFAULT, 260, 121, nullptr, nullptr, instance, nullptr);
   ShowWindow(window, showCommand);
   UpdateWindow(window);
-  MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-  return 0;
+  return RunMessageLoop();
 }

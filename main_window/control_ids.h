@@ -5,12 +5,15 @@
 inline constexpr wchar_t kFrmRegisterClass[] = L"frmRegister";
 
 enum ControlId : int {
-  kTxtFile = 100,
-  kLblBQ = 101,
-  kLabelTime = 102,
-  kCmdOpen = 103,
-  kCmdAbout = 104,
-  kCmdHelp = 105,
-  kCmdReg0 = 106,  // register
-  kCmdReg1 = 107,  // unregister
+  kPathBox = 100,           // txtFile
+  kRightsLabel = 101,       // lblBQ
+  kClockLabel = 102,        // labeltime
+  kOpenButton = 103,        // cmdOpen
+  kAboutButton = 104,       // cmdAbout
+  kHelpButton = 105,        // cmdHelp
+  kRegisterButton = 106,    // cmdReg(0)
+  kUnregisterButton = 107,  // cmdReg(1)
+  // Shown only while a server's entry point runs.
+  kProgressBar = 108,
+  kStatusLabel = 109,
 };

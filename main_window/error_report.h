@@ -1,10 +1,9 @@
 #pragma once
-// The text shown when an error reaches the window procedure: its number and
-// description. The window keeps running afterwards.
-#include <cstdint>
-#include <string>
+// What the window shows when a handler fails, called from the catch block that
+// holds the failure: a raised error's number and description, or, for
+// anything else, the internal-error number. It throws nothing, and builds its
+// text in fixed buffers, so running out of memory cannot stop the report on
+// its way out of a callback.
+#include <windows.h>
 
-// The number shown for a failure that carries no number of its own.
-inline constexpr std::int32_t kInternalError = 51;
-
-std::wstring ErrorReport(std::int32_t number, const std::wstring& description);
+void ReportCurrentException(HWND owner) noexcept;

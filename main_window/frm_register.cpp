@@ -1,65 +1,69 @@
 #include "frm_register.h"
 
 #include <cmath>
-#include <exception>
+#include <utility>
 
 #include "about_help.h"
 #include "common_dialog.h"
 #include "error_report.h"
-#include "executable_name.h"
-#include "layout.h"
+#include "handle_values.h"
 #include "list_ops_menu.h"
 #include "local_time_text.h"
 #include "message_box.h"
 #include "ostravel.h"
-#include "raised_error.h"
 #include "registration_report.h"
 #include "twips.h"
 
 namespace {
 
+using Ostravel::RegistrationMode;
+
 constexpr UINT_PTR kTimerClock = 1;
 constexpr UINT kClockIntervalMs = 1000;
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr wchar_t kCaption[] = L"OCX、DLL文件注册器";
+constexpr UINT kRegistrationDone = WM_APP + 1;
 constexpr wchar_t kNoticeTitle[] = L"提示";
 constexpr wchar_t kRightsNotice[] = L"版权所有 (C) 2026 Corvantis";
 constexpr wchar_t kFileFilter[] = L"OCX Files (*.ocx)|*.ocx|DLL Files (*.dll)|*.dll|All Files (*.*)|*.*";
+constexpr wchar_t kFirstFileOnly[] = L"一次只能注册一个文件,已选用拖放的第一个文件:\r\n";
 
-HFONT Tahoma(int centipoints, int dpi) {
-  const int height = -static_cast<int>(std::lround(centipoints / 100.0 * dpi / 72.0));
-  return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
+// A folder is never a server file: a path ending in a backslash, or one that
+// names an existing folder.
+bool NamesFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return path.back() == L'\\' ||
+         (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
 }
+
+// The dropped files, handed back to the system however the handler ends.
+class DroppedFiles {
+ public:
+  explicit DroppedFiles(HDROP drop) : drop_(drop) {}
+  ~DroppedFiles() { DragFinish(drop_); }
+  DroppedFiles(const DroppedFiles&) = delete;
+  DroppedFiles& operator=(const DroppedFiles&) = delete;
+
+  UINT Count() const { return DragQueryFileW(drop_, 0xFFFFFFFF, nullptr, 0); }
+  std::wstring Path(UINT index) const {
+    std::wstring path(DragQueryFileW(drop_, index, nullptr, 0), L'\0');
+    DragQueryFileW(drop_, index, path.data(), static_cast<UINT>(path.size() + 1));
+    return path;
+  }
+
+ private:
+  HDROP drop_;
+};
 
 }  // namespace
 
 FrmRegister::~FrmRegister() {
   if (hwnd_) DestroyWindow(hwnd_);
-  if (mnuListOps_) DestroyMenu(mnuListOps_);
-  if (formFont_) DeleteObject(formFont_);
-  if (pathFont_) DeleteObject(pathFont_);
 }
 
 bool FrmRegister::Show(HINSTANCE instance, int showCommand) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = WindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kFrmRegisterClass;
-  if (!RegisterClassExW(&windowClass)) return false;
-
-  RECT frame{0, 0, toolkit::TwipsToPixels(kClientWidthTwips, toolkit::ScreenDpiX()),
-             toolkit::TwipsToPixels(kClientHeightTwips, toolkit::ScreenDpiY())};
-  AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
-  CreateWindowExW(0, kFrmRegisterClass, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                  frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
-                  this);
-  if (!hwnd_) return false;
+  if (!RegisterFormClass(instance, kFrmRegisterClass, WindowProc) ||
+      !CreateFormFrame(instance, kFrmRegisterClass, this)) {
+    return false;
+  }
   ShowWindow(hwnd_, showCommand);
   UpdateWindow(hwnd_);
   return true;
@@ -72,89 +76,103 @@ LRESULT CALLBACK FrmRegister::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
   }
   auto* form = reinterpret_cast<FrmRegister*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!form) return DefWindowProcW(hwnd, message, wParam, lParam);
-  // Nothing a handler raises may unwind into the system's code that called us.
-  try {
-    return form->Dispatch(message, wParam, lParam);
-  } catch (const toolkit::RaisedError& error) {
-    toolkit::MsgBox(hwnd, ErrorReport(error.Number(), error.Description()), MB_ICONEXCLAMATION,
-                    toolkit::ExecutableBaseName());
-  } catch (const std::exception& error) {
-    const std::string what = error.what();
-    toolkit::MsgBox(hwnd, ErrorReport(kInternalError, std::wstring(what.begin(), what.end())),
-                    MB_ICONEXCLAMATION, toolkit::ExecutableBaseName());
+  if (form && message == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    form->hwnd_ = nullptr;
+  } else if (form) {
+    // Nothing a handler throws may unwind into the system's code that called us.
+    try {
+      if (const std::optional<LRESULT> result = form->Dispatch(message, wParam, lParam)) {
+        return *result;
+      }
+    } catch (...) {
+      ReportCurrentException(hwnd);
+      return 0;
+    }
   }
-  return 0;
+  return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-LRESULT FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
-      CreateControls();
+      for (const ControlDesign& design : kControls) CreateControl(hwnd_, design, fonts_);
+      mnuListOps_.reset(BuildListOpsMenu());
       Form_Load();
       SetTimer(hwnd_, kTimerClock, kClockIntervalMs, nullptr);
       return 0;
     case WM_TIMER:
-      if (wParam == kTimerClock) timerClock_Timer();
+      if (wParam != kTimerClock) break;
+      timerClock_Timer();
+      if (worker_.Running()) progress_.Update(closeWhenDone_);
       return 0;
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && lParam) OnCommand(LOWORD(wParam));
+      return 0;
+    case WM_DROPFILES:
+      Form_DropFiles(reinterpret_cast<HDROP>(wParam));
+      return 0;
+    case kRegistrationDone:
+      // Another process may post this number too; only a running call answers it.
+      if (worker_.Running()) OnRegistrationDone();
+      return 0;
+    case WM_CLOSE:
+      if (OnClose()) break;
       return 0;
     case WM_DESTROY:
       KillTimer(hwnd_, kTimerClock);
       PostQuitMessage(0);
       return 0;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-      hwnd_ = nullptr;
-      break;
   }
-  return DefWindowProcW(hwnd_, message, wParam, lParam);
-}
-
-void FrmRegister::CreateControls() {
-  const int dpiX = toolkit::ScreenDpiX(), dpiY = toolkit::ScreenDpiY();
-  formFont_ = Tahoma(kFormFontCentipoints, dpiY);
-  pathFont_ = Tahoma(kPathFontCentipoints, dpiY);
-  mnuListOps_ = BuildListOpsMenu();
-  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
-  for (const ControlDesign& design : kControls) {
-    const wchar_t* windowClass = L"STATIC";
-    DWORD style = WS_CHILD | WS_VISIBLE | SS_NOPREFIX;
-    DWORD exStyle = 0;
-    HFONT font = formFont_;
-    switch (design.kind) {
-      case ControlKind::Button:
-        windowClass = L"BUTTON";
-        style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-        break;
-      case ControlKind::TextBox:
-        // Read-only: the path comes from the dialog alone; typing would mislead.
-        windowClass = L"EDIT";
-        style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_READONLY;
-        exStyle = WS_EX_CLIENTEDGE;
-        font = pathFont_;
-        break;
-      case ControlKind::Label:
-        break;
-    }
-    if (!design.enabled) style |= WS_DISABLED;
-    HWND control = CreateWindowExW(
-        exStyle, windowClass, design.caption, style, toolkit::TwipsToPixels(design.left, dpiX),
-        toolkit::TwipsToPixels(design.top, dpiY), toolkit::TwipsToPixels(design.width, dpiX),
-        toolkit::TwipsToPixels(design.height, dpiY), hwnd_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  }
+  return std::nullopt;
 }
 
 void FrmRegister::OnCommand(int id) {
   switch (id) {
-    case kCmdOpen: cmdOpen_Click(); break;
-    case kCmdAbout: cmdAbout_Click(); break;
-    case kCmdHelp: cmdHelp_Click(); break;
-    case kCmdReg0: cmdReg_Click(0); break;
-    case kCmdReg1: cmdReg_Click(1); break;
+    case kOpenButton: cmdOpen_Click(); break;
+    case kAboutButton: cmdAbout_Click(); break;
+    case kHelpButton: cmdHelp_Click(); break;
+    case kRegisterButton: cmdReg_Click(0); break;
+    case kUnregisterButton: cmdReg_Click(1); break;
+  }
+}
+
+// Ending the process now would cut the server's entry point off half-way and
+// leave its registration half-written, and hiding the window would leave a
+// process the user cannot see. So a close asked for during a registration is
+// kept, shown in the status line, and carried out once the outcome is shown.
+bool FrmRegister::OnClose() {
+  if (!worker_.Running()) return true;
+  closeWhenDone_ = true;
+  progress_.Update(closeWhenDone_);
+  return false;
+}
+
+void FrmRegister::OnRegistrationDone() {
+  const Ostravel::RegistrationOutcome outcome = worker_.Finish();
+  SetRegistering(false);
+  toolkit::MsgBox(hwnd_,
+                  RegistrationReport(sFileName, static_cast<std::int32_t>(worker_.Mode()), outcome),
+                  MB_ICONINFORMATION, kNoticeTitle);
+  if (std::exchange(closeWhenDone_, false)) DestroyWindow(hwnd_);
+}
+
+void FrmRegister::HoldPath(const std::wstring& path) {
+  sFileName = path;
+  SetWindowTextW(Control(kPathBox), sFileName.c_str());
+  // Only a held path gives the registration buttons something to act on.
+  EnableWindow(Control(kRegisterButton), !sFileName.empty());
+  EnableWindow(Control(kUnregisterButton), !sFileName.empty());
+}
+
+void FrmRegister::SetRegistering(bool registering) {
+  EnableWindow(Control(kOpenButton), !registering);
+  EnableWindow(Control(kRegisterButton), !registering);
+  EnableWindow(Control(kUnregisterButton), !registering);
+  if (registering) {
+    progress_.Show(hwnd_, fonts_, Ostravel::EntryPointName(static_cast<std::int32_t>(worker_.Mode())));
+  } else {
+    progress_.Hide();
   }
 }
 
@@ -170,41 +188,51 @@ void FrmRegister::Form_Load() {
   SetWindowPos(hwnd_, nullptr, static_cast<int>(std::lround(left / perPixelX)),
                static_cast<int>(std::lround(top / perPixelY)), 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  SetWindowTextW(Control(kLblBQ), kRightsNotice);
+  SetWindowTextW(Control(kRightsLabel), kRightsNotice);
+  DragAcceptFiles(hwnd_, TRUE);
+}
+
+// A dropped file is held as if it had been picked in the open dialog. The
+// window registers one file at a time: of several, the first is held and the
+// user is told so, since registering one where several were meant would
+// otherwise pass unnoticed. A folder is refused with the folder message.
+void FrmRegister::Form_DropFiles(HDROP drop) {
+  const DroppedFiles files(drop);
+  if (worker_.Running() || files.Count() == 0) return;
+  const std::wstring first = files.Path(0);
+  if (first.empty()) return;
+  if (NamesFolder(first)) {
+    toolkit::MsgBox(hwnd_, FolderPathReport(first), MB_ICONINFORMATION, kNoticeTitle);
+    return;
+  }
+  HoldPath(first);
+  if (files.Count() > 1) {
+    toolkit::MsgBox(hwnd_, kFirstFileOnly + first, MB_ICONINFORMATION, kNoticeTitle);
+  }
 }
 
 void FrmRegister::timerClock_Timer() {
-  SetWindowTextW(Control(kLabelTime), (L" " + toolkit::LocalTimeText() + L" ").c_str());
+  SetWindowTextW(Control(kClockLabel), (L" " + toolkit::LocalTimeText() + L" ").c_str());
 }
 
 void FrmRegister::cmdOpen_Click() {
   cCommonDialog dialog;
   OpenFileNameArgs args{L""};
-  args.FileMustExist = true;
-  args.MultiSelect = false;
-  args.ReadOnly = false;
-  args.HideReadOnly = false;
   args.Filter = kFileFilter;
-  args.FilterIndex = 1;
   args.DefaultExt = L"ocx";
-  args.Owner = static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(hwnd_));
-  args.flags = 0;
-  if (dialog.VBGetOpenFileName(args)) sFileName = args.FileName;
-  SetWindowTextW(Control(kTxtFile), sFileName.c_str());
-  // Only a held path gives the registration buttons something to act on.
-  EnableWindow(Control(kCmdReg0), !sFileName.empty());
-  EnableWindow(Control(kCmdReg1), !sFileName.empty());
+  args.Owner = toolkit::HandleValue(hwnd_);
+  HoldPath(dialog.VBGetOpenFileName(args) ? args.FileName : sFileName);
 }
 
 void FrmRegister::cmdReg_Click(std::int16_t index) {
-  if (sFileName.empty()) return;
-  const std::int32_t mode = index == 0 ? 1 : 2;
-  // A path ending in a backslash names a folder, never a server file.
-  const std::wstring report =
-      sFileName.back() == L'\\'
-          ? FolderPathReport(sFileName)
-          : RegistrationReport(sFileName, mode, Ostravel::CallServerRegistration(sFileName, mode));
-  toolkit::MsgBox(hwnd_, report, MB_ICONINFORMATION, kNoticeTitle);
+  if (sFileName.empty() || worker_.Running()) return;
+  if (NamesFolder(sFileName)) {
+    toolkit::MsgBox(hwnd_, FolderPathReport(sFileName), MB_ICONINFORMATION, kNoticeTitle);
+    return;
+  }
+  worker_.Start(hwnd_, kRegistrationDone, sFileName,
+                index == 0 ? RegistrationMode::Register : RegistrationMode::Unregister);
+  SetRegistering(true);
 }
 
 void FrmRegister::cmdAbout_Click() {

@@ -1,12 +1,20 @@
 #pragma once
-// frmRegister: the tool's only window. The user picks a server file, then
-// registers or unregisters it and is told the outcome; a clock and a rights
-// notice sit at the bottom. Errors raised in a handler are caught at the window
-// procedure and shown; they never leave it.
+// frmRegister: the tool's only window. The user picks a server file, or drops
+// one on the window, then registers or unregisters it and is told the outcome;
+// a clock and a rights notice sit at the bottom. The registration runs on a
+// worker while the window stays alive. Whatever a handler throws is caught at
+// the window procedure and shown; it never leaves it.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include <windows.h>
+#include <shellapi.h>
+
+#include "form_window.h"
+#include "list_ops_menu.h"
+#include "registration_progress.h"
+#include "registration_worker.h"
 
 class FrmRegister {
  public:
@@ -21,12 +29,17 @@ class FrmRegister {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
-  void CreateControls();
+  // The message's result, or nothing where the default processing should run.
+  std::optional<LRESULT> Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
   void OnCommand(int id);
+  bool OnClose();
+  void OnRegistrationDone();
+  void HoldPath(const std::wstring& path);
+  void SetRegistering(bool registering);
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
 
   void Form_Load();
+  void Form_DropFiles(HDROP drop);
   void timerClock_Timer();
   void cmdOpen_Click();
   void cmdReg_Click(std::int16_t index);
@@ -34,9 +47,11 @@ class FrmRegister {
   void cmdHelp_Click();
 
   HWND hwnd_ = nullptr;
-  HFONT formFont_ = nullptr;
-  HFONT pathFont_ = nullptr;
+  FormFonts fonts_;
   // Built as the design has it; no handler opens it and it is never shown.
-  HMENU mnuListOps_ = nullptr;
+  OwnedMenu mnuListOps_;
   std::wstring sFileName;
+  RegistrationProgress progress_;
+  RegistrationWorker worker_;
+  bool closeWhenDone_ = false;
 };

@@ -3,12 +3,16 @@
 // order, which is also the order they are created in.
 #include <array>
 
+#include <windows.h>
+
 #include "control_ids.h"
 
 inline constexpr int kClientWidthTwips = 3900;
 inline constexpr int kClientHeightTwips = 1815;
+inline constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+inline constexpr wchar_t kFormCaption[] = L"OCX、DLL文件注册器";
 
-enum class ControlKind { Button, TextBox, Label };
+enum class ControlKind { Button, TextBox, Label, ProgressBar };
 
 struct ControlDesign {
   ControlId id;
@@ -19,15 +23,23 @@ struct ControlDesign {
 };
 
 inline constexpr std::array<ControlDesign, 8> kControls{{
-    {kTxtFile, ControlKind::TextBox, L"", 120, 600, 3735, 350, true},
-    {kLblBQ, ControlKind::Label, L"", 75, 1560, 2655, 255, true},
-    {kLabelTime, ControlKind::Label, L"", 2640, 1560, 1245, 255, true},
-    {kCmdOpen, ControlKind::Button, L"打开文件", 120, 120, 1215, 375, true},
-    {kCmdAbout, ControlKind::Button, L"关于我们", 1440, 120, 1215, 375, true},
-    {kCmdHelp, ControlKind::Button, L"帮助文件", 2760, 120, 1095, 375, true},
-    {kCmdReg0, ControlKind::Button, L"注    册", 120, 1080, 1215, 375, false},
-    {kCmdReg1, ControlKind::Button, L"反注册", 2760, 1080, 1095, 375, false},
+    {kPathBox, ControlKind::TextBox, L"", 120, 600, 3735, 350, true},
+    {kRightsLabel, ControlKind::Label, L"", 75, 1560, 2655, 255, true},
+    {kClockLabel, ControlKind::Label, L"", 2640, 1560, 1245, 255, true},
+    {kOpenButton, ControlKind::Button, L"打开文件", 120, 120, 1215, 375, true},
+    {kAboutButton, ControlKind::Button, L"关于我们", 1440, 120, 1215, 375, true},
+    {kHelpButton, ControlKind::Button, L"帮助文件", 2760, 120, 1095, 375, true},
+    {kRegisterButton, ControlKind::Button, L"注    册", 120, 1080, 1215, 375, false},
+    {kUnregisterButton, ControlKind::Button, L"反注册", 2760, 1080, 1095, 375, false},
 }};
+
+// Made when a registration first runs: the bar between the two registration
+// buttons, and the status line in the rights notice's place, which it hides
+// meanwhile; it stops where the clock begins, so that it never paints over it.
+inline constexpr ControlDesign kProgressBarDesign{
+    kProgressBar, ControlKind::ProgressBar, L"", 1440, 1140, 1215, 255, true};
+inline constexpr ControlDesign kStatusLabelDesign{
+    kStatusLabel, ControlKind::Label, L"", 75, 1560, 2565, 255, true};
 
 // Font sizes in hundredths of a point: the window's, and the path box's own.
 inline constexpr int kFormFontCentipoints = 825;

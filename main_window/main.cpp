@@ -7,9 +7,9 @@
 #include "preview.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-  if (auto code = Ostravel::RunPreviewChildIfAsked()) return *code;
   // Never load a DLL from the current folder, which may be the server's own.
   SetDllDirectoryW(L"");
+  if (auto code = Ostravel::RunPreviewChildIfAsked()) return *code;
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 

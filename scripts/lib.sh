@@ -9,7 +9,7 @@ export WINEPREFIX="$BUILD/wineprefix" WINEARCH=win32 WINEDEBUG=-all LC_ALL=C.UTF
 PACKAGES=(
   cmake ninja-build
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest
-  wine wine32:i386 xvfb x11-apps x11-utils imagemagick
+  wine wine32:i386 xvfb x11-apps x11-utils imagemagick gcc libx11-dev
   cups printer-driver-cups-pdf libcups2:i386
   fonts-wine fonts-wqy-microhei
 )

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include "error_report.h"
 #include "registration_report.h"
 #include "test_files.h"
 
@@ -64,10 +63,6 @@ TEST(RegistrationReport, LoadFailuresGiveTheSystemTextAndCallA64BitFileSo) {
 
 TEST(RegistrationReport, AFolderPathIsRefusedWithItsOwnReason) {
   EXPECT_EQ(FolderPathReport(L"C:\\a\\"), L"不能打开注册的DLL或OCX控件!C:\\a\\\r\n路径是一个文件夹,不是文件。");
-}
-
-TEST(ErrorReport, ShowsNumberAndDescription) {
-  EXPECT_EQ(ErrorReport(6, L"Overflow"), L"运行时错误 '6':\r\n\r\nOverflow");
 }
 
 }  // namespace

@@ -13,6 +13,11 @@ constexpr int kMessageTextId = 0xFFFF;
 
 using dialog_driver::FindWindowOf;
 
+// A mouse position in the 0..65535 range that absolute input uses.
+LONG Normalised(LONG pixel, int screenPixels) {
+  return static_cast<LONG>((pixel * 65536LL + 32768) / screenPixels);
+}
+
 }  // namespace
 
 std::wstring ToolPath() { return test_files::TestFolder() + L"\\..\\Corvantis.exe"; }
@@ -56,7 +61,26 @@ Tool::~Tool() {
   CloseHandle(info_.hProcess);
 }
 
-void Tool::Press(int id) { dialog_driver::PressButton(window_, id); }
+void Tool::Press(int id) {
+  // A click reaches whatever lies under the pointer, so the tool comes first.
+  SetForegroundWindow(window_);
+  dialog_driver::WaitUntil([&] { return GetForegroundWindow() == window_; }, 5s);
+  RECT control;
+  GetWindowRect(Control(id), &control);
+  const LONG x = Normalised((control.left + control.right) / 2, GetSystemMetrics(SM_CXSCREEN));
+  const LONG y = Normalised((control.top + control.bottom) / 2, GetSystemMetrics(SM_CYSCREEN));
+  // Each event carries the position: under Wine the X server's own pointer
+  // events may move the cursor between them.
+  INPUT click[3] = {};
+  const DWORD buttons[3] = {0, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+  for (int i = 0; i < 3; ++i) {
+    click[i].type = INPUT_MOUSE;
+    click[i].mi.dx = x;
+    click[i].mi.dy = y;
+    click[i].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons[i];
+  }
+  SendInput(3, click, sizeof(INPUT));
+}
 
 HWND Tool::WaitForDialog(std::chrono::milliseconds limit) const {
   HWND dialog = nullptr;
@@ -87,6 +111,10 @@ bool Tool::Responsive() const {
   DWORD_PTR result = 0;
   return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT &&
          SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+}
+
+bool Tool::WaitForExit(std::chrono::milliseconds limit) const {
+  return WaitForSingleObject(info_.hProcess, static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0;
 }
 
 }  // namespace tool_process

@@ -28,10 +28,10 @@ class Tool {
   HWND Window() const { return window_; }
   HWND Control(int id) const { return GetDlgItem(window_, id); }
   DWORD ProcessId() const { return info_.dwProcessId; }
-  // When the process was created.
-  std::chrono::steady_clock::time_point Started() const { return started_; }
 
-  // Presses a button of the main window without waiting for its handler.
+  // Clicks a control of the main window as a user's mouse does, through the
+  // system's input queue, without waiting for its handler: a disabled button
+  // stays unpressed.
   void Press(int id);
   // A visible, enabled dialog (#32770) of the tool, or null once `limit` passes.
   HWND WaitForDialog(std::chrono::milliseconds limit = 20s) const;
@@ -42,9 +42,10 @@ class Tool {
                            std::chrono::milliseconds limit = 20s) const;
   // The process runs and its window answers messages.
   bool Responsive() const;
+  // Until the process has ended.
+  bool WaitForExit(std::chrono::milliseconds limit) const;
 
  private:
-  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   PROCESS_INFORMATION info_{};
   HWND window_ = nullptr;
 };

@@ -1,0 +1,34 @@
+#pragma once
+// frmRegister's window as its design draws it: the frame at the designed client
+// size, its two Tahoma fonts and its controls. The window and the start-up
+// benchmark's reference program both build it through these, so that both
+// build the very same window.
+#include <memory>
+#include <type_traits>
+
+#include <windows.h>
+
+#include "layout.h"
+
+struct GdiObjectDeleter {
+  void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
+
+// The window's font and the path box's own, at the screen's DPI.
+struct FormFonts {
+  FormFonts();
+  FontHandle form;
+  FontHandle path;
+};
+
+// Registers the window class: the tool's icon, the arrow cursor, the dialog
+// colour behind the controls. False if it could not be registered.
+bool RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC windowProc);
+
+// The top-level window of class `className`, sized so that its client area is
+// the designed one; `param` reaches WM_NCCREATE. Null if it was not created.
+HWND CreateFormFrame(HINSTANCE instance, const wchar_t* className, void* param);
+
+// One control of `form` as `design` places it, in the font its kind uses.
+HWND CreateControl(HWND form, const ControlDesign& design, const FormFonts& fonts);
