@@ -10,6 +10,7 @@
 
 #include "capture_text.h"
 #include "common_dialog.h"
+#include "handle_values.h"
 #include "list_ops_menu.h"
 #include "message_box.h"
 #include "registration_report.h"
@@ -322,7 +323,7 @@ class PreviewDialog {
     SaveFileNameArgs args{RegFileName(path_)};
     args.Filter = kRegFilter;
     args.DefaultExt = L"reg";
-    args.Owner = static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(hwnd_));
+    args.Owner = toolkit::HandleValue(hwnd_);
     if (dialog.VBGetSaveFileName(args) &&
         !Ostravel::WriteRegFile(args.FileName, preview_.capture)) {
       toolkit::MsgBox(hwnd_, L"无法写入文件 " + args.FileName, MB_ICONINFORMATION, kNoticeTitle);
