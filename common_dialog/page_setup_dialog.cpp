@@ -5,8 +5,7 @@
 #include "common_dialog.h"
 #include "printer_settings.h"
 #include "raised_error.h"
-
-static_assert(sizeof(PAGESETUPDLGW) == 84, "the page-setup record is the 84-byte byte-packed form");
+#include "record_sizes.h"
 
 namespace {
 

@@ -3,8 +3,7 @@
 #include "common_dialog.h"
 #include "printer_settings.h"
 #include "raised_error.h"
-
-static_assert(sizeof(PRINTDLGW) == 66, "the print dialog record is the 66-byte byte-packed form");
+#include "record_sizes.h"
 
 namespace {
 
