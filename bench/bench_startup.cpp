@@ -80,7 +80,7 @@ double Median(std::vector<double> samples) {
 }  // namespace
 
 int wmain() {
-  const std::wstring tool = Beside(L"..\\Corvantis.exe");
+  const std::wstring tool = Beside(L"..\\" TOOL_FILE_NAME);
   const std::wstring minimal = Beside(L"minimal_window.exe");
   std::vector<double> ours, baseline;
   for (int i = 0; i < kWarmUp + kRuns; ++i) {
@@ -96,6 +96,7 @@ int wmain() {
     }
   }
   const double oursMedian = Median(ours), baselineMedian = Median(baseline);
+  std::printf("architecture: %s\n", ARCHITECTURE);
   std::printf("runs: %d each\n", kRuns);
   std::printf("minimal window median: %.1f ms\n", baselineMedian * 1e3);
   std::printf("Corvantis median: %.1f ms\n", oursMedian * 1e3);
