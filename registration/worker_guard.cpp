@@ -46,8 +46,9 @@ EXCEPTION_DISPOSITION NTAPI OnUnhandled(EXCEPTION_RECORD* exception, void* estab
   frame->call->crashed = true;
   frame->call->exceptionCode = exception->ExceptionCode;
   // Every frame the server stacked above ours sees the unwind and leaves the
-  // chain; then the guard's own frame carries on, on its own stack.
-  RtlUnwind(&frame->record, nullptr, exception, nullptr);
+  // chain; then the guard's own frame carries on, on its own stack. The
+  // handlers see a plain unwind, as on x64.
+  RtlUnwind(&frame->record, nullptr, nullptr, nullptr);
   __builtin_longjmp(frame->resume, 1);
 }
 
@@ -108,9 +109,12 @@ extern "C" EXCEPTION_DISPOSITION corvantis_guard_handler(EXCEPTION_RECORD* excep
   GuardedCall* call = *reinterpret_cast<GuardedCall**>(static_cast<char*>(frame) + kCallSlot);
   call->crashed = true;
   call->exceptionCode = exception->ExceptionCode;
-  // Runs the termination handlers and destructors of every crashed frame, then
-  // resumes the guard function right after its call, with its own stack.
-  RtlUnwindEx(frame, corvantis_guard_resume, exception, nullptr, dispatch->ContextRecord,
+  // Runs the termination handlers of every crashed frame, then resumes the
+  // guard function right after its call, with its own stack. The handlers see
+  // a plain unwind, not the server's exception: a runtime that saw its own
+  // exception unwound would look for the catch that started the unwind, and
+  // GCC's then unwinds again and again.
+  RtlUnwindEx(frame, corvantis_guard_resume, nullptr, nullptr, dispatch->ContextRecord,
               dispatch->HistoryTable);
   return ExceptionContinueSearch;  // not reached: the unwind never returns
 }
