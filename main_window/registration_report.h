@@ -2,7 +2,7 @@
 // What the window tells the user after a registration call: the success text,
 // or the failure text (the fixed sentence with the path right after it) and,
 // on a line of its own, why it failed. Shown only once the outcome is known.
-// It only formats: everything it says comes from its arguments.
+// It reads no file: the outcome carries what it says about the file.
 #include <cstdint>
 #include <string>
 
