@@ -74,6 +74,7 @@ int wmain() {
     ours.push_back(Seconds(t1, t2));
   }
   const double oursMedian = Median(ours), baselineMedian = Median(baseline);
+  std::printf("architecture: %s\n", ARCHITECTURE);
   std::printf("calls: %d each\n", kCalls);
   std::printf("baseline median: %.1f us\n", baselineMedian * 1e6);
   std::printf("CallServerRegistration median: %.1f us\n", oursMedian * 1e6);

@@ -96,7 +96,7 @@ int wmain() {
     std::vector<double> seconds;
   };
   Program minimal{Beside(L"minimal_window.exe"), {}}, same{Beside(L"same_window.exe"), {}},
-      tool{Beside(L"..\\Corvantis.exe"), {}};
+      tool{Beside(L"..\\" TOOL_FILE_NAME), {}};
   for (int i = 0; i < kWarmUp + kRuns; ++i) {
     for (Program* program : {&minimal, &same, &tool}) {
       const double seconds = TimeStartUp(program->exe);
@@ -107,6 +107,7 @@ int wmain() {
       if (i >= kWarmUp) program->seconds.push_back(seconds);
     }
   }
+  std::printf("architecture: %s\n", ARCHITECTURE);
   std::printf("runs: %d each\n", kRuns);
   std::printf("minimal window median: %.1f ms\n", Median(minimal.seconds) * 1e3);
   std::printf("same window median: %.1f ms\n", Median(same.seconds) * 1e3);

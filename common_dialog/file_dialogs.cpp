@@ -10,12 +10,9 @@
 #include "file_dialogs.h"
 #include "handle_values.h"
 #include "raised_error.h"
+#include "record_sizes.h"
 
 namespace {
-
-// The classic record, without the fields that later Windows versions added.
-constexpr DWORD kRecordSize = offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(LPCWSTR);
-static_assert(kRecordSize == 76);
 
 // Every text buffer handed to the dialog holds this many characters.
 constexpr std::size_t kBufferLength = 260;
@@ -75,7 +72,7 @@ bool cCommonDialog::ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenF
   const std::wstring filter = file_dialogs::DialogFilter(args.Filter);
 
   OPENFILENAMEW record{};
-  record.lStructSize = kRecordSize;
+  record.lStructSize = record_sizes::kOpenFileName;
   record.hwndOwner = toolkit::OwnerWindow(args.Owner);
   record.lpstrFilter = filter.c_str();
   record.nFilterIndex = static_cast<DWORD>(args.FilterIndex);

@@ -6,9 +6,8 @@
 #include "handle_values.h"
 #include "printer_settings.h"
 #include "raised_error.h"
+#include "record_sizes.h"
 #include "rounding.h"
-
-static_assert(sizeof(PAGESETUPDLGW) == 84, "the page-setup record is the 84-byte byte-packed form");
 
 namespace {
 

@@ -5,8 +5,7 @@
 #include "handle_values.h"
 #include "printer_settings.h"
 #include "raised_error.h"
-
-static_assert(sizeof(PRINTDLGW) == 66, "the print dialog record is the 66-byte byte-packed form");
+#include "record_sizes.h"
 
 namespace {
 

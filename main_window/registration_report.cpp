@@ -43,6 +43,28 @@ std::wstring Explained(const std::wstring& what, std::uint32_t code, const std::
   return text.empty() ? what + L"。" : what + L": " + text;
 }
 
+// The two builds of the tool, one per machine; a server loads only into the
+// one of its own machine.
+struct Tool {
+  Ostravel::Machine machine;
+  const wchar_t* bits;
+  const wchar_t* file;
+};
+constexpr Tool kTools[] = {{Ostravel::Machine::X86, L"32", L"Corvantis.exe"},
+                           {Ostravel::Machine::X64, L"64", L"Corvantis64.exe"}};
+
+const Tool& OwnTool() {
+  return kTools[0].machine == Ostravel::kOwnMachine ? kTools[0] : kTools[1];
+}
+
+// The other tool, when it is the one that can load a file of `machine`.
+const Tool* OtherTool(Ostravel::Machine machine) {
+  for (const Tool& tool : kTools) {
+    if (tool.machine == machine && machine != Ostravel::kOwnMachine) return &tool;
+  }
+  return nullptr;
+}
+
 std::wstring EntryPoint(std::int32_t mode) {
   const char* name = Ostravel::EntryPointName(mode);
   return name ? std::wstring(name, name + std::char_traits<char>::length(name)) : L"注册";
@@ -52,7 +74,10 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
                     const Ostravel::RegistrationOutcome& outcome) {
   switch (outcome.result) {
     case RegistrationResult::NotLoadable:
-      if (IsSixtyFourBitImage(path)) return L"这是64位文件,本工具是32位程序,无法加载它。";
+      if (const Tool* other = OtherTool(outcome.machine)) {
+        return L"这是" + std::wstring(other->bits) + L"位文件,本工具是" + OwnTool().bits +
+               L"位程序,无法加载它。请改用 " + other->file + L"。";
+      }
       return Explained(L"文件无法加载(错误 " + std::to_wstring(outcome.detail) + L")", outcome.detail,
                        path);
     case RegistrationResult::NoEntryPoint:
@@ -90,26 +115,4 @@ std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
 
 std::wstring FolderPathReport(const std::wstring& path) {
   return kFailure + path + L"\r\n路径是一个文件夹,不是文件。";
-}
-
-bool IsSixtyFourBitImage(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const std::unique_ptr<void, decltype(&CloseHandle)> closer(file, CloseHandle);
-  const auto readAt = [file](LONG offset, void* data, DWORD size) {
-    DWORD read = 0;
-    return SetFilePointer(file, offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-           ReadFile(file, data, size, &read, nullptr) && read == size;
-  };
-  IMAGE_DOS_HEADER dos{};
-  DWORD signature = 0;
-  IMAGE_FILE_HEADER header{};
-  const bool isImage = readAt(0, &dos, sizeof dos) && dos.e_magic == IMAGE_DOS_SIGNATURE &&
-                       readAt(dos.e_lfanew, &signature, sizeof signature) &&
-                       signature == IMAGE_NT_SIGNATURE &&
-                       readAt(dos.e_lfanew + sizeof signature, &header, sizeof header);
-  return isImage && (header.Machine == IMAGE_FILE_MACHINE_AMD64 ||
-                     header.Machine == IMAGE_FILE_MACHINE_ARM64 ||
-                     header.Machine == IMAGE_FILE_MACHINE_IA64);
 }

@@ -2,6 +2,7 @@
 // What the window tells the user after a registration call: the success text,
 // or the failure text (the fixed sentence with the path right after it) and,
 // on a line of its own, why it failed. Shown only once the outcome is known.
+// It reads no file: the outcome carries what it says about the file.
 #include <cstdint>
 #include <string>
 
@@ -13,7 +14,3 @@ std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
 // The failure text for a path that names a folder, which is never handed to
 // the registration call.
 std::wstring FolderPathReport(const std::wstring& path);
-
-// True when the file is a PE image built for a 64-bit machine, which this
-// 32-bit process can never load.
-bool IsSixtyFourBitImage(const std::wstring& path);

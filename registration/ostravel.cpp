@@ -1,6 +1,9 @@
 #include "ostravel.h"
 
 #include <atomic>
+#include <memory>
+#include <new>
+#include <string>
 
 #include <objbase.h>
 #include <windows.h>
@@ -12,55 +15,24 @@ namespace {
 
 using detail::ServerEntryPoint;
 
-// What the caller and the worker share. Either side may be the last to let go:
-// a worker that outlives the time limit still writes its results here.
-struct Job {
-  ServerEntryPoint entry = nullptr;
-  HMODULE workerModule = nullptr;  // the worker's own reference to the library
-  HRESULT hr = E_UNEXPECTED;
-  bool crashed = false;
-  DWORD exceptionCode = 0;
-  std::atomic<int> owners{2};
-
-  void Release() {
-    if (--owners == 0) delete this;
-  }
-};
-
-void NoteCrash(void* context, DWORD exceptionCode) {
-  auto* job = static_cast<Job*>(context);
-  job->crashed = true;
-  job->exceptionCode = exceptionCode;
-  // The library is left loaded: the crashed server's state is unknown.
-  job->Release();
-}
-
-DWORD WINAPI RunEntryPoint(void* parameter) {
-  auto* job = static_cast<Job*>(parameter);
-  // Many servers register type libraries, which needs an apartment.
-  const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  job->hr = detail::CallGuarded(job->entry, {NoteCrash, job});
-  if (SUCCEEDED(init)) CoUninitialize();
-  HMODULE module = job->workerModule;
-  job->Release();
-  // The library must outlive every instruction of it this thread runs; this
-  // returns into no code of the library.
-  FreeLibraryAndExitThread(module, 0);
-}
-
 class Library {
  public:
-  explicit Library(HMODULE module) : module_(module) {}
+  Library() = default;
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
   ~Library() {
     if (module_) FreeLibrary(module_);
   }
   HMODULE get() const { return module_; }
+  void Load(const std::wstring& name) {
+    // The altered search path finds the DLLs that sit beside the server, as
+    // the system's own registration tool does, whatever the current folder is.
+    module_ = LoadLibraryExW(name.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  }
   void Keep() { module_ = nullptr; }
 
  private:
-  HMODULE module_;
+  HMODULE module_ = nullptr;
 };
 
 class Handle {
@@ -77,6 +49,63 @@ class Handle {
   HANDLE handle_;
 };
 
+class ComApartment {
+ public:
+  ComApartment() : init_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (SUCCEEDED(init_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT init_;
+};
+
+// What the caller and the worker share, made before the library is loaded so
+// that the one reference to the library is owned from the start. Whichever
+// side lets go last frees both: a worker still running at the time limit keeps
+// the library loaded until it ends.
+struct Job {
+  Library library;
+  ServerEntryPoint entry = nullptr;
+  detail::GuardedCall call;
+  std::atomic<int> owners{1};
+};
+
+struct LetGo {
+  void operator()(Job* job) const {
+    if (--job->owners == 0) delete job;
+  }
+};
+using JobShare = std::unique_ptr<Job, LetGo>;
+
+DWORD WINAPI RunEntryPoint(void* parameter) {
+  const JobShare job(static_cast<Job*>(parameter));
+  {
+    // Many servers register type libraries, which needs an apartment.
+    const ComApartment apartment;
+    job->call = detail::CallGuarded(job->entry);
+  }
+  // A crashed server's state is unknown: it stays loaded.
+  if (job->call.crashed) job->library.Keep();
+  return 0;
+}
+
+// The name to hand the loader: absolute, since the altered search path is
+// undefined for a relative one, and with a trailing "." on a last component
+// without an extension, or the loader would append ".dll" and load another
+// file. Empty when `path` names no file.
+std::wstring LoaderName(const std::wstring& path) {
+  if (path.find(L'\0') != std::wstring::npos) return {};
+  std::wstring full(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+  if (full.empty()) return {};
+  full.resize(GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+  const auto nameStart = full.find_last_of(L"\\/") + 1;  // npos + 1 == 0
+  if (full.find(L'.', nameStart) == std::wstring::npos) full += L'.';
+  return full;
+}
+
 RegistrationOutcome Outcome(RegistrationResult result, std::uint32_t detail = 0) {
   return {result, detail};
 }
@@ -91,55 +120,48 @@ const char* EntryPointName(std::int32_t mode) {
   return nullptr;
 }
 
-RegistrationOutcome CallServerRegistration(std::wstring path, std::int32_t mode) {
+RegistrationOutcome CallServerRegistration(std::wstring path, std::int32_t mode) try {
   if (path.empty()) return Outcome(RegistrationResult::NothingDone);
+  const std::wstring name = LoaderName(path);
+  if (name.empty()) return Outcome(RegistrationResult::NotLoadable, ERROR_INVALID_NAME);
 
-  // The altered search path finds the DLLs that sit beside the server, as the
-  // system's own registration tool does, whatever the current directory is.
-  Library library(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-  if (!library.get()) return Outcome(RegistrationResult::NotLoadable, GetLastError());
-
-  const char* name = EntryPointName(mode);
-  auto entry = name ? reinterpret_cast<ServerEntryPoint>(
-                          reinterpret_cast<void*>(GetProcAddress(library.get(), name)))
-                    : nullptr;
-  if (!entry) return Outcome(RegistrationResult::NoEntryPoint);
-
-  // The worker holds a reference of its own, so that a worker still running at
-  // the time limit keeps the library loaded until it ends.
-  HMODULE workerModule = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                          reinterpret_cast<LPCWSTR>(entry), &workerModule)) {
-    return Outcome(RegistrationResult::NothingDone);
+  const JobShare job(new Job);
+  job->library.Load(name);
+  if (!job->library.get()) {
+    RegistrationOutcome outcome = Outcome(RegistrationResult::NotLoadable, GetLastError());
+    outcome.machine = ReadImageMachine(name);
+    return outcome;
   }
-  auto* job = new Job{entry, workerModule};
-  Handle worker(CreateThread(nullptr, 0, RunEntryPoint, job, 0, nullptr));
+
+  const char* entryName = EntryPointName(mode);
+  job->entry = entryName ? reinterpret_cast<ServerEntryPoint>(reinterpret_cast<void*>(
+                               GetProcAddress(job->library.get(), entryName)))
+                         : nullptr;
+  if (!job->entry) return Outcome(RegistrationResult::NoEntryPoint);
+
+  ++job->owners;  // the worker's share
+  const Handle worker(CreateThread(nullptr, 0, RunEntryPoint, job.get(), 0, nullptr));
   if (!worker.get()) {
-    FreeLibrary(workerModule);
-    delete job;
+    --job->owners;
     return Outcome(RegistrationResult::NothingDone);
   }
-
+  // A worker still running at the limit is left to finish on its own; closing
+  // our handle does not stop it.
   if (WaitForSingleObject(worker.get(), kRegistrationTimeLimitMs) != WAIT_OBJECT_0) {
-    // Left to finish on its own; it releases its reference and its share of the
-    // job when it ends. Closing our handle does not stop it.
-    job->Release();
     return Outcome(RegistrationResult::TimedOut);
   }
 
-  RegistrationOutcome outcome;
-  if (job->crashed) {
-    library.Keep();
-    outcome = Outcome(RegistrationResult::EntryPointCrashed, job->exceptionCode);
-  } else if (FAILED(job->hr)) {
-    outcome = Outcome(RegistrationResult::EntryPointFailed, static_cast<std::uint32_t>(job->hr));
-  } else {
-    outcome = Outcome(mode == static_cast<std::int32_t>(RegistrationMode::Register)
-                          ? RegistrationResult::Registered
-                          : RegistrationResult::Unregistered);
+  const detail::GuardedCall& call = job->call;
+  if (call.crashed) return Outcome(RegistrationResult::EntryPointCrashed, call.exceptionCode);
+  if (FAILED(call.result)) {
+    return Outcome(RegistrationResult::EntryPointFailed, static_cast<std::uint32_t>(call.result));
   }
-  job->Release();
-  return outcome;
+  return Outcome(mode == static_cast<std::int32_t>(RegistrationMode::Register)
+                     ? RegistrationResult::Registered
+                     : RegistrationResult::Unregistered);
+} catch (const std::bad_alloc&) {
+  // Whatever was acquired is released on the way out; the server never ran.
+  return Outcome(RegistrationResult::NothingDone);
 }
 
 }  // namespace Ostravel

@@ -6,13 +6,15 @@
 #include <cstdint>
 #include <string>
 
+#include "image_machine.h"
+
 namespace Ostravel {
 
 enum class RegistrationMode : std::int32_t { Register = 1, Unregister = 2 };
 
 // The numbers are part of the interface: callers and messages rely on them.
 enum class RegistrationResult : std::int32_t {
-  NothingDone = 0,        // empty path, or the worker could not be started
+  NothingDone = 0,        // empty path, no memory, or the worker could not be started
   NotLoadable = 1,        // the file did not load as a library
   NoEntryPoint = 2,       // the entry point is not exported, or the mode selects none
   TimedOut = 3,           // the entry point had not finished after the time limit
@@ -28,6 +30,9 @@ struct RegistrationOutcome {
   // EntryPointFailed -> the HRESULT; EntryPointCrashed -> the exception code.
   // Zero otherwise.
   std::uint32_t detail = 0;
+  // NotLoadable: the machine the file is built for, so that a file for the
+  // other of the two tools can be told from one the loader refused.
+  Machine machine = Machine::None;
 
   bool Succeeded() const {
     return result == RegistrationResult::Registered || result == RegistrationResult::Unregistered;
@@ -39,8 +44,10 @@ inline constexpr std::uint32_t kRegistrationTimeLimitMs = 10000;
 // "DllRegisterServer" for mode 1, "DllUnregisterServer" for mode 2, null otherwise.
 const char* EntryPointName(std::int32_t mode);
 
-// `path` is taken by value: the caller's string is never touched. Any mode other
-// than 1 or 2 selects no entry point and gives NoEntryPoint.
+// `path` is taken by value: the caller's string is never touched. The loader
+// gets exactly the file it names (made absolute, never with ".dll" added); a
+// path holding a NUL names no file and gives NotLoadable. Any mode other than 1
+// or 2 selects no entry point and gives NoEntryPoint.
 RegistrationOutcome CallServerRegistration(std::wstring path, std::int32_t mode);
 
 }  // namespace Ostravel

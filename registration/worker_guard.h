@@ -1,7 +1,9 @@
 #pragma once
-// Runs a server's entry point so that a hardware exception it does not handle
-// itself ends only the calling worker thread, never the process. This is the one
-// compiler-specific piece of the module.
+// Runs a server's entry point so that a hardware exception that no handler of
+// the server claims ends only that call, never the process. The crashed frames
+// are unwound first, so that the server's own termination handlers release
+// what they hold (locks above all). The one compiler- and architecture-specific
+// piece of the module.
 
 #include <windows.h>
 
@@ -9,13 +11,12 @@ namespace Ostravel::detail {
 
 using ServerEntryPoint = HRESULT(STDAPICALLTYPE*)();
 
-struct CrashReport {
-  void (*notify)(void* context, DWORD exceptionCode);
-  void* context;
+struct GuardedCall {
+  HRESULT result = E_UNEXPECTED;  // what the entry point returned, unless it crashed
+  bool crashed = false;
+  DWORD exceptionCode = 0;        // the exception that ended a crashed call
 };
 
-// Returns what `entry` returns. If `entry` crashes, `report.notify` runs on this
-// thread and the thread then ends: nothing of the crashed stack is resumed.
-HRESULT CallGuarded(ServerEntryPoint entry, const CrashReport& report);
+GuardedCall CallGuarded(ServerEntryPoint entry);
 
 }  // namespace Ostravel::detail

@@ -15,6 +15,7 @@
 #include <dlgs.h>
 #include <olectl.h>
 
+#include "architecture.h"
 #include "common_dialog.h"
 #include "dialog_driver.h"
 #include "font_dialog.h"
@@ -122,7 +123,7 @@ TEST_F(Seam, ColourRecordCarriesPresetOwnerAndTable) {
   ChooseColorArgs args(0x00336699);
   fake.pickedColor = 0x00112233;
   EXPECT_TRUE(dialog.VBChooseColor(args));
-  EXPECT_EQ(fake.color.lStructSize, 36u);
+  EXPECT_EQ(fake.color.lStructSize, architecture::PerArchitecture(36u, 72u));
   EXPECT_EQ(fake.color.hwndOwner, nullptr);
   EXPECT_EQ(fake.color.rgbResult, 0x00336699u);
   EXPECT_EQ(fake.color.lpCustColors[5], GetSysColor(COLOR_WINDOW));
@@ -363,7 +364,7 @@ TEST_F(FontSeam, RecordIsPresetFromTheFontObject) {
   args.Owner = 0x1234;
   fake.result = 0;
   dialog.VBChooseFont(args);
-  EXPECT_EQ(fake.font.lStructSize, 60u);
+  EXPECT_EQ(fake.font.lStructSize, architecture::PerArchitecture(60u, 104u));
   EXPECT_EQ(fake.font.hwndOwner, reinterpret_cast<HWND>(0x1234));
   EXPECT_EQ(fake.font.iPointSize, 120);
   EXPECT_EQ(fake.font.lpszStyle, nullptr);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "architecture.h"
 #include "common_dialog.h"
 #include "dialog_driver.h"
 #include "file_dialogs.h"
@@ -153,7 +154,7 @@ TEST_F(FileDialogSeam, DefaultsFillAClassicRecordWithPaddedBuffersAndNoOwner) {
   dialog.VBGetSaveFileName(save);
 
   for (const FakeDialog::Seen& s : {seen, *FakeDialog::seen}) {
-    EXPECT_EQ(s.lStructSize, 76u);
+    EXPECT_EQ(s.lStructSize, architecture::PerArchitecture(76u, 136u));
     EXPECT_EQ(s.hwndOwner, nullptr);
     EXPECT_EQ(s.filter, L"All (*.*)\0 *.*\0\0"s);
     EXPECT_EQ(s.nFilterIndex, 1u);

@@ -16,6 +16,7 @@
 #include <oaidl.h>
 #include <winspool.h>
 
+#include "architecture.h"
 #include "common_dialog.h"
 #include "dialog_driver.h"
 #include "handle_values.h"
@@ -142,7 +143,7 @@ class Seam : public ::testing::Test {
 TEST_F(Seam, PrintFlagWords) {
   PrintDlgArgs only(0);
   EXPECT_FALSE(dialog.VBPrintDlg(only));
-  EXPECT_EQ(script.print.lStructSize, 66u);
+  EXPECT_EQ(script.print.lStructSize, architecture::PerArchitecture(66u, 120u));
   EXPECT_EQ(script.print.Flags, 0x001C0100u);
   EXPECT_EQ(script.print.nMinPage, 1);
   EXPECT_EQ(script.print.nMaxPage, 0xFFFF);
@@ -309,7 +310,7 @@ TEST_F(Seam, PageSetupFlagWordsAndScaledMargins) {
   PageSetupDlgArgs none;
   EXPECT_FALSE(dialog.VBPageSetupDlg(none));
   const PAGESETUPDLGW& seen = script.pageSetup;
-  EXPECT_EQ(seen.lStructSize, 84u);
+  EXPECT_EQ(seen.lStructSize, architecture::PerArchitecture(84u, 128u));
   EXPECT_EQ(seen.Flags, 0x7u);
   EXPECT_EQ(std::tuple(seen.rtMargin.left, seen.rtMargin.bottom, seen.rtMinMargin.top, seen.rtMinMargin.right),
             std::tuple(0, 0, 0, 0));

@@ -2,25 +2,57 @@
 // real loader.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <windows.h>
 
+#include "architecture.h"
 #include "dialog_driver.h"
 #include "fixtures/fixture.h"
 #include "ostravel.h"
 #include "test_files.h"
 
 using namespace Ostravel;
+using architecture::PerArchitecture;
 using dialog_driver::WaitUntil;
 using test_files::Fixture;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+// How many more allocations may succeed; negative: all of them.
+std::atomic<long> allocationsLeft{-1};
+
+}  // namespace
+
+// Every allocation of this program goes through here, so that a test can make
+// them fail from any point on. The library's operator delete frees with free().
+void* operator new(std::size_t size) {
+  long left = allocationsLeft.load();
+  while (left >= 0 && !allocationsLeft.compare_exchange_weak(left, left - 1)) {
+  }
+  if (left == 0) throw std::bad_alloc();
+  if (void* memory = std::malloc(size ? size : 1)) return memory;
+  throw std::bad_alloc();
+}
+
+namespace {
+
+// Lets `count` allocations succeed and fails the rest, until it goes out of scope.
+class FailingAllocations {
+ public:
+  explicit FailingAllocations(long count) { allocationsLeft = count; }
+  ~FailingAllocations() { allocationsLeft = -1; }
+  FailingAllocations(const FailingAllocations&) = delete;
+  FailingAllocations& operator=(const FailingAllocations&) = delete;
+};
 
 bool IsLoaded(const std::wstring& path) { return GetModuleHandleW(path.c_str()) != nullptr; }
 
@@ -139,6 +171,36 @@ TEST_F(Registration, CrashingServerLeavesTheCallerWorking) {
             RegistrationResult::Registered);
 }
 
+// The server's own handlers on the crashed path run before the worker goes:
+// the lock its crashed frame held is free again for the next call.
+TEST_F(Registration, ACrashUnwindsTheServersFramesBeforeTheWorkerEnds) {
+  const std::wstring server = Fixture(L"unwinding_server.dll");
+  EXPECT_EQ(CallServerRegistration(server, 1).result, RegistrationResult::EntryPointCrashed);
+  const RegistrationOutcome next = CallServerRegistration(server, 2);
+  EXPECT_EQ(next.result, RegistrationResult::Unregistered)
+      << "the crashed frame still holds its lock: it was never unwound";
+}
+
+// GCC's x64 runtime takes an unwind of its own exception for one it started;
+// the guard's unwind must not set it looking for a catch that is not there.
+TEST_F(Registration, AnEscapingCxxExceptionIsACrash) {
+  if (!architecture::kIs64Bit) {
+    GTEST_SKIP() << "GCC's x86 exceptions never reach the system's handlers: one that escapes "
+                    "ends the process in the server's own runtime";
+  }
+  const RegistrationOutcome outcome = CallServerRegistration(Fixture(L"throwing_server.dll"), 1);
+  EXPECT_EQ(outcome.result, RegistrationResult::EntryPointCrashed);
+  EXPECT_EQ(outcome.detail, 0x20474343u) << "GCC's exception code";
+}
+
+TEST_F(Registration, ExceptionsTheServerHandlesItselfAreNoCrash) {
+  const std::wstring server = Fixture(L"handled_exceptions_server.dll");
+  EXPECT_EQ(CallServerRegistration(server, 1).result, RegistrationResult::Registered)
+      << "a C++ exception thrown and caught inside the server";
+  EXPECT_EQ(CallServerRegistration(server, 2).result, RegistrationResult::Unregistered)
+      << "a debug message";
+}
+
 TEST_F(Registration, FilesTheLoaderRefuses) {
   test_files::TempFolder dir;
   const std::wstring text = dir.File(L"readme.ocx");
@@ -149,14 +211,23 @@ TEST_F(Registration, FilesTheLoaderRefuses) {
   WriteBytes(empty, {});
   WriteBytes(truncated, ReadBytes(Fixture(L"good_server.dll"), 1024));
 
+  // A server of this process's own machine whose DLL is missing.
+  const std::wstring alone = dir.File(L"alone\\needs_helper.dll");
+  ASSERT_TRUE(CopyFileW(Fixture(L"beside\\needs_helper.dll").c_str(), alone.c_str(), FALSE));
+  const Machine own = PerArchitecture(Machine::X86, Machine::X64);
+  const Machine other = PerArchitecture(Machine::X64, Machine::X86);
+
   struct Case {
     std::wstring path;
-    DWORD error;
+    DWORD error;  // 0: any error
+    Machine machine;
   };
-  for (const Case& c : {Case{text, ERROR_BAD_EXE_FORMAT}, Case{empty, 0}, Case{truncated, 0},
-                        Case{Fixture(L"good_server64.dll"), ERROR_BAD_EXE_FORMAT},
-                        Case{Fixture(L"refusing_dllmain.dll"), ERROR_DLL_INIT_FAILED},
-                        Case{Fixture(L"crashing_dllmain.dll"), 0}}) {
+  for (const Case& c : {Case{text, ERROR_BAD_EXE_FORMAT, Machine::None}, Case{empty, 0, Machine::None},
+                        Case{truncated, 0, own},
+                        Case{Fixture(L"other_architecture_server.dll"), ERROR_BAD_EXE_FORMAT, other},
+                        Case{alone, ERROR_MOD_NOT_FOUND, own},
+                        Case{Fixture(L"refusing_dllmain.dll"), ERROR_DLL_INIT_FAILED, own},
+                        Case{Fixture(L"crashing_dllmain.dll"), 0, own}}) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.path.begin(), c.path.end())));
     const RegistrationOutcome outcome = CallServerRegistration(c.path, 1);
     EXPECT_EQ(outcome.result, RegistrationResult::NotLoadable);
@@ -165,6 +236,7 @@ TEST_F(Registration, FilesTheLoaderRefuses) {
     } else {
       EXPECT_NE(outcome.detail, 0u);
     }
+    EXPECT_EQ(outcome.machine, c.machine);
     EXPECT_FALSE(IsLoaded(c.path));
   }
   EXPECT_EQ(RegisteredServerPath(), std::nullopt);
@@ -172,9 +244,30 @@ TEST_F(Registration, FilesTheLoaderRefuses) {
 
 TEST_F(Registration, DllBesideTheServerIsFoundFromAnyCurrentDirectory) {
   ASSERT_TRUE(SetCurrentDirectoryW(test_files::TestFolder().c_str()));
-  EXPECT_EQ(CallServerRegistration(Fixture(L"beside\\needs_helper.dll"), 1).result,
-            RegistrationResult::Registered);
-  EXPECT_FALSE(IsLoaded(Fixture(L"beside\\fixture_helper.dll")));
+  for (const std::wstring& path : {Fixture(L"beside\\needs_helper.dll"),
+                                   std::wstring(L"fixtures\\beside\\needs_helper.dll")}) {
+    SCOPED_TRACE(testing::PrintToString(std::string(path.begin(), path.end())));
+    EXPECT_EQ(CallServerRegistration(path, 1).result, RegistrationResult::Registered);
+    EXPECT_FALSE(IsLoaded(Fixture(L"beside\\fixture_helper.dll")));
+  }
+}
+
+// The loader appends ".dll" to a name without an extension, and a NUL would
+// cut the name short: either way another file than the one chosen is loaded.
+TEST_F(Registration, TheFileLoadedIsExactlyTheOneNamed) {
+  test_files::TempFolder dir;
+  const std::wstring server = dir.File(L"server");
+  ASSERT_TRUE(CopyFileW(Fixture(L"good_server.dll").c_str(), server.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(Fixture(L"no_entry_points.dll").c_str(), (server + L".dll").c_str(), FALSE));
+  EXPECT_EQ(CallServerRegistration(server, 1).result, RegistrationResult::Registered);
+  EXPECT_NE(RegisteredServerPath(), std::nullopt);
+  EXPECT_EQ(CallServerRegistration(server, 2).result, RegistrationResult::Unregistered);
+
+  const std::wstring cut = Fixture(L"good_server.dll") + L'\0' + L".txt";
+  const RegistrationOutcome outcome = CallServerRegistration(cut, 1);
+  EXPECT_EQ(outcome.result, RegistrationResult::NotLoadable);
+  EXPECT_EQ(outcome.detail, static_cast<std::uint32_t>(ERROR_INVALID_NAME));
+  EXPECT_EQ(RegisteredServerPath(), std::nullopt);
 }
 
 TEST_F(Registration, ServerUnderChineseNamesKeepsItsPath) {
@@ -202,6 +295,25 @@ TEST_F(Registration, RepeatedCallsLeakNoHandles) {
     ASSERT_EQ(CallServerRegistration(missing, 1).result, RegistrationResult::NoEntryPoint);
   }
   EXPECT_EQ(OpenHandleCount(), before);
+}
+
+// Wherever an allocation fails, the call reports that nothing was done and
+// leaves nothing loaded.
+TEST_F(Registration, AFailedAllocationLeavesNothingLoaded) {
+  const std::wstring server = Fixture(L"good_server.dll");
+  for (long allowed = 0;; ++allowed) {
+    SCOPED_TRACE(allowed);
+    std::wstring path = server;
+    RegistrationOutcome outcome;
+    {
+      const FailingAllocations failing(allowed);
+      outcome = CallServerRegistration(std::move(path), 1);
+    }
+    EXPECT_FALSE(IsLoaded(server));
+    if (outcome.result == RegistrationResult::Registered) break;
+    EXPECT_EQ(outcome.result, RegistrationResult::NothingDone);
+    ASSERT_LT(allowed, 50) << "the call never succeeds";
+  }
 }
 
 TEST_F(Registration, HangingServerTimesOutAndIsReleasedWhenItEnds) {

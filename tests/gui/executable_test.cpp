@@ -1,5 +1,6 @@
-// What the built executable carries: its version resource and a PE header that
-// Windows will load with ASLR and DEP, needing nothing that Windows lacks.
+// What the built executable carries: its version resource, a manifest for its
+// own architecture, and a PE header that Windows will load with ASLR and DEP,
+// needing nothing that Windows lacks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,9 +12,12 @@
 
 #include <windows.h>
 
+#include "architecture.h"
 #include "tool_process.h"
 
 namespace {
+
+using architecture::PerArchitecture;
 
 TEST(Executable, VersionResourceNamesTheProduct) {
   const std::wstring path = tool_process::ToolPath();
@@ -50,7 +54,7 @@ TEST(Executable, VersionResourceNamesTheProduct) {
   EXPECT_EQ(field(L"ProductVersion"), L"0.01.0006");
   EXPECT_EQ(field(L"ProductName"), L"Corvantis");
   EXPECT_EQ(field(L"InternalName"), L"Quelmar");
-  EXPECT_EQ(field(L"OriginalFilename"), L"Corvantis.exe");
+  EXPECT_EQ(field(L"OriginalFilename"), PerArchitecture(L"Corvantis.exe", L"Corvantis64.exe"));
   EXPECT_EQ(field(L"FileDescription"), L"OCX、DLL文件注册器");
 }
 
@@ -61,8 +65,9 @@ class PeImage {
     bytes_.assign(std::istreambuf_iterator<char>(file), {});
   }
   std::size_t Size() const { return bytes_.size(); }
-  const IMAGE_NT_HEADERS32& Headers() const {
-    return At<IMAGE_NT_HEADERS32>(At<IMAGE_DOS_HEADER>(0).e_lfanew);
+  // The layout of this process's own architecture, which the tool shares.
+  const IMAGE_NT_HEADERS& Headers() const {
+    return At<IMAGE_NT_HEADERS>(At<IMAGE_DOS_HEADER>(0).e_lfanew);
   }
   template <typename T>
   const T& At(std::size_t offset) const {
@@ -87,15 +92,18 @@ class PeImage {
   std::vector<char> bytes_;
 };
 
-TEST(Executable, IsA32BitGuiImageWithAslrAndDepThatNeedsOnlySystemDlls) {
+TEST(Executable, IsAGuiImageOfItsArchitectureWithAslrAndDepThatNeedsOnlySystemDlls) {
   const PeImage image(tool_process::ToolPath());
   const auto& headers = image.Headers();
   ASSERT_EQ(headers.Signature, static_cast<DWORD>(IMAGE_NT_SIGNATURE));
-  EXPECT_EQ(headers.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
-  EXPECT_EQ(headers.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+  EXPECT_EQ(headers.FileHeader.Machine, PerArchitecture<WORD>(0x014C, 0x8664));
+  ASSERT_EQ(headers.OptionalHeader.Magic, PerArchitecture<WORD>(0x10B, 0x20B)) << "PE32 or PE32+";
   EXPECT_EQ(headers.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
-  EXPECT_TRUE(headers.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
-  EXPECT_TRUE(headers.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+  const WORD characteristics = headers.OptionalHeader.DllCharacteristics;
+  EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+  EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+  EXPECT_EQ((characteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA) != 0, PerArchitecture(false, true))
+      << "64-bit addresses anywhere in the space";
   EXPECT_LE(image.Size(), 500u * 1024u) << "the whole tool is one small file";
 
   const std::set<std::string> system{"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll",
@@ -115,6 +123,52 @@ TEST(Executable, IsA32BitGuiImageWithAslrAndDepThatNeedsOnlySystemDlls) {
     ++count;
   }
   EXPECT_GT(count, 0);
+}
+
+// The manifest must name this architecture, or Windows finds no Common
+// Controls 6 for the tool and it falls back to the old controls. Activating it
+// here, in a process of the same architecture, shows what the tool gets.
+TEST(Executable, ManifestOfItsArchitectureBringsCommonControls6) {
+  const std::wstring path = tool_process::ToolPath();
+  HMODULE exe = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(exe, nullptr);
+  HRSRC resource = FindResourceW(exe, MAKEINTRESOURCEW(1), RT_MANIFEST);
+  ASSERT_NE(resource, nullptr);
+  const std::string manifest(static_cast<const char*>(LockResource(LoadResource(exe, resource))),
+                             SizeofResource(exe, resource));
+  FreeLibrary(exe);
+  const std::string architecture =
+      PerArchitecture<std::string>("processorArchitecture=\"x86\"", "processorArchitecture=\"amd64\"");
+  const auto common = manifest.find("Microsoft.Windows.Common-Controls");
+  ASSERT_NE(common, std::string::npos);
+  EXPECT_NE(manifest.find(architecture), std::string::npos) << "the tool's own identity";
+  EXPECT_NE(manifest.find(architecture, common), std::string::npos) << "the controls' identity";
+  EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
+
+  ACTCTXW request{};
+  request.cbSize = sizeof request;
+  request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  request.lpSource = path.c_str();
+  request.lpResourceName = MAKEINTRESOURCEW(1);
+  HANDLE context = CreateActCtxW(&request);
+  ASSERT_NE(context, INVALID_HANDLE_VALUE) << GetLastError();
+  ULONG_PTR cookie = 0;
+  ASSERT_TRUE(ActivateActCtx(context, &cookie));
+  // Common Controls 6 comes from the side-by-side store, as a comctl32.dll of
+  // its own beside the system's old one.
+  HMODULE controls = LoadLibraryW(L"comctl32.dll");
+  ASSERT_NE(controls, nullptr) << "no Common Controls for this architecture";
+  wchar_t loaded[MAX_PATH] = {};
+  GetModuleFileNameW(controls, loaded, MAX_PATH);
+  std::wstring where = loaded;
+  std::transform(where.begin(), where.end(), where.begin(), ::towlower);
+  EXPECT_NE(where.find(L"\\winsxs\\" + PerArchitecture<std::wstring>(L"x86", L"amd64") +
+                       L"_microsoft.windows.common-controls_6595b64144ccf1df_6."),
+            std::wstring::npos)
+      << testing::PrintToString(std::string(where.begin(), where.end()));
+  FreeLibrary(controls);
+  DeactivateActCtx(0, cookie);
+  ReleaseActCtx(context);
 }
 
 }  // namespace

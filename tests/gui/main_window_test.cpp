@@ -243,7 +243,7 @@ TEST_F(MainWindow, BrokenServersAreReportedWithThePathAndTheReason) {
       {Fixture(L"failing_server.dll"), L"报告失败 0x80070005"},
       {Fixture(L"crashing_server.dll"), L"异常代码 0xC0000005"},
       {Fixture(L"no_entry_points.dll"), L"没有 DllRegisterServer 入口点"},
-      {Fixture(L"good_server64.dll"), L"64位"},
+      {Fixture(L"other_architecture_server.dll"), L"64位"},
       {notADll, L"文件无法加载(错误 193): "},
   };
   for (const Case& c : cases) {

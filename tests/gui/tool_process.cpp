@@ -20,7 +20,8 @@ LONG Normalised(LONG pixel, int screenPixels) {
 
 }  // namespace
 
-std::wstring ToolPath() { return test_files::TestFolder() + L"\\..\\Corvantis.exe"; }
+// The build names the tool of this architecture (Corvantis.exe or Corvantis64.exe).
+std::wstring ToolPath() { return test_files::TestFolder() + L"\\..\\" TOOL_FILE_NAME; }
 
 std::wstring Text(HWND window) {
   DWORD_PTR length = 0;

@@ -3,11 +3,14 @@
 
 #include <windows.h>
 
+#include "architecture.h"
 #include "registration_report.h"
 #include "test_files.h"
 
 namespace {
 
+using architecture::PerArchitecture;
+using Ostravel::Machine;
 using Ostravel::RegistrationOutcome;
 using Ostravel::RegistrationResult;
 
@@ -46,19 +49,37 @@ TEST(RegistrationReport, EachFailureGivesThePathThenOneLineOnWhy) {
   }
 }
 
-TEST(RegistrationReport, LoadFailuresGiveTheSystemTextAndCallA64BitFileSo) {
+TEST(RegistrationReport, LoadFailuresGiveTheSystemText) {
   // The loader's message names the file rather than showing a placeholder.
   const std::wstring badFormat = Report(RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT);
   EXPECT_EQ(badFormat.rfind(kHead + L"文件无法加载(错误 193): ", 0), 0u);
   EXPECT_EQ(badFormat.find(L"%1"), std::wstring::npos) << testing::PrintToString(badFormat);
   EXPECT_EQ(badFormat.find(L'\n', kHead.size()), std::wstring::npos);
+}
 
-  const std::wstring server64 = test_files::Fixture(L"good_server64.dll");
-  EXPECT_TRUE(IsSixtyFourBitImage(server64));
-  EXPECT_FALSE(IsSixtyFourBitImage(test_files::Fixture(L"good_server.dll")));
-  EXPECT_FALSE(IsSixtyFourBitImage(L"C:\\no\\such\\file.dll"));
-  EXPECT_EQ(Report(RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT, 1, server64),
-            L"不能打开注册的DLL或OCX控件!" + server64 + L"\r\n这是64位文件,本工具是32位程序,无法加载它。");
+// Only a file built for the other tool's machine is blamed on bitness, and the
+// text names the tool that loads it. Fixtures of both kinds come from the real
+// call: one built by the other compiler, one of our own machine whose DLL is
+// missing.
+TEST(RegistrationReport, AFileForTheOtherToolNamesItAndNoOtherFileIsBlamedOnBitness) {
+  const std::wstring other = test_files::Fixture(L"other_architecture_server.dll");
+  EXPECT_EQ(RegistrationReport(other, 1, Ostravel::CallServerRegistration(other, 1)),
+            L"不能打开注册的DLL或OCX控件!" + other +
+                PerArchitecture(L"\r\n这是64位文件,本工具是32位程序,无法加载它。请改用 Corvantis64.exe。",
+                                L"\r\n这是32位文件,本工具是64位程序,无法加载它。请改用 Corvantis.exe。"));
+
+  const test_files::TempFolder dir;
+  const std::wstring alone = dir.File(L"needs_helper.dll");
+  ASSERT_TRUE(CopyFileW(test_files::Fixture(L"beside\\needs_helper.dll").c_str(), alone.c_str(), FALSE));
+  const std::wstring missing = RegistrationReport(alone, 1, Ostravel::CallServerRegistration(alone, 1));
+  EXPECT_EQ(missing.rfind(L"不能打开注册的DLL或OCX控件!" + alone + L"\r\n文件无法加载(错误 126): ", 0), 0u)
+      << testing::PrintToString(missing);
+
+  // A machine neither tool loads gets the loader's reason too.
+  const Machine arm64 = static_cast<Machine>(IMAGE_FILE_MACHINE_ARM64);
+  const std::wstring foreign =
+      RegistrationReport(kPath, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT, arm64});
+  EXPECT_EQ(foreign.rfind(kHead + L"文件无法加载(错误 193): ", 0), 0u) << testing::PrintToString(foreign);
 }
 
 TEST(RegistrationReport, AFolderPathIsRefusedWithItsOwnReason) {
