@@ -13,6 +13,9 @@ enum ControlId : int {
   kHelpButton = 105,        // cmdHelp
   kRegisterButton = 106,    // cmdReg(0)
   kUnregisterButton = 107,  // cmdReg(1)
+  // Also the command of its item in the window's system menu, which must be a
+  // multiple of 16 there.
+  kPreviewButton = 112,
   // Shown only while a server's entry point runs.
   kProgressBar = 108,
   kStatusLabel = 109,

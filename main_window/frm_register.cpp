@@ -11,16 +11,15 @@
 #include "local_time_text.h"
 #include "message_box.h"
 #include "ostravel.h"
+#include "preview_dialog.h"
 #include "registration_report.h"
 #include "twips.h"
 
 namespace {
 
-using Ostravel::RegistrationMode;
-
 constexpr UINT_PTR kTimerClock = 1;
 constexpr UINT kClockIntervalMs = 1000;
-constexpr UINT kRegistrationDone = WM_APP + 1;
+constexpr UINT kWorkerDone = WM_APP + 1;
 constexpr wchar_t kNoticeTitle[] = L"提示";
 constexpr wchar_t kRightsNotice[] = L"版权所有 (C) 2026 Corvantis";
 constexpr wchar_t kFileFilter[] = L"OCX Files (*.ocx)|*.ocx|DLL Files (*.dll)|*.dll|All Files (*.*)|*.*";
@@ -95,12 +94,18 @@ LRESULT CALLBACK FrmRegister::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
 
 std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_CREATE:
+    case WM_CREATE: {
       for (const ControlDesign& design : kControls) CreateControl(hwnd_, design, fonts_);
       mnuListOps_.reset(BuildListOpsMenu());
+      // The preview also where a user looks for what a window can do; greyed
+      // and enabled with its button.
+      HMENU system = GetSystemMenu(hwnd_, FALSE);
+      AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(system, MF_STRING | MF_GRAYED, kPreviewButton, L"预览注册(&P)");
       Form_Load();
       SetTimer(hwnd_, kTimerClock, kClockIntervalMs, nullptr);
       return 0;
+    }
     case WM_TIMER:
       if (wParam != kTimerClock) break;
       timerClock_Timer();
@@ -109,12 +114,17 @@ std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && lParam) OnCommand(LOWORD(wParam));
       return 0;
+    case WM_SYSCOMMAND:
+      // The system keeps the low four bits of the command for itself.
+      if ((wParam & 0xFFF0) != kPreviewButton) break;
+      cmdPreview_Click();
+      return 0;
     case WM_DROPFILES:
       Form_DropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;
-    case kRegistrationDone:
+    case kWorkerDone:
       // Another process may post this number too; only a running call answers it.
-      if (worker_.Running()) OnRegistrationDone();
+      if (worker_.Running()) OnWorkerDone();
       return 0;
     case WM_CLOSE:
       if (OnClose()) break;
@@ -134,13 +144,14 @@ void FrmRegister::OnCommand(int id) {
     case kHelpButton: cmdHelp_Click(); break;
     case kRegisterButton: cmdReg_Click(0); break;
     case kUnregisterButton: cmdReg_Click(1); break;
+    case kPreviewButton: cmdPreview_Click(); break;
   }
 }
 
 // Ending the process now would cut the server's entry point off half-way and
 // leave its registration half-written, and hiding the window would leave a
-// process the user cannot see. So a close asked for during a registration is
-// kept, shown in the status line, and carried out once the outcome is shown.
+// process the user cannot see. So a close asked for during a call is kept,
+// shown in the status line, and carried out once the outcome is shown.
 bool FrmRegister::OnClose() {
   if (!worker_.Running()) return true;
   closeWhenDone_ = true;
@@ -148,32 +159,63 @@ bool FrmRegister::OnClose() {
   return false;
 }
 
-void FrmRegister::OnRegistrationDone() {
-  const Ostravel::RegistrationOutcome outcome = worker_.Finish();
-  SetRegistering(false);
-  toolkit::MsgBox(hwnd_,
-                  RegistrationReport(sFileName, static_cast<std::int32_t>(worker_.Mode()), outcome),
-                  MB_ICONINFORMATION, kNoticeTitle);
-  if (std::exchange(closeWhenDone_, false)) DestroyWindow(hwnd_);
+// Idle again before anything is shown, even should the call have thrown. A
+// preview's Refresh closes its dialog and previews again from here, so that
+// the window waits for every call the same way.
+void FrmRegister::OnWorkerDone() {
+  worker_.Join();
+  UpdateCommands();
+  progress_.Hide();
+  const bool close = std::exchange(closeWhenDone_, false);
+  Ostravel::Preview result = worker_.Result();
+  bool again = false;
+  if (worker_.Task() == WorkerTask::Preview) {
+    again = ShowPreview(hwnd_, sFileName, std::move(result)) == PreviewAnswer::Refresh;
+  } else {
+    toolkit::MsgBox(hwnd_,
+                    RegistrationReport(sFileName, static_cast<std::int32_t>(worker_.Mode()),
+                                       result.outcome),
+                    MB_ICONINFORMATION, kNoticeTitle);
+  }
+  if (close) {
+    DestroyWindow(hwnd_);
+  } else if (again) {
+    StartTask(WorkerTask::Preview);
+  }
 }
 
 void FrmRegister::HoldPath(const std::wstring& path) {
   sFileName = path;
   SetWindowTextW(Control(kPathBox), sFileName.c_str());
-  // Only a held path gives the registration buttons something to act on.
-  EnableWindow(Control(kRegisterButton), !sFileName.empty());
-  EnableWindow(Control(kUnregisterButton), !sFileName.empty());
+  UpdateCommands();
 }
 
-void FrmRegister::SetRegistering(bool registering) {
-  EnableWindow(Control(kOpenButton), !registering);
-  EnableWindow(Control(kRegisterButton), !registering);
-  EnableWindow(Control(kUnregisterButton), !registering);
-  if (registering) {
-    progress_.Show(hwnd_, fonts_, Ostravel::EntryPointName(static_cast<std::int32_t>(worker_.Mode())));
-  } else {
-    progress_.Hide();
+// Only a held path gives the server's commands something to act on, and only
+// one call runs at a time.
+void FrmRegister::UpdateCommands() {
+  const bool idle = !worker_.Running();
+  const bool serverCommands = idle && !sFileName.empty();
+  EnableWindow(Control(kOpenButton), idle);
+  for (int id : {kRegisterButton, kUnregisterButton, kPreviewButton}) {
+    EnableWindow(Control(id), serverCommands);
   }
+  EnableMenuItem(GetSystemMenu(hwnd_, FALSE), kPreviewButton,
+                 MF_BYCOMMAND | (serverCommands ? MF_ENABLED : MF_GRAYED));
+}
+
+void FrmRegister::StartTask(WorkerTask task) {
+  if (sFileName.empty() || worker_.Running()) return;
+  if (NamesFolder(sFileName)) {
+    toolkit::MsgBox(hwnd_, FolderPathReport(sFileName), MB_ICONINFORMATION, kNoticeTitle);
+    return;
+  }
+  worker_.Start(hwnd_, kWorkerDone, sFileName, task);
+  UpdateCommands();
+  // The status line has no room for both the preview and its entry point.
+  progress_.Show(hwnd_, fonts_,
+                 task == WorkerTask::Preview
+                     ? L"预览注册"
+                     : EntryPointText(static_cast<std::int32_t>(worker_.Mode())));
 }
 
 void FrmRegister::Form_Load() {
@@ -225,15 +267,11 @@ void FrmRegister::cmdOpen_Click() {
 }
 
 void FrmRegister::cmdReg_Click(std::int16_t index) {
-  if (sFileName.empty() || worker_.Running()) return;
-  if (NamesFolder(sFileName)) {
-    toolkit::MsgBox(hwnd_, FolderPathReport(sFileName), MB_ICONINFORMATION, kNoticeTitle);
-    return;
-  }
-  worker_.Start(hwnd_, kRegistrationDone, sFileName,
-                index == 0 ? RegistrationMode::Register : RegistrationMode::Unregister);
-  SetRegistering(true);
+  StartTask(index == 0 ? WorkerTask::Register : WorkerTask::Unregister);
 }
+
+// What the server would write, run where it cannot reach the real registry.
+void FrmRegister::cmdPreview_Click() { StartTask(WorkerTask::Preview); }
 
 void FrmRegister::cmdAbout_Click() {
   toolkit::MsgBox(hwnd_, AboutText(), MB_ICONINFORMATION, L"关于");

@@ -1,9 +1,9 @@
 #pragma once
 // frmRegister: the tool's only window. The user picks a server file, or drops
-// one on the window, then registers or unregisters it and is told the outcome;
-// a clock and a rights notice sit at the bottom. The registration runs on a
-// worker while the window stays alive. Whatever a handler throws is caught at
-// the window procedure and shown; it never leaves it.
+// one on the window, then registers, unregisters or previews it and is told
+// the outcome; a clock and a rights notice sit at the bottom. Each call runs
+// on a worker while the window stays alive. Whatever a handler throws is
+// caught at the window procedure and shown; it never leaves it.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,9 +33,11 @@ class FrmRegister {
   std::optional<LRESULT> Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
   void OnCommand(int id);
   bool OnClose();
-  void OnRegistrationDone();
+  void OnWorkerDone();
   void HoldPath(const std::wstring& path);
-  void SetRegistering(bool registering);
+  // Enables what the user may do now, which a running call and the path decide.
+  void UpdateCommands();
+  void StartTask(WorkerTask task);
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
 
   void Form_Load();
@@ -43,6 +45,7 @@ class FrmRegister {
   void timerClock_Timer();
   void cmdOpen_Click();
   void cmdReg_Click(std::int16_t index);
+  void cmdPreview_Click();
   void cmdAbout_Click();
   void cmdHelp_Click();
 

@@ -22,7 +22,7 @@ struct ControlDesign {
   bool enabled;
 };
 
-inline constexpr std::array<ControlDesign, 8> kControls{{
+inline constexpr std::array<ControlDesign, 9> kControls{{
     {kPathBox, ControlKind::TextBox, L"", 120, 600, 3735, 350, true},
     {kRightsLabel, ControlKind::Label, L"", 75, 1560, 2655, 255, true},
     {kClockLabel, ControlKind::Label, L"", 2640, 1560, 1245, 255, true},
@@ -31,11 +31,12 @@ inline constexpr std::array<ControlDesign, 8> kControls{{
     {kHelpButton, ControlKind::Button, L"帮助文件", 2760, 120, 1095, 375, true},
     {kRegisterButton, ControlKind::Button, L"注    册", 120, 1080, 1215, 375, false},
     {kUnregisterButton, ControlKind::Button, L"反注册", 2760, 1080, 1095, 375, false},
+    {kPreviewButton, ControlKind::Button, L"预览注册", 1440, 1080, 1215, 375, false},
 }};
 
-// Made when a registration first runs: the bar between the two registration
-// buttons, and the status line in the rights notice's place, which it hides
-// meanwhile; it stops where the clock begins, so that it never paints over it.
+// Made when a call first runs: the bar in the preview button's place and the
+// status line in the rights notice's, each hiding what it covers meanwhile;
+// the line stops where the clock begins, so that it never paints over it.
 inline constexpr ControlDesign kProgressBarDesign{
     kProgressBar, ControlKind::ProgressBar, L"", 1440, 1140, 1215, 255, true};
 inline constexpr ControlDesign kStatusLabelDesign{

@@ -10,6 +10,7 @@
 
 #include "capture_text.h"
 #include "common_dialog.h"
+#include "error_report.h"
 #include "handle_values.h"
 #include "list_ops_menu.h"
 #include "message_box.h"
@@ -26,11 +27,10 @@ constexpr wchar_t kNoticeText[] =
 constexpr wchar_t kNothingWritten[] = L"服务器没有写入任何注册表项。";
 constexpr wchar_t kNothingRecognised[] = L"没有识别出 COM 注册 (类、ProgID、类型库、接口)。";
 constexpr wchar_t kRegFilter[] = L"Registration Files (*.reg)|*.reg|All Files (*.*)|*.*";
-constexpr wchar_t kInternalFailure[] = L"预览窗口出现内部错误。";
 
 struct Column {
   const wchar_t* title;
-  int width;  // dialog units, so that it follows the font and the screen's DPI
+  int width;  // the least, in dialog units, so that it follows the font and the DPI
 };
 constexpr Column kSummaryColumns[] = {{L"类别", 45}, {L"标识", 150}, {L"根键", 95}, {L"内容", 300}};
 constexpr Column kCaptureColumns[Ostravel::kRowColumns] = {
@@ -81,9 +81,10 @@ void AddColumns(HWND dialog, HWND list, const Column (&columns)[N]) {
   }
 }
 
+// The rows, each column widened to its widest text, so that no identifier or
+// path a server wrote is cut short.
 template <typename Rows>
 void Fill(HWND list, Rows& rows) {
-  ListView_DeleteAllItems(list);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     LVITEMW item{};
     item.mask = LVIF_TEXT;
@@ -93,6 +94,11 @@ void Fill(HWND list, Rows& rows) {
     for (std::size_t column = 1; column < rows[i].size(); ++column) {
       ListView_SetItemText(list, index, static_cast<int>(column), rows[i][column].data());
     }
+  }
+  for (int column = 0; column < Header_GetItemCount(ListView_GetHeader(list)); ++column) {
+    const int least = ListView_GetColumnWidth(list, column);
+    ListView_SetColumnWidth(list, column, LVSCW_AUTOSIZE);
+    if (ListView_GetColumnWidth(list, column) < least) ListView_SetColumnWidth(list, column, least);
   }
 }
 
@@ -145,16 +151,18 @@ std::vector<WORD> DialogTemplate() {
 
 class PreviewDialog {
  public:
-  PreviewDialog(const std::wstring& path, Preview preview, std::function<Preview()> rerun)
-      : path_(path), preview_(std::move(preview)), rerun_(std::move(rerun)) {}
+  PreviewDialog(const std::wstring& path, Ostravel::Capture capture)
+      : path_(path), capture_(std::move(capture)) {}
 
-  void Run(HWND owner) {
+  PreviewAnswer Run(HWND owner) {
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
     const std::vector<WORD> words = DialogTemplate();
-    DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
-                            reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, Proc,
-                            reinterpret_cast<LPARAM>(this));
+    const INT_PTR ended = DialogBoxIndirectParamW(
+        GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, Proc,
+        reinterpret_cast<LPARAM>(this));
+    return ended == static_cast<INT_PTR>(PreviewAnswer::Refresh) ? PreviewAnswer::Refresh
+                                                                 : PreviewAnswer::Closed;
   }
 
  private:
@@ -167,7 +175,7 @@ class PreviewDialog {
       if (message == WM_INITDIALOG) dialog->hwnd_ = hwnd;
       return dialog->Handle(message, wParam, lParam);
     } catch (...) {
-      MessageBoxW(hwnd, kInternalFailure, kPreviewCaption, MB_ICONEXCLAMATION);
+      ReportCurrentException(hwnd);
     }
     return TRUE;
   }
@@ -208,9 +216,11 @@ class PreviewDialog {
     switch (id) {
       case kMnuSelectAll: Select(true); break;
       case kMnuSelectNone: Select(false); break;
-      case kMnuRefresh: Refresh(); break;
+      // A preview takes seconds: the caller runs it without holding this
+      // dialog frozen meanwhile.
+      case kMnuRefresh: EndDialog(hwnd_, static_cast<INT_PTR>(PreviewAnswer::Refresh)); break;
       case kPreviewSaveReg: SaveAsReg(); break;
-      case IDCANCEL: EndDialog(hwnd_, 0); break;
+      case IDCANCEL: EndDialog(hwnd_, static_cast<INT_PTR>(PreviewAnswer::Closed)); break;
     }
   }
 
@@ -259,6 +269,8 @@ class PreviewDialog {
       MoveWindow(Item(id), left, y, w, h, TRUE);
     };
     place(kPreviewNotice, margin.right, top, width, notice.bottom);
+    // Its lines wrap anew at another width; moving repaints only what it gained.
+    InvalidateRect(Item(kPreviewNotice), nullptr, TRUE);
     top += notice.bottom + margin.bottom / 2;
     place(kPreviewSummary, margin.right, top, width, summary.bottom);
     top += summary.bottom + margin.bottom / 2;
@@ -270,9 +282,9 @@ class PreviewDialog {
   }
 
   void Show() {
-    std::vector<SummaryRow> summary = Summary(preview_.capture);
+    std::vector<SummaryRow> summary = Summary(capture_);
     Fill(Item(kPreviewSummary), summary);
-    rows_ = Ostravel::Rows(preview_.capture);
+    rows_ = Ostravel::Rows(capture_);
     Fill(Item(kPreviewList), rows_);
     EnableWindow(Item(kPreviewSaveReg), !rows_.empty());
   }
@@ -290,19 +302,6 @@ class PreviewDialog {
 
   void Select(bool selected) {
     ListView_SetItemState(Item(kPreviewList), -1, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
-  }
-
-  void Refresh() {
-    if (!rerun_) return;
-    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    preview_ = rerun_();
-    SetCursor(previous);
-    if (!preview_.outcome.Succeeded()) {
-      toolkit::MsgBox(hwnd_, RegistrationReport(path_, 1, preview_.outcome), MB_ICONINFORMATION,
-                      kNoticeTitle);
-      preview_.capture.clear();
-    }
-    Show();
   }
 
   void CopySelectedRows() {
@@ -325,26 +324,24 @@ class PreviewDialog {
     args.DefaultExt = L"reg";
     args.Owner = toolkit::HandleValue(hwnd_);
     if (dialog.VBGetSaveFileName(args) &&
-        !Ostravel::WriteRegFile(args.FileName, preview_.capture)) {
+        !Ostravel::WriteRegFile(args.FileName, capture_)) {
       toolkit::MsgBox(hwnd_, L"无法写入文件 " + args.FileName, MB_ICONINFORMATION, kNoticeTitle);
     }
   }
 
   HWND hwnd_ = nullptr;
   std::wstring path_;
-  Preview preview_;
+  Ostravel::Capture capture_;
   std::vector<Ostravel::Row> rows_;
-  std::function<Preview()> rerun_;
 };
 
 }  // namespace
 
-void ShowPreview(HWND owner, const std::wstring& path, Preview preview,
-                 std::function<Preview()> rerun) {
+PreviewAnswer ShowPreview(HWND owner, const std::wstring& path, Preview preview) {
   if (!preview.outcome.Succeeded()) {
     toolkit::MsgBox(owner, RegistrationReport(path, 1, preview.outcome), MB_ICONINFORMATION,
                     kNoticeTitle);
-    return;
+    return PreviewAnswer::Closed;
   }
-  PreviewDialog(path, std::move(preview), std::move(rerun)).Run(owner);
+  return PreviewDialog(path, std::move(preview.capture)).Run(owner);
 }

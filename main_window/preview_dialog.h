@@ -2,10 +2,10 @@
 // What a preview found, shown to the user. A failed preview gets the message a
 // failed registration gets; otherwise a resizable modal dialog says plainly
 // that the server's code ran, sums up what it registers, and lists every key
-// and value it wrote. The list's context menu is mnuListOps (Refresh previews
-// again through `rerun`), Ctrl+C copies the selected rows as tab-separated
-// text, and a button saves the capture as a .reg file.
-#include <functional>
+// and value it wrote. The list's context menu is mnuListOps, whose Refresh
+// closes the dialog for the caller to preview again; Ctrl+C copies the
+// selected rows as tab-separated text, and a button saves the capture as a
+// .reg file.
 #include <string>
 
 #include <windows.h>
@@ -21,6 +21,7 @@ enum PreviewControl : int {
   kPreviewSaveReg = 103,  // the close button is IDCANCEL
 };
 
-// Returns when the user has closed the message or the dialog.
-void ShowPreview(HWND owner, const std::wstring& path, Ostravel::Preview preview,
-                 std::function<Ostravel::Preview()> rerun);
+enum class PreviewAnswer { Closed, Refresh };
+
+// Returns when the user has closed the message or the dialog, or chosen Refresh.
+PreviewAnswer ShowPreview(HWND owner, const std::wstring& path, Ostravel::Preview preview);

@@ -1,5 +1,7 @@
 #include "registration_progress.h"
 
+#include <utility>
+
 #include <commctrl.h>
 
 #include "control_ids.h"
@@ -10,7 +12,7 @@ constexpr UINT kMarqueeStepMs = 30;
 
 }  // namespace
 
-void RegistrationProgress::Show(HWND form, const FormFonts& fonts, const char* entryPoint) {
+void RegistrationProgress::Show(HWND form, const FormFonts& fonts, std::wstring running) {
   if (!bar_) {
     const INITCOMMONCONTROLSEX progressClass{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&progressClass);
@@ -18,10 +20,11 @@ void RegistrationProgress::Show(HWND form, const FormFonts& fonts, const char* e
     bar_ = CreateControl(form, kProgressBarDesign, fonts);
     status_ = CreateControl(form, kStatusLabelDesign, fonts);
   }
-  entryPoint_.assign(entryPoint, entryPoint + std::char_traits<char>::length(entryPoint));
+  running_ = std::move(running);
   started_ = GetTickCount64();
   Update(false);
   ShowWindow(GetDlgItem(form_, kRightsLabel), SW_HIDE);
+  ShowWindow(GetDlgItem(form_, kPreviewButton), SW_HIDE);
   ShowWindow(status_, SW_SHOW);
   ShowWindow(bar_, SW_SHOW);
   SendMessageW(bar_, PBM_SETMARQUEE, TRUE, kMarqueeStepMs);
@@ -29,8 +32,8 @@ void RegistrationProgress::Show(HWND form, const FormFonts& fonts, const char* e
 
 void RegistrationProgress::Update(bool closing) {
   const std::wstring seconds = L"已运行 " + std::to_wstring((GetTickCount64() - started_) / 1000) + L" 秒";
-  // The line has room for the entry point's name or for the word on closing, not both.
-  const std::wstring text = (closing ? L"结束后关闭窗口," : entryPoint_ + L" ") + seconds;
+  // The line has room for what runs or for the word on closing, not both.
+  const std::wstring text = (closing ? L"结束后关闭窗口," : running_ + L" ") + seconds;
   SetWindowTextW(status_, text.c_str());
 }
 
@@ -40,4 +43,5 @@ void RegistrationProgress::Hide() {
   ShowWindow(bar_, SW_HIDE);
   ShowWindow(status_, SW_HIDE);
   ShowWindow(GetDlgItem(form_, kRightsLabel), SW_SHOW);
+  ShowWindow(GetDlgItem(form_, kPreviewButton), SW_SHOW);
 }

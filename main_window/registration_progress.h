@@ -1,8 +1,8 @@
 #pragma once
-// What the window shows while a server's entry point runs: a moving bar between
-// the registration buttons and a status line, in the rights notice's place,
-// naming the entry point and the seconds passed. Both are made the first time
-// they are needed, so the window's start pays nothing for them.
+// What the window shows while a server's entry point runs: a moving bar in the
+// preview button's place and a status line in the rights notice's, naming what
+// runs and the seconds passed. Both are made the first time they are needed,
+// so the window's start pays nothing for them.
 #include <string>
 
 #include <windows.h>
@@ -11,7 +11,8 @@
 
 class RegistrationProgress {
  public:
-  void Show(HWND form, const FormFonts& fonts, const char* entryPoint);
+  // `running` names what runs, such as the entry point.
+  void Show(HWND form, const FormFonts& fonts, std::wstring running);
   // Rewrites the status line; `closing` tells that the window closes once the
   // call returns.
   void Update(bool closing);
@@ -21,6 +22,6 @@ class RegistrationProgress {
   HWND form_ = nullptr;
   HWND bar_ = nullptr;
   HWND status_ = nullptr;
-  std::wstring entryPoint_;
+  std::wstring running_;
   ULONGLONG started_ = 0;
 };

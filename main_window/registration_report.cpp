@@ -65,11 +65,6 @@ const Tool* OtherTool(Ostravel::Machine machine) {
   return nullptr;
 }
 
-std::wstring EntryPoint(std::int32_t mode) {
-  const char* name = Ostravel::EntryPointName(mode);
-  return name ? std::wstring(name, name + std::char_traits<char>::length(name)) : L"注册";
-}
-
 std::wstring Reason(const std::wstring& path, std::int32_t mode,
                     const Ostravel::RegistrationOutcome& outcome) {
   switch (outcome.result) {
@@ -81,11 +76,11 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
       return Explained(L"文件无法加载(错误 " + std::to_wstring(outcome.detail) + L")", outcome.detail,
                        path);
     case RegistrationResult::NoEntryPoint:
-      return L"文件没有 " + EntryPoint(mode) + L" 入口点。";
+      return L"文件没有 " + EntryPointText(mode) + L" 入口点。";
     case RegistrationResult::TimedOut:
-      return L"入口点 " + EntryPoint(mode) + L" 在10秒内没有完成。";
+      return L"入口点 " + EntryPointText(mode) + L" 在10秒内没有完成。";
     case RegistrationResult::EntryPointFailed: {
-      std::wstring line = Explained(L"入口点 " + EntryPoint(mode) + L" 报告失败 " + Hex(outcome.detail),
+      std::wstring line = Explained(L"入口点 " + EntryPointText(mode) + L" 报告失败 " + Hex(outcome.detail),
                                     outcome.detail, path);
       if (outcome.detail == static_cast<std::uint32_t>(E_ACCESSDENIED)) {
         line += L" 注册可能需要管理员权限。";
@@ -93,7 +88,7 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
       return line;
     }
     case RegistrationResult::EntryPointCrashed:
-      return L"入口点 " + EntryPoint(mode) + L" 崩溃了,异常代码 " + Hex(outcome.detail) + L"。";
+      return L"入口点 " + EntryPointText(mode) + L" 崩溃了,异常代码 " + Hex(outcome.detail) + L"。";
     case RegistrationResult::NothingDone:
     case RegistrationResult::Registered:
     case RegistrationResult::Unregistered:
@@ -103,6 +98,11 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
 }
 
 }  // namespace
+
+std::wstring EntryPointText(std::int32_t mode) {
+  const char* name = Ostravel::EntryPointName(mode);
+  return name ? std::wstring(name, name + std::char_traits<char>::length(name)) : L"注册";
+}
 
 std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
                                 const Ostravel::RegistrationOutcome& outcome) {

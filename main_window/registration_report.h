@@ -11,6 +11,10 @@
 std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
                                 const Ostravel::RegistrationOutcome& outcome);
 
+// The entry point a mode runs, by name; a mode that selects none gives a
+// word for registration in general.
+std::wstring EntryPointText(std::int32_t mode);
+
 // The failure text for a path that names a folder, which is never handed to
 // the registration call.
 std::wstring FolderPathReport(const std::wstring& path);

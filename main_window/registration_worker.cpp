@@ -3,13 +3,16 @@
 #include <cstdint>
 #include <utility>
 
-void RegistrationWorker::Start(HWND window, UINT message, std::wstring path,
-                               Ostravel::RegistrationMode mode) {
-  mode_ = mode;
+void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerTask task) {
+  task_ = task;
   thread_ = std::jthread([this, window, message, path = std::move(path)] {
     // Nothing may escape a thread's routine; the window reports it instead.
     try {
-      outcome_ = Ostravel::CallServerRegistration(path, static_cast<std::int32_t>(mode_));
+      result_ = task_ == WorkerTask::Preview
+                    ? Ostravel::PreviewRegistration(path)
+                    : Ostravel::Preview{Ostravel::CallServerRegistration(
+                                            path, static_cast<std::int32_t>(Mode())),
+                                        {}};
     } catch (...) {
       failure_ = std::current_exception();
     }
@@ -17,8 +20,7 @@ void RegistrationWorker::Start(HWND window, UINT message, std::wstring path,
   });
 }
 
-Ostravel::RegistrationOutcome RegistrationWorker::Finish() {
-  thread_.join();
+Ostravel::Preview RegistrationWorker::Result() {
   if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
-  return outcome_;
+  return std::exchange(result_, {});
 }

@@ -114,10 +114,12 @@ std::optional<std::vector<BYTE>> ReadBytes(HKEY key, const wchar_t* name) {
 struct OutcomeRecord {
   std::int32_t result;
   std::uint32_t detail;
+  std::uint32_t machine;
 };
 
 void WriteOutcome(HKEY key, const RegistrationOutcome& outcome) {
-  const OutcomeRecord record{static_cast<std::int32_t>(outcome.result), outcome.detail};
+  const OutcomeRecord record{static_cast<std::int32_t>(outcome.result), outcome.detail,
+                             static_cast<std::uint32_t>(outcome.machine)};
   WriteBytes(key, kOutcomeValue, &record, sizeof record);
 }
 
@@ -126,7 +128,8 @@ std::optional<RegistrationOutcome> ReadOutcome(HKEY key) {
   if (!data || data->size() != sizeof(OutcomeRecord)) return std::nullopt;
   OutcomeRecord record;
   std::memcpy(&record, data->data(), sizeof record);
-  return RegistrationOutcome{static_cast<RegistrationResult>(record.result), record.detail};
+  return RegistrationOutcome{static_cast<RegistrationResult>(record.result), record.detail,
+                             static_cast<Machine>(record.machine)};
 }
 
 std::wstring OwnExecutable() {

@@ -150,13 +150,14 @@ TEST_F(PreviewTest, BadServersGiveTheOutcomesOfARegistration) {
   // A type library is a file the loader refuses.
   for (const std::wstring& server :
        {Fixture(L"no_such_server.ocx"), Fixture(TYPELIB_FIXTURE_FILE),
-        Fixture(L"good_server64.dll"), Fixture(L"no_entry_points.dll"),
+        Fixture(L"other_architecture_server.dll"), Fixture(L"no_entry_points.dll"),
         Fixture(L"failing_server.dll"), Fixture(L"crashing_server.dll")}) {
     SCOPED_TRACE(testing::PrintToString(std::string(server.begin(), server.end())));
     const RegistrationOutcome previewed = PreviewRegistration(server).outcome;
     const RegistrationOutcome registered = CallServerRegistration(server, 1);
     EXPECT_EQ(previewed.result, registered.result);
     EXPECT_EQ(previewed.detail, registered.detail);
+    EXPECT_EQ(previewed.machine, registered.machine);
   }
 }
 

@@ -1,13 +1,18 @@
 // The built tool, started as a process of its own and driven like a user does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
+#include <memory>
 
+#include "../fixtures/preview_fixtures.h"
 #include "control_ids.h"
 #include "dialog_driver.h"
 #include "file_drop.h"
 #include "fixture_registry.h"
+#include "list_ops_menu.h"
+#include "preview_dialog.h"
 #include "test_files.h"
 #include "tool_process.h"
 #include "twips.h"
@@ -24,7 +29,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr wchar_t kFailure[] = L"不能打开注册的DLL或OCX控件!";
 constexpr int kFilterCombo = 0x470;  // cmb1
-constexpr std::array<int, 3> kBusyButtons{kOpenButton, kRegisterButton, kUnregisterButton};
+constexpr std::array<int, 4> kBusyButtons{kOpenButton, kRegisterButton, kUnregisterButton,
+                                          kPreviewButton};
 
 // Chooses `path` in the tool's open dialog and waits until the path box shows it.
 void Choose(Tool& tool, const std::wstring& path) {
@@ -74,8 +80,25 @@ class MainWindow : public testing::Test {
     EXPECT_FALSE(Visible(tool, kProgressBar));
     EXPECT_FALSE(Visible(tool, kStatusLabel));
     EXPECT_TRUE(Visible(tool, kRightsLabel));
+    EXPECT_TRUE(Visible(tool, kPreviewButton));
+  }
+
+  // The preview's dialog, once it shows, and the rows of one of its lists.
+  HWND WaitForPreview() {
+    HWND dialog = tool.WaitForDialog();
+    EXPECT_EQ(Text(dialog).rfind(L"预览注册 - ", 0), 0u) << testing::PrintToString(Text(dialog));
+    return dialog;
+  }
+  std::vector<std::vector<std::wstring>> Rows(HWND dialog, int list) {
+    return tool.ListRows(GetDlgItem(dialog, list));
   }
 };
+
+// A row with these cells, for a list's expected content.
+using Row = std::vector<std::wstring>;
+bool Lists(const std::vector<Row>& rows, const Row& row) {
+  return std::find(rows.begin(), rows.end(), row) != rows.end();
+}
 
 TEST_F(MainWindow, OpensCentredAtTheDesignedSizeWithItsControlsInTabOrder) {
   EXPECT_EQ(Text(tool.Window()), L"OCX、DLL文件注册器");
@@ -100,7 +123,7 @@ TEST_F(MainWindow, OpensCentredAtTheDesignedSizeWithItsControlsInTabOrder) {
     const wchar_t* text;
     bool enabled, tabStop;
   };
-  const std::array<Expected, 8> tabOrder{{
+  const std::array<Expected, 9> tabOrder{{
       {kPathBox, L"", true, true},
       {kRightsLabel, nullptr, true, false},
       {kClockLabel, L"", true, false},
@@ -109,6 +132,7 @@ TEST_F(MainWindow, OpensCentredAtTheDesignedSizeWithItsControlsInTabOrder) {
       {kHelpButton, L"帮助文件", true, true},
       {kRegisterButton, L"注    册", false, true},
       {kUnregisterButton, L"反注册", false, true},
+      {kPreviewButton, L"预览注册", false, true},
   }};
   HWND child = GetWindow(tool.Window(), GW_CHILD);
   for (const Expected& expected : tabOrder) {
@@ -191,11 +215,13 @@ TEST_F(MainWindow, OpenOffersOcxFilesAndEnablesRegistrationOnlyOnceAPathIsHeld) 
   EXPECT_EQ(Text(tool.Control(kPathBox)), L"");
   EXPECT_FALSE(IsWindowEnabled(tool.Control(kRegisterButton)));
   EXPECT_FALSE(IsWindowEnabled(tool.Control(kUnregisterButton)));
+  EXPECT_FALSE(IsWindowEnabled(tool.Control(kPreviewButton)));
 
   const std::wstring server = Fixture(L"good_server.dll");
   Choose(tool, server);
   EXPECT_TRUE(IsWindowEnabled(tool.Control(kRegisterButton)));
   EXPECT_TRUE(IsWindowEnabled(tool.Control(kUnregisterButton)));
+  EXPECT_TRUE(IsWindowEnabled(tool.Control(kPreviewButton)));
 
   // Cancelled later: the last path stays.
   tool.Press(kOpenButton);
@@ -342,6 +368,86 @@ TEST_F(MainWindow, ADroppedFileIsHeldAsIfPickedAndAFolderIsRefused) {
   EXPECT_EQ(file_drop::Drop(tool.Window(), {quick, server}), "dropped");
   EXPECT_EQ(tool.TakeMessage(), L"一次只能注册一个文件,已选用拖放的第一个文件:\r\n" + quick);
   ExpectIdleWith(quick);
+}
+
+// The preview runs the good server where its writes are caught: the dialog
+// names its class and the file as InprocServer32, the real key stays absent,
+// and Refresh closes the dialog for the window to preview again.
+TEST_F(MainWindow, PreviewListsWhatAGoodServerWouldWriteAndLeavesTheRegistryAsItWas) {
+  fixture_registry::Forget();
+  const std::wstring server = Fixture(L"good_server.dll");
+  Choose(tool, server);
+  tool.Press(kPreviewButton);
+  HWND dialog = WaitForPreview();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(Lists(Rows(dialog, kPreviewSummary),
+                    {L"类", L"{6F1D3A52-8C0B-4C7E-9A54-2B7E0C1D9E31}", L"HKEY_CURRENT_USER",
+                     L"InprocServer32 = " + server}))
+      << testing::PrintToString(Rows(dialog, kPreviewSummary));
+  EXPECT_TRUE(Lists(Rows(dialog, kPreviewList),
+                    {L"HKEY_CURRENT_USER", FIXTURE_CLSID_KEY L"\\InprocServer32", L"(默认)",
+                     L"REG_SZ", server}))
+      << testing::PrintToString(Rows(dialog, kPreviewList));
+  EXPECT_EQ(fixture_registry::RegisteredServerPath(), std::nullopt);
+
+  // As the list's context menu gives it.
+  PostMessageW(dialog, WM_COMMAND, kMnuRefresh, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 10s));
+  dialog = WaitForPreview();
+  ASSERT_NE(dialog, nullptr);
+  dialog_driver::PressButton(dialog, IDCANCEL);
+  EXPECT_TRUE(tool.WaitForNoDialog()) << "closing previews nothing more";
+  ExpectIdleWith(server);
+}
+
+// The late writer waits for the test's word, so the preview's run can be
+// watched: every command is refused, the system menu's included, and the
+// window answers; what the server writes once let go is listed.
+TEST_F(MainWindow, APreviewRunsWhileTheWindowAnswersAndRefusesEveryOtherCall) {
+  RegDeleteTreeW(HKEY_CURRENT_USER, LATE_WRITER_KEY);
+  const std::unique_ptr<void, decltype(&CloseHandle)> go(
+      CreateEventW(nullptr, TRUE, FALSE, LATE_WRITER_GO), CloseHandle);
+  ResetEvent(go.get());
+  const std::wstring server = Fixture(L"late_writer.dll");
+  Choose(tool, server);
+  tool.Press(kPreviewButton);
+  ASSERT_TRUE(WaitUntil([&] { return Visible(tool, kProgressBar); }, 5s)) << "no progress shown";
+  for (int id : kBusyButtons) EXPECT_FALSE(IsWindowEnabled(tool.Control(id))) << id;
+  EXPECT_FALSE(Visible(tool, kPreviewButton)) << "the bar takes its place";
+  const std::wstring status = Text(tool.Control(kStatusLabel));
+  EXPECT_EQ(status.rfind(L"预览注册 已运行 ", 0), 0u) << testing::PrintToString(status);
+
+  // A posted command comes before the click that follows it: when the about
+  // box shows, the preview asked for meanwhile has been refused, not queued
+  // behind the running one on the window's thread.
+  PostMessageW(tool.Window(), WM_SYSCOMMAND, kPreviewButton, 0);
+  tool.Press(kAboutButton);
+  std::wstring title;
+  tool.TakeMessage(&title, 5s);
+  EXPECT_EQ(title, L"关于");
+  EXPECT_TRUE(Visible(tool, kProgressBar));
+  EXPECT_TRUE(tool.Responsive());
+  EXPECT_FALSE(IsHungAppWindow(tool.Window()));
+
+  SetEvent(go.get());
+  HWND dialog = WaitForPreview();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(Lists(Rows(dialog, kPreviewList), {L"HKEY_CURRENT_USER", LATE_WRITER_KEY, L"(默认)",
+                                                  L"REG_SZ", L"written late"}))
+      << testing::PrintToString(Rows(dialog, kPreviewList));
+  dialog_driver::PressButton(dialog, IDCANCEL);
+  EXPECT_TRUE(tool.WaitForNoDialog());
+  ExpectIdleWith(server);
+}
+
+TEST_F(MainWindow, APreviewFromTheSystemMenuReportsABadServerAsARegistrationDoes) {
+  const std::wstring server = Fixture(L"crashing_server.dll");
+  Choose(tool, server);
+  PostMessageW(tool.Window(), WM_SYSCOMMAND, kPreviewButton, 0);
+  EXPECT_EQ(tool.TakeMessage(),
+            kFailure + server + L"\r\n入口点 DllRegisterServer 崩溃了,异常代码 0xC0000005。");
+  EXPECT_TRUE(tool.WaitForNoDialog()) << "the message instead of the dialog";
+  ExpectIdleWith(server);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "tool_process.h"
 
+#include <memory>
 #include <vector>
+
+#include <commctrl.h>
 
 #include "dialog_driver.h"
 #include "test_files.h"
@@ -106,6 +109,45 @@ std::wstring Tool::TakeMessage(std::wstring* title, std::chrono::milliseconds li
   dialog_driver::PressButton(box, IDOK);
   dialog_driver::WaitUntil([&] { return !IsWindow(box); }, 10s);
   return text;
+}
+
+std::vector<std::vector<std::wstring>> Tool::ListRows(HWND list) const {
+  // The list writes a cell's text where the item record points, and both must
+  // lie in the tool's own memory: one block there holds the record and the text.
+  constexpr int kChars = 1024;
+  struct Cell {
+    LVITEMW item;
+    wchar_t text[kChars];
+  };
+  HANDLE process = info_.hProcess;
+  const auto release = [process](void* block) { VirtualFreeEx(process, block, 0, MEM_RELEASE); };
+  const std::unique_ptr<void, decltype(release)> block(
+      VirtualAllocEx(process, nullptr, sizeof(Cell), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE),
+      release);
+  if (!block) return {};
+  auto* remote = static_cast<Cell*>(block.get());
+  const auto send = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+    return result;
+  };
+  const auto columns =
+      send(reinterpret_cast<HWND>(send(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0);
+  std::vector<std::vector<std::wstring>> rows(send(list, LVM_GETITEMCOUNT, 0, 0));
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    for (DWORD_PTR column = 0; column < columns; ++column) {
+      LVITEMW item{};
+      item.iSubItem = static_cast<int>(column);
+      item.pszText = remote->text;
+      item.cchTextMax = kChars;
+      WriteProcessMemory(process, &remote->item, &item, sizeof item, nullptr);
+      std::wstring text(send(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&remote->item)),
+                        L'\0');
+      ReadProcessMemory(process, remote->text, text.data(), text.size() * sizeof(wchar_t), nullptr);
+      rows[row].push_back(text);
+    }
+  }
+  return rows;
 }
 
 bool Tool::Responsive() const {

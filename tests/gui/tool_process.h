@@ -4,6 +4,7 @@
 // shows. Every wait is bounded; a tool still running at the end is ended.
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -40,6 +41,8 @@ class Tool {
   // The text of a message box, then closes it with OK; empty if none came.
   std::wstring TakeMessage(std::wstring* title = nullptr,
                            std::chrono::milliseconds limit = 20s) const;
+  // Every row of a list view of the tool, each cell's text in column order.
+  std::vector<std::vector<std::wstring>> ListRows(HWND list) const;
   // The process runs and its window answers messages.
   bool Responsive() const;
   // Until the process has ended.
