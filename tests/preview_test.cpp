@@ -59,7 +59,7 @@ class PreviewTest : public testing::Test {
   }
 
   static void RemoveFixtureKeys() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, FIXTURE_CLSID_KEY);
+    fixture_registry::Forget();
     RegDeleteTreeW(HKEY_CURRENT_USER, LATE_WRITER_KEY);
     RegDeleteTreeW(HKEY_CURRENT_USER, kRoundTripKey);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, MACHINE_FIXTURE_CLASS_KEY);

@@ -444,6 +444,9 @@ std::optional<DEVMODEW> DefaultDevMode() {
 constexpr int kCopiesEdit = 0x482;  // edt3 of the print dialog's template
 
 TEST(RealDialogs, PrintOkReturnsADeviceContextAndTheQueuesSettings) {
+  // Without a printer the dialog may never show, and nothing would end it.
+  const auto queue = DefaultDevMode();
+  ASSERT_TRUE(queue) << "no default printer: is CorvantisPDF set up?";
   cCommonDialog dialog;
   PrintDlgArgs args(0);
   {
@@ -463,8 +466,6 @@ TEST(RealDialogs, PrintOkReturnsADeviceContextAndTheQueuesSettings) {
   EXPECT_EQ(mode.dmDeviceName, std::wstring(L"CorvantisPDF") + std::wstring(20, L'\0'));
   EXPECT_EQ(args.Copies, 2);
   EXPECT_EQ(mode.dmCopies, 2);
-  const auto queue = DefaultDevMode();
-  ASSERT_TRUE(queue);
   EXPECT_EQ(args.Collate, queue->dmCollate == DMCOLLATE_TRUE);
   EXPECT_EQ(std::tuple(args.PrintRange, args.FromPage, args.ToPage), std::tuple(0, 1, -1));
 

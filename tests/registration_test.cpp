@@ -15,6 +15,7 @@
 
 #include "architecture.h"
 #include "dialog_driver.h"
+#include "fixture_registry.h"
 #include "fixtures/fixture.h"
 #include "ostravel.h"
 #include "test_files.h"
@@ -22,6 +23,7 @@
 using namespace Ostravel;
 using architecture::PerArchitecture;
 using dialog_driver::WaitUntil;
+using fixture_registry::RegisteredServerPath;
 using test_files::Fixture;
 using Clock = std::chrono::steady_clock;
 
@@ -55,16 +57,6 @@ class FailingAllocations {
 };
 
 bool IsLoaded(const std::wstring& path) { return GetModuleHandleW(path.c_str()) != nullptr; }
-
-std::optional<std::wstring> RegisteredServerPath() {
-  wchar_t value[MAX_PATH * 2];
-  DWORD size = sizeof value;
-  if (RegGetValueW(HKEY_CURRENT_USER, FIXTURE_CLSID_KEY L"\\InprocServer32", nullptr, RRF_RT_REG_SZ,
-                   nullptr, value, &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 // Counts the handles open in this process by asking about every handle value
 // in turn: Wine's GetProcessHandleCount does not count them.
@@ -101,8 +93,8 @@ class Registration : public ::testing::Test {
     // As the tool does at start-up: never load a DLL from the current directory.
     SetDllDirectoryW(L"");
   }
-  void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, FIXTURE_CLSID_KEY); }
-  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, FIXTURE_CLSID_KEY); }
+  void SetUp() override { fixture_registry::Forget(); }
+  void TearDown() override { fixture_registry::Forget(); }
 };
 
 }  // namespace
