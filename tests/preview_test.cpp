@@ -11,6 +11,7 @@
 
 #include "capture_text.h"
 #include "dialog_driver.h"
+#include "fixture_registry.h"
 #include "fixtures/preview_fixtures.h"
 #include "preview.h"
 #include "preview_samples.h"
