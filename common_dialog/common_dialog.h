@@ -129,7 +129,7 @@ struct PrinterDevModeRecord {
 
 class cCommonDialog {
  public:
-  explicit cCommonDialog(DialogFunctions functions = {}) : dialogs_(functions) {}
+  explicit cCommonDialog(DialogFunctions functions = SystemDialogFunctions()) : dialogs_(functions) {}
 
   std::int32_t APIReturn() const { return LastAPIReturn; }
   std::int32_t ExtendedError() const { return LastExtendedError; }

@@ -7,12 +7,17 @@
 #include <commdlg.h>
 
 struct DialogFunctions {
-  decltype(&::GetOpenFileNameW) GetOpenFileName = ::GetOpenFileNameW;
-  decltype(&::GetSaveFileNameW) GetSaveFileName = ::GetSaveFileNameW;
-  decltype(&::GetFileTitleW) GetFileTitle = ::GetFileTitleW;
-  decltype(&::ChooseColorW) ChooseColor = ::ChooseColorW;
-  decltype(&::ChooseFontW) ChooseFont = ::ChooseFontW;
-  decltype(&::PrintDlgW) PrintDlg = ::PrintDlgW;
-  decltype(&::PageSetupDlgW) PageSetupDlg = ::PageSetupDlgW;
-  decltype(&::CommDlgExtendedError) CommDlgExtendedError = ::CommDlgExtendedError;
+  decltype(&::GetOpenFileNameW) GetOpenFileName;
+  decltype(&::GetSaveFileNameW) GetSaveFileName;
+  decltype(&::GetFileTitleW) GetFileTitle;
+  decltype(&::ChooseColorW) ChooseColor;
+  decltype(&::ChooseFontW) ChooseFont;
+  decltype(&::PrintDlgW) PrintDlg;
+  decltype(&::PageSetupDlgW) PageSetupDlg;
+  decltype(&::CommDlgExtendedError) CommDlgExtendedError;
 };
+
+// The system's own functions. The common-dialog library is loaded when they are
+// first asked for, not when the program starts: a program pays for it only
+// once it makes a dialog object.
+const DialogFunctions& SystemDialogFunctions();

@@ -73,7 +73,7 @@ BOOL WINAPI FakeChooseFont(CHOOSEFONTW* record) {
 DWORD WINAPI FakeCommDlgExtendedError() { return fake.extendedError; }
 
 DialogFunctions FakeDialogFunctions() {
-  DialogFunctions functions;
+  DialogFunctions functions = SystemDialogFunctions();
   functions.ChooseColor = FakeChooseColor;
   functions.ChooseFont = FakeChooseFont;
   functions.CommDlgExtendedError = FakeCommDlgExtendedError;
@@ -623,7 +623,7 @@ TEST(RealFontDialog, OkWritesTheDialogsFontIntoAnOleFont) {
   IFontDisp* fontDisp = nullptr;
   ASSERT_EQ(font->QueryInterface(IID_IFontDisp, reinterpret_cast<void**>(&fontDisp)), S_OK);
 
-  DialogFunctions functions;
+  DialogFunctions functions = SystemDialogFunctions();
   functions.ChooseFont = RecordedChooseFont;
   cCommonDialog dialog(functions);
   ChooseFontArgs args(fontDisp);

@@ -95,7 +95,7 @@ BOOL WINAPI FakeGetFileName(OPENFILENAMEW* record) {
 DWORD WINAPI FakeCommDlgExtendedError() { return FakeDialog::extendedError; }
 
 DialogFunctions FakeDialogFunctions() {
-  DialogFunctions functions;
+  DialogFunctions functions = SystemDialogFunctions();
   functions.GetOpenFileName = FakeGetFileName;
   functions.GetSaveFileName = FakeGetFileName;
   functions.CommDlgExtendedError = FakeCommDlgExtendedError;

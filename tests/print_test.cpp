@@ -53,7 +53,7 @@ BOOL WINAPI FakePageSetupDlg(LPPAGESETUPDLGW record) {
 DWORD WINAPI FakeCommDlgExtendedError() { return script.extendedError; }
 
 DialogFunctions FakeDialogFunctions() {
-  DialogFunctions functions;
+  DialogFunctions functions = SystemDialogFunctions();
   functions.PrintDlg = FakePrintDlg;
   functions.PageSetupDlg = FakePageSetupDlg;
   functions.CommDlgExtendedError = FakeCommDlgExtendedError;
