@@ -87,12 +87,15 @@ build() {
   local preset
   preset=$(preset_of "$1")
   shift
-  cmake --preset "$preset" >/dev/null
-  if [ $# -gt 0 ]; then
-    cmake --build --preset "$preset" --target "$@"
-  else
-    cmake --build --preset "$preset"
-  fi
+  (
+    cd "$ROOT"
+    cmake --preset "$preset" >/dev/null
+    if [ $# -gt 0 ]; then
+      cmake --build --preset "$preset" --target "$@"
+    else
+      cmake --build --preset "$preset"
+    fi
+  )
 }
 
 STARTED_PIDS=()
@@ -184,10 +187,10 @@ prepare_fonts() {
 # settings exported.
 prepare_wine() {
   use_arch "$1"
-  wineserver -k 2>/dev/null || true
   local stamp="$PREFIX_ARCH $PREFIX_STAMP"
   if [ "$(cat "$WINEPREFIX/.corvantis-ready" 2>/dev/null)" != "$stamp" ]; then
     echo "Preparing the $PREFIX_ARCH Wine prefix in $WINEPREFIX"
+    wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     WINEARCH=$PREFIX_ARCH WINEDLLOVERRIDES="mscoree,mshtml=" "$WINELOADER" wineboot -i >/dev/null 2>&1
     local reg="$WINEPREFIX/../wine-settings.reg"
@@ -199,7 +202,8 @@ prepare_wine() {
     wineserver -w
     echo "$stamp" >"$WINEPREFIX/.corvantis-ready"
   fi
-  wineserver -p >/dev/null 2>&1 && STARTED_WINESERVERS+=("$WINEPREFIX")
+  # A server already running for the prefix (a test run's) is left as it is.
+  if wineserver -p >/dev/null 2>&1; then STARTED_WINESERVERS+=("$WINEPREFIX"); fi
   # Start Wine's own services now, detached from our output: started by the
   # first test instead, they would hold CTest's output pipe open and hang it.
   "$WINELOADER" wineboot >/dev/null 2>&1
