@@ -23,6 +23,7 @@
 #include "handle_values.h"
 #include "raised.h"
 #include "rounding_mode.h"
+#include "twips.h"
 
 namespace {
 
@@ -369,10 +370,7 @@ TEST_F(FontSeam, RecordIsPresetFromTheFontObject) {
   EXPECT_EQ(fake.font.iPointSize, 120);
   EXPECT_EQ(fake.font.lpszStyle, nullptr);
   EXPECT_EQ(fake.font.lpfnHook, nullptr);
-  HDC screen = GetDC(nullptr);
-  const int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  EXPECT_EQ(fake.logFont.lfHeight, -MulDiv(12, pixelsPerInch, 72));
+  EXPECT_EQ(fake.logFont.lfHeight, -MulDiv(12, toolkit::ScreenDpiY(), 72));
   EXPECT_EQ(fake.logFont.lfWeight, FW_BOLD);
   EXPECT_EQ(fake.logFont.lfItalic, 255);
   EXPECT_EQ(fake.logFont.lfUnderline, 255);
