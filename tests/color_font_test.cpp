@@ -225,6 +225,7 @@ class FakeFont : public IFontDisp {
   WORD refusalCode = 0;
   SCODE refusalScode = S_OK;
   std::wstring refusalText;
+  std::wstring refusalSource;
 
   FakeFont() : standIn_(CreateOleFont(L"Tahoma", 100000, FW_NORMAL)) {}
   ~FakeFont() {
@@ -263,6 +264,7 @@ class FakeFont : public IFontDisp {
       exception->wCode = refusalCode;
       exception->scode = refusalScode;
       exception->bstrDescription = refusalText.empty() ? nullptr : SysAllocString(refusalText.c_str());
+      exception->bstrSource = refusalSource.empty() ? nullptr : SysAllocString(refusalSource.c_str());
       return DISP_E_EXCEPTION;
     }
     VARIANT text;
@@ -458,26 +460,31 @@ TEST_F(FontSeam, AFontThatRefusesRaisesTheNumberItReportsOrNotSupported) {
   struct Case {
     WORD code;
     SCODE scode;
-    std::wstring text;
+    std::wstring text, source;
     std::int32_t number;
-    std::wstring description;
+    std::wstring description, expectedSource;
   };
+  // Where the object names no source, the error is the program's own.
   const Case cases[] = {
-      {0, S_OK, L"", 438, L"Object doesn't support this property or method"},  // a bare HRESULT
-      {0, E_FAIL, L"Unspecified", 438, L"Object doesn't support this property or method"},
-      {380, S_OK, L"Invalid property value", 380, L"Invalid property value"},
-      {0, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 6), L"", 6, L"Overflow"},
+      {0, S_OK, L"", L"", 438, L"Object doesn't support this property or method",
+       L"color_font_tests"},  // a bare HRESULT
+      {0, E_FAIL, L"Unspecified", L"", 438, L"Object doesn't support this property or method",
+       L"color_font_tests"},
+      {380, S_OK, L"Invalid property value", L"StdFont", 380, L"Invalid property value", L"StdFont"},
+      {0, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 6), L"", L"", 6, L"Overflow", L"color_font_tests"},
   };
   font.failing = DISPID_FONT_ITALIC;
   for (const Case& c : cases) {
     font.refusalCode = c.code;
     font.refusalScode = c.scode;
     font.refusalText = c.text;
+    font.refusalSource = c.source;
     ChooseFontArgs args(&font);
     const auto error = Raised([&] { dialog.VBChooseFont(args); });
     ASSERT_TRUE(error) << c.number;
     EXPECT_EQ(error->Number(), c.number);
     EXPECT_EQ(error->Description(), c.description);
+    EXPECT_EQ(error->Source(), c.expectedSource);
   }
   EXPECT_EQ(fake.calls, 0);
   EXPECT_EQ(dialog.APIReturn(), 0);
