@@ -6,6 +6,7 @@
 #include <cfenv>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -358,6 +359,62 @@ TEST_F(FontSeam, PrinterFontsBorrowOnePrinterContextHoweverTheCallEnds) {
   EXPECT_EQ(otherContexts, 0);
   EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), objects);
   EXPECT_EQ(GetObjectType(printer), static_cast<DWORD>(OBJ_DC));
+}
+
+// The user's default printer, as the profile names it ("name,driver,port"),
+// replaced for the guard's life.
+class DefaultPrinterSetting {
+ public:
+  explicit DefaultPrinterSetting(const std::wstring& device) {
+    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", 0,
+                  KEY_QUERY_VALUE | KEY_SET_VALUE, &key_);
+    WCHAR old[MAX_PATH * 3] = {};
+    DWORD size = sizeof old - sizeof(WCHAR);
+    const auto bytes = reinterpret_cast<BYTE*>(old);
+    if (RegQueryValueExW(key_, L"Device", nullptr, nullptr, bytes, &size) == ERROR_SUCCESS) old_ = old;
+    Write(device);
+  }
+  ~DefaultPrinterSetting() {
+    if (old_) {
+      Write(*old_);
+    } else {
+      RegDeleteValueW(key_, L"Device");
+    }
+    RegCloseKey(key_);
+  }
+  DefaultPrinterSetting(const DefaultPrinterSetting&) = delete;
+  DefaultPrinterSetting& operator=(const DefaultPrinterSetting&) = delete;
+
+ private:
+  void Write(const std::wstring& device) {
+    RegSetValueExW(key_, L"Device", 0, REG_SZ, reinterpret_cast<const BYTE*>(device.c_str()),
+                   static_cast<DWORD>((device.size() + 1) * sizeof(WCHAR)));
+  }
+  HKEY key_ = nullptr;
+  std::optional<std::wstring> old_;
+};
+
+// The borrowed context follows the default printer: a change deletes the old
+// one, and a default printer that cannot be opened gives none.
+TEST_F(FontSeam, PrinterFontsFollowAChangeOfTheDefaultPrinter) {
+  fake.result = 0;
+  const auto borrow = [&] {
+    ChooseFontArgs args(&font);
+    args.flags = CF_PRINTERFONTS;
+    dialog.VBChooseFont(args);
+    return toolkit::ToHandle<HDC>(args.PrinterDC);
+  };
+  const HDC before = borrow();
+  ASSERT_NE(before, nullptr) << "no default printer: is CorvantisPDF set up?";
+  {
+    const DefaultPrinterSetting nowhere(L"Corvantis Nowhere,winspool,Ne99:");
+    EXPECT_EQ(borrow(), nullptr);
+    EXPECT_EQ(GetObjectType(before), 0u);
+  }
+  const HDC after = borrow();
+  ASSERT_NE(after, nullptr);
+  EXPECT_EQ(GetDeviceCaps(after, TECHNOLOGY), DT_RASPRINTER);
+  EXPECT_EQ(borrow(), after);
 }
 
 TEST_F(FontSeam, RecordIsPresetFromTheFontObject) {
