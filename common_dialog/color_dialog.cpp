@@ -1,12 +1,13 @@
 // The colour dialog and the sixteen custom colours the object keeps for it.
 #include "common_dialog.h"
 #include "handle_values.h"
+#include "record_sizes.h"
 
 bool cCommonDialog::VBChooseColor(ChooseColorArgs& args) {
   // ExtendedError is deliberately left as an earlier call set it: only a
   // dialog that is not confirmed writes it.
   CHOOSECOLORW record{};
-  record.lStructSize = sizeof record;
+  record.lStructSize = record_sizes::kChooseColor;
   record.hwndOwner = toolkit::OwnerWindow(args.Owner);
   record.rgbResult = static_cast<COLORREF>(args.Color);
   // The word is built from the three options alone; the caller's `flags` are

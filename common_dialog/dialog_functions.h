@@ -19,5 +19,6 @@ struct DialogFunctions {
 
 // The system's own functions. The common-dialog library is loaded when they are
 // first asked for, not when the program starts: a program pays for it only
-// once it makes a dialog object.
+// once it makes a dialog object. No entry is null: one the library does not
+// give fails as a refused dialog whose extended error is CDERR_INITIALIZATION.
 const DialogFunctions& SystemDialogFunctions();

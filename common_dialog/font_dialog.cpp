@@ -12,6 +12,7 @@
 #include "font_size.h"
 #include "handle_values.h"
 #include "printer.h"
+#include "record_sizes.h"
 #include "twips.h"
 
 namespace {
@@ -55,7 +56,7 @@ bool cCommonDialog::VBChooseFont(ChooseFontArgs& args) {
   font_dialog::StoreTextInCharBuffer(logFont.lfFaceName, font.Name());
 
   CHOOSEFONTW record{};
-  record.lStructSize = sizeof record;
+  record.lStructSize = record_sizes::kChooseFont;
   record.hwndOwner = toolkit::OwnerWindow(args.Owner);
   record.hDC = toolkit::ToHandle<HDC>(args.PrinterDC);
   record.lpLogFont = &logFont;

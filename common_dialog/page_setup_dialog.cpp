@@ -44,7 +44,7 @@ bool cCommonDialog::VBPageSetupDlg(PageSetupDlgArgs& args) {
 
   const std::int32_t scale = args.Units == 0 ? 1000 : 100;
   PAGESETUPDLGW record{};
-  record.lStructSize = sizeof record;
+  record.lStructSize = record_sizes::kPageSetupDlg;
   record.hwndOwner = toolkit::ToHandle<HWND>(args.Owner);
   record.Flags = PageSetupFlags(args);
   record.rtMargin.top = Scaled(args.TopMargin, scale);

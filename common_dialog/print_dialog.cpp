@@ -40,7 +40,7 @@ bool cCommonDialog::VBPrintDlg(PrintDlgArgs& args) {
   LastExtendedError = 0;
 
   PRINTDLGW record{};
-  record.lStructSize = sizeof record;
+  record.lStructSize = record_sizes::kPrintDlg;
   record.hwndOwner = toolkit::ToHandle<HWND>(args.Owner);
   record.Flags = PrintFlags(args);
   record.nFromPage = PageField(args.FromPage);

@@ -6,6 +6,7 @@
 #include <cfenv>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "handle_values.h"
 #include "raised.h"
 #include "rounding_mode.h"
+#include "twips.h"
 
 namespace {
 
@@ -224,6 +226,7 @@ class FakeFont : public IFontDisp {
   WORD refusalCode = 0;
   SCODE refusalScode = S_OK;
   std::wstring refusalText;
+  std::wstring refusalSource;
 
   FakeFont() : standIn_(CreateOleFont(L"Tahoma", 100000, FW_NORMAL)) {}
   ~FakeFont() {
@@ -262,6 +265,7 @@ class FakeFont : public IFontDisp {
       exception->wCode = refusalCode;
       exception->scode = refusalScode;
       exception->bstrDescription = refusalText.empty() ? nullptr : SysAllocString(refusalText.c_str());
+      exception->bstrSource = refusalSource.empty() ? nullptr : SysAllocString(refusalSource.c_str());
       return DISP_E_EXCEPTION;
     }
     VARIANT text;
@@ -357,6 +361,62 @@ TEST_F(FontSeam, PrinterFontsBorrowOnePrinterContextHoweverTheCallEnds) {
   EXPECT_EQ(GetObjectType(printer), static_cast<DWORD>(OBJ_DC));
 }
 
+// The user's default printer, as the profile names it ("name,driver,port"),
+// replaced for the guard's life.
+class DefaultPrinterSetting {
+ public:
+  explicit DefaultPrinterSetting(const std::wstring& device) {
+    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", 0,
+                  KEY_QUERY_VALUE | KEY_SET_VALUE, &key_);
+    WCHAR old[MAX_PATH * 3] = {};
+    DWORD size = sizeof old - sizeof(WCHAR);
+    const auto bytes = reinterpret_cast<BYTE*>(old);
+    if (RegQueryValueExW(key_, L"Device", nullptr, nullptr, bytes, &size) == ERROR_SUCCESS) old_ = old;
+    Write(device);
+  }
+  ~DefaultPrinterSetting() {
+    if (old_) {
+      Write(*old_);
+    } else {
+      RegDeleteValueW(key_, L"Device");
+    }
+    RegCloseKey(key_);
+  }
+  DefaultPrinterSetting(const DefaultPrinterSetting&) = delete;
+  DefaultPrinterSetting& operator=(const DefaultPrinterSetting&) = delete;
+
+ private:
+  void Write(const std::wstring& device) {
+    RegSetValueExW(key_, L"Device", 0, REG_SZ, reinterpret_cast<const BYTE*>(device.c_str()),
+                   static_cast<DWORD>((device.size() + 1) * sizeof(WCHAR)));
+  }
+  HKEY key_ = nullptr;
+  std::optional<std::wstring> old_;
+};
+
+// The borrowed context follows the default printer: a change deletes the old
+// one, and a default printer that cannot be opened gives none.
+TEST_F(FontSeam, PrinterFontsFollowAChangeOfTheDefaultPrinter) {
+  fake.result = 0;
+  const auto borrow = [&] {
+    ChooseFontArgs args(&font);
+    args.flags = CF_PRINTERFONTS;
+    dialog.VBChooseFont(args);
+    return toolkit::ToHandle<HDC>(args.PrinterDC);
+  };
+  const HDC before = borrow();
+  ASSERT_NE(before, nullptr) << "no default printer: is CorvantisPDF set up?";
+  {
+    const DefaultPrinterSetting nowhere(L"Corvantis Nowhere,winspool,Ne99:");
+    EXPECT_EQ(borrow(), nullptr);
+    EXPECT_EQ(GetObjectType(before), 0u);
+  }
+  const HDC after = borrow();
+  ASSERT_NE(after, nullptr);
+  EXPECT_EQ(GetDeviceCaps(after, TECHNOLOGY), DT_RASPRINTER);
+  EXPECT_EQ(borrow(), after);
+}
+
 TEST_F(FontSeam, RecordIsPresetFromTheFontObject) {
   ChooseFontArgs args(&font);
   font.properties[DISPID_FONT_SIZE] = L"12";
@@ -369,10 +429,7 @@ TEST_F(FontSeam, RecordIsPresetFromTheFontObject) {
   EXPECT_EQ(fake.font.iPointSize, 120);
   EXPECT_EQ(fake.font.lpszStyle, nullptr);
   EXPECT_EQ(fake.font.lpfnHook, nullptr);
-  HDC screen = GetDC(nullptr);
-  const int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  EXPECT_EQ(fake.logFont.lfHeight, -MulDiv(12, pixelsPerInch, 72));
+  EXPECT_EQ(fake.logFont.lfHeight, -MulDiv(12, toolkit::ScreenDpiY(), 72));
   EXPECT_EQ(fake.logFont.lfWeight, FW_BOLD);
   EXPECT_EQ(fake.logFont.lfItalic, 255);
   EXPECT_EQ(fake.logFont.lfUnderline, 255);
@@ -460,26 +517,31 @@ TEST_F(FontSeam, AFontThatRefusesRaisesTheNumberItReportsOrNotSupported) {
   struct Case {
     WORD code;
     SCODE scode;
-    std::wstring text;
+    std::wstring text, source;
     std::int32_t number;
-    std::wstring description;
+    std::wstring description, expectedSource;
   };
+  // Where the object names no source, the error is the program's own.
   const Case cases[] = {
-      {0, S_OK, L"", 438, L"Object doesn't support this property or method"},  // a bare HRESULT
-      {0, E_FAIL, L"Unspecified", 438, L"Object doesn't support this property or method"},
-      {380, S_OK, L"Invalid property value", 380, L"Invalid property value"},
-      {0, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 6), L"", 6, L"Overflow"},
+      {0, S_OK, L"", L"", 438, L"Object doesn't support this property or method",
+       L"color_font_tests"},  // a bare HRESULT
+      {0, E_FAIL, L"Unspecified", L"", 438, L"Object doesn't support this property or method",
+       L"color_font_tests"},
+      {380, S_OK, L"Invalid property value", L"StdFont", 380, L"Invalid property value", L"StdFont"},
+      {0, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 6), L"", L"", 6, L"Overflow", L"color_font_tests"},
   };
   font.failing = DISPID_FONT_ITALIC;
   for (const Case& c : cases) {
     font.refusalCode = c.code;
     font.refusalScode = c.scode;
     font.refusalText = c.text;
+    font.refusalSource = c.source;
     ChooseFontArgs args(&font);
     const auto error = Raised([&] { dialog.VBChooseFont(args); });
     ASSERT_TRUE(error) << c.number;
     EXPECT_EQ(error->Number(), c.number);
     EXPECT_EQ(error->Description(), c.description);
+    EXPECT_EQ(error->Source(), c.expectedSource);
   }
   EXPECT_EQ(fake.calls, 0);
   EXPECT_EQ(dialog.APIReturn(), 0);

@@ -1,6 +1,8 @@
 #include "printer.h"
 
+#include <cwchar>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <type_traits>
 
@@ -14,20 +16,30 @@ struct DCDeleter {
 };
 using OwnedDC = std::unique_ptr<std::remove_pointer_t<HDC>, DCDeleter>;
 
-OwnedDC CreateDefaultPrinterDC() {
+// Empty when the machine has no default printer.
+std::wstring DefaultPrinterName() {
   DWORD length = 0;
   GetDefaultPrinterW(nullptr, &length);
-  if (length == 0) return nullptr;
+  if (length == 0) return {};
   std::wstring name(length, L'\0');
-  if (!GetDefaultPrinterW(name.data(), &length)) return nullptr;
-  return OwnedDC(CreateDCW(L"WINSPOOL", name.c_str(), nullptr, nullptr));
+  if (!GetDefaultPrinterW(name.data(), &length)) return {};
+  name.resize(std::wcslen(name.c_str()));
+  return name;
 }
 
 }  // namespace
 
 HDC CurrentPrinterDC() {
-  static const OwnedDC printer = CreateDefaultPrinterDC();
-  return printer.get();
+  static std::mutex guard;
+  static std::wstring name;
+  static OwnedDC context;
+  const std::lock_guard lock(guard);
+  std::wstring current = DefaultPrinterName();
+  if (current != name || !context) {
+    context.reset(current.empty() ? nullptr : CreateDCW(L"WINSPOOL", current.c_str(), nullptr, nullptr));
+    name = std::move(current);
+  }
+  return context.get();
 }
 
 }  // namespace toolkit
