@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+
+#include "owned_handle.h"
 
 namespace Ostravel {
 namespace {
@@ -163,7 +164,7 @@ bool WriteRegFile(const std::wstring& path, const Capture& capture) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  const std::unique_ptr<void, decltype(&CloseHandle)> closer(file, CloseHandle);
+  const OwnedHandle closer(file);
   const DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
   DWORD written = 0;
   return WriteFile(file, text.data(), size, &written, nullptr) && written == size;

@@ -8,6 +8,8 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "owned_handle.h"
+
 namespace Ostravel {
 namespace {
 
@@ -20,10 +22,6 @@ constexpr wchar_t kOutcomeValue[] = L"Outcome";
 // The child's own start and end on top of the server's time limit.
 constexpr DWORD kChildMarginMs = 5000;
 constexpr DWORD kEndWaitMs = 5000;
-
-using OwnedHandle = std::unique_ptr<void, decltype(&CloseHandle)>;
-
-OwnedHandle Own(HANDLE handle) { return OwnedHandle(handle, CloseHandle); }
 
 // Each preview's key is named after a mutex that lives exactly as long as the
 // preview's parent: a key whose mutex is gone belongs to a preview that died.
@@ -53,7 +51,7 @@ class PreviewKey {
  public:
   PreviewKey() : name_(NewPreviewName()) {
     if (name_.empty()) return;
-    mutex_ = Own(CreateMutexW(nullptr, FALSE, MutexName(name_).c_str()));
+    mutex_.reset(CreateMutexW(nullptr, FALSE, MutexName(name_).c_str()));
     if (mutex_) key_ = CreateKey(HKEY_CURRENT_USER, std::wstring(kPreviewsKey) + L"\\" + name_);
   }
   PreviewKey(const PreviewKey&) = delete;
@@ -68,7 +66,7 @@ class PreviewKey {
 
  private:
   std::wstring name_;
-  OwnedHandle mutex_ = Own(nullptr);
+  OwnedHandle mutex_;
   OwnedKey key_;
 };
 
@@ -82,7 +80,7 @@ void RemoveStalePreviews() {
           ERROR_SUCCESS) {
         break;
       }
-      const auto alive = Own(OpenMutexW(SYNCHRONIZE, FALSE, MutexName(name).c_str()));
+      const OwnedHandle alive(OpenMutexW(SYNCHRONIZE, FALSE, MutexName(name).c_str()));
       if (!alive && GetLastError() == ERROR_FILE_NOT_FOUND) stale.emplace_back(name);
     }
   }
@@ -141,13 +139,13 @@ std::wstring OwnExecutable() {
 // The child, in a job that ends it (and anything it starts) should this
 // process end first. Null if it could not be started.
 struct Child {
-  OwnedHandle job = Own(nullptr);
-  OwnedHandle process = Own(nullptr);
+  OwnedHandle job;
+  OwnedHandle process;
 };
 
 Child StartChild(const std::wstring& previewName) {
   Child child;
-  child.job = Own(CreateJobObjectW(nullptr, nullptr));
+  child.job.reset(CreateJobObjectW(nullptr, nullptr));
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
   if (child.job) {
@@ -164,8 +162,8 @@ Child StartChild(const std::wstring& previewName) {
                       nullptr, nullptr, &startup, &info)) {
     return child;
   }
-  child.process = Own(info.hProcess);
-  const auto thread = Own(info.hThread);
+  child.process.reset(info.hProcess);
+  const OwnedHandle thread(info.hThread);
   // A tool that already runs in a job that allows no other may still preview;
   // the child then only lacks the guard against outliving it.
   if (child.job) AssignProcessToJobObject(child.job.get(), info.hProcess);
