@@ -8,6 +8,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "executable_name.h"
 #include "owned_handle.h"
 
 namespace Ostravel {
@@ -130,12 +131,6 @@ std::optional<RegistrationOutcome> ReadOutcome(HKEY key) {
                              static_cast<Machine>(record.machine)};
 }
 
-std::wstring OwnExecutable() {
-  std::wstring path(32768, L'\0');
-  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-  return path;
-}
-
 // The child, in a job that ends it (and anything it starts) should this
 // process end first. Null if it could not be started.
 struct Child {
@@ -152,7 +147,7 @@ Child StartChild(const std::wstring& previewName) {
     SetInformationJobObject(child.job.get(), JobObjectExtendedLimitInformation, &limits,
                             sizeof limits);
   }
-  const std::wstring exe = OwnExecutable();
+  const std::wstring exe = toolkit::ExecutablePath();
   std::wstring commandLine = L"\"" + exe + L"\" " + kChildSwitch + L" " + previewName;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
