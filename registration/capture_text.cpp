@@ -84,8 +84,7 @@ std::wstring RegFileValue(const CapturedValue& value) {
   return line + L"\r\n";
 }
 
-}  // namespace
-
+// REG_SZ, REG_DWORD, ... as regedit names the type.
 std::wstring TypeName(DWORD type) {
   switch (type) {
     case REG_NONE: return L"REG_NONE";
@@ -103,6 +102,8 @@ std::wstring TypeName(DWORD type) {
   }
   return Format(L"0x%08lX", type);
 }
+
+}  // namespace
 
 std::wstring DataText(const CapturedValue& value) {
   DWORD dword;

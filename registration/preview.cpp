@@ -184,6 +184,22 @@ RegistrationOutcome AwaitChild(HANDLE process, HKEY previewKey) {
   return {RegistrationResult::EntryPointCrashed, exitCode};
 }
 
+// Every predefined root a program can write to, and its handle.
+constexpr RegistryRoot kRegistryRoots[] = {RegistryRoot::ClassesRoot, RegistryRoot::LocalMachine,
+                                           RegistryRoot::CurrentUser, RegistryRoot::Users,
+                                           RegistryRoot::CurrentConfig};
+
+HKEY PredefinedKey(RegistryRoot root) {
+  switch (root) {
+    case RegistryRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
+    case RegistryRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
+    case RegistryRoot::CurrentUser: return HKEY_CURRENT_USER;
+    case RegistryRoot::Users: return HKEY_USERS;
+    case RegistryRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
+  }
+  return nullptr;
+}
+
 // In the child: every root into the private key, then the registration, then
 // the end. Nothing runs between the call's return and the end of the process.
 [[noreturn]] void RunChild(HKEY previewKey, const std::wstring& server) {

@@ -15,6 +15,7 @@
 #include "fixtures/preview_fixtures.h"
 #include "preview.h"
 #include "preview_samples.h"
+#include "recognise.h"
 #include "test_files.h"
 
 using namespace Ostravel;
