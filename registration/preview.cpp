@@ -15,21 +15,11 @@ namespace Ostravel {
 namespace {
 
 constexpr wchar_t kChildSwitch[] = L"/corvantis-preview";
-// Below the user's own key, where the tool may always write. Not volatile: a
-// server's keys are not, and the system refuses them under a volatile key.
-constexpr wchar_t kPreviewsKey[] = L"Software\\Corvantis\\Preview";
 constexpr wchar_t kServerValue[] = L"Server";
 constexpr wchar_t kOutcomeValue[] = L"Outcome";
 // The child's own start and end on top of the server's time limit.
 constexpr DWORD kChildMarginMs = 5000;
 constexpr DWORD kEndWaitMs = 5000;
-
-// Each preview's key is named after a mutex that lives exactly as long as the
-// preview's parent: a key whose mutex is gone belongs to a preview that died.
-// Global, as the user's key is shared by all the user's sessions.
-std::wstring MutexName(const std::wstring& previewName) {
-  return L"Global\\Corvantis.Preview." + previewName;
-}
 
 std::wstring NewPreviewName() {
   GUID guid{};
@@ -52,7 +42,7 @@ class PreviewKey {
  public:
   PreviewKey() : name_(NewPreviewName()) {
     if (name_.empty()) return;
-    mutex_.reset(CreateMutexW(nullptr, FALSE, MutexName(name_).c_str()));
+    mutex_.reset(CreateMutexW(nullptr, FALSE, PreviewMutexName(name_).c_str()));
     if (mutex_) key_ = CreateKey(HKEY_CURRENT_USER, std::wstring(kPreviewsKey) + L"\\" + name_);
   }
   PreviewKey(const PreviewKey&) = delete;
@@ -81,7 +71,7 @@ void RemoveStalePreviews() {
           ERROR_SUCCESS) {
         break;
       }
-      const OwnedHandle alive(OpenMutexW(SYNCHRONIZE, FALSE, MutexName(name).c_str()));
+      const OwnedHandle alive(OpenMutexW(SYNCHRONIZE, FALSE, PreviewMutexName(name).c_str()));
       if (!alive && GetLastError() == ERROR_FILE_NOT_FOUND) stale.emplace_back(name);
     }
   }
@@ -222,6 +212,11 @@ HKEY PredefinedKey(RegistryRoot root) {
 }
 
 }  // namespace
+
+// Global, as the user's key is shared by all the user's sessions.
+std::wstring PreviewMutexName(const std::wstring& name) {
+  return L"Global\\Corvantis.Preview." + name;
+}
 
 Preview PreviewRegistration(const std::wstring& path) {
   Preview preview;

@@ -32,8 +32,6 @@ int main(int argc, char** argv) {
 
 namespace {
 
-constexpr wchar_t kPreviewsKey[] = L"Software\\Corvantis\\Preview";
-
 bool KeyExists(HKEY root, const std::wstring& path) {
   return OpenKey(root, path, KEY_READ) != nullptr;
 }
@@ -164,15 +162,14 @@ TEST_F(PreviewTest, BadServersGiveTheOutcomesOfARegistration) {
 }
 
 TEST_F(PreviewTest, KeysOfDeadPreviewsAreRemovedAndLiveOnesKept) {
+  const std::wstring liveName = L"{00000000-0000-0000-0000-00000000A11E}";
   const std::wstring dead =
       std::wstring(kPreviewsKey) + L"\\{00000000-0000-0000-0000-00000000DEAD}";
-  const std::wstring live =
-      std::wstring(kPreviewsKey) + L"\\{00000000-0000-0000-0000-00000000A11E}";
+  const std::wstring live = std::wstring(kPreviewsKey) + L"\\" + liveName;
   ASSERT_TRUE(
       SetText(HKEY_CURRENT_USER, (dead + L"\\HKEY_CURRENT_USER\\Software").c_str(), L"x", L"y"));
   ASSERT_TRUE(SetText(HKEY_CURRENT_USER, live.c_str(), L"x", L"y"));
-  HANDLE alive = CreateMutexW(nullptr, FALSE,
-                              L"Global\\Corvantis.Preview.{00000000-0000-0000-0000-00000000A11E}");
+  HANDLE alive = CreateMutexW(nullptr, FALSE, PreviewMutexName(liveName).c_str());
 
   EXPECT_EQ(PreviewRegistration(Fixture(L"good_server.dll")).outcome.result,
             RegistrationResult::Registered);
