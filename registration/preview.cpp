@@ -19,7 +19,6 @@ constexpr wchar_t kServerValue[] = L"Server";
 constexpr wchar_t kOutcomeValue[] = L"Outcome";
 // The child's own start and end on top of the server's time limit.
 constexpr DWORD kChildMarginMs = 5000;
-constexpr DWORD kEndWaitMs = 5000;
 
 std::wstring NewPreviewName() {
   GUID guid{};
@@ -156,18 +155,21 @@ Child StartChild(const std::wstring& previewName) {
   return child;
 }
 
-// The outcome the child handed back. A child that overstayed is ended and
-// counts as timed out; one that ended without a word (a server that ended the
-// process itself) counts as crashed, with the process's exit code.
+// The outcome the child handed back. A child that never took the server's
+// path never ran it: nothing done. One that overstayed is ended and counts as
+// timed out; one that ended without a word (a server that ended the process
+// itself) counts as crashed, with the process's exit code.
 RegistrationOutcome AwaitChild(HANDLE process, HKEY previewKey) {
   const bool overstayed =
       WaitForSingleObject(process, kRegistrationTimeLimitMs + kChildMarginMs) != WAIT_OBJECT_0;
   if (overstayed) {
     TerminateProcess(process, ERROR_TIMEOUT);
-    // Nothing may be read or deleted while the child can still write.
-    WaitForSingleObject(process, kEndWaitMs);
+    // Nothing may be read or deleted while the child can still write; the
+    // termination always completes.
+    WaitForSingleObject(process, INFINITE);
   }
   if (const auto handed = ReadOutcome(previewKey)) return *handed;
+  if (ReadBytes(previewKey, kServerValue)) return {RegistrationResult::NothingDone};
   if (overstayed) return {RegistrationResult::TimedOut};
   DWORD exitCode = 0;
   GetExitCodeProcess(process, &exitCode);
@@ -253,6 +255,10 @@ std::optional<int> RunPreviewChildIfAsked() {
               KEY_READ | KEY_WRITE);
   const auto server = key ? ReadBytes(key.get(), kServerValue) : std::nullopt;
   if (!server) return ERROR_FILE_NOT_FOUND;
+  // Taking the path tells the parent that the server is about to run.
+  if (const LSTATUS taken = RegDeleteValueW(key.get(), kServerValue); taken != ERROR_SUCCESS) {
+    return taken;
+  }
   RunChild(key.get(), std::wstring(reinterpret_cast<const wchar_t*>(server->data()),
                                    server->size() / sizeof(wchar_t)));
 }
