@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include "architecture.h"
 #include "capture_text.h"
 #include "dialog_driver.h"
 #include "fixture_registry.h"
@@ -82,13 +83,12 @@ TEST_F(PreviewTest, GoodServerIsCapturedWhileTheRealKeyStaysAbsent) {
 
   EXPECT_EQ(preview.outcome.result, RegistrationResult::Registered);
   const std::vector<Registered> found = Recognise(preview.capture);
-  const Registered* type =
-      FindRegistered(found, Registered::Kind::Class, L"{6F1D3A52-8C0B-4C7E-9A54-2B7E0C1D9E31}");
+  const Registered* type = FindRegistered(found, Registered::Kind::Class, FIXTURE_CLSID);
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(type->root, RegistryRoot::CurrentUser);
   EXPECT_TRUE(HasFact(type, L"InprocServer32", server));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, FIXTURE_CLSID_KEY));
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\{6F1D3A52-8C0B-4C7E-9A54-2B7E0C1D9E31}"));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" FIXTURE_CLSID));
 }
 
 TEST_F(PreviewTest, MachineWideAndTypeLibraryRegistrationsAreCaptured) {
@@ -113,9 +113,9 @@ TEST_F(PreviewTest, MachineWideAndTypeLibraryRegistrationsAreCaptured) {
   const Registered* library =
       FindRegistered(found, Registered::Kind::TypeLib, TYPELIB_FIXTURE_LIBID);
   ASSERT_NE(library, nullptr);
-  const auto file = std::find_if(
-      library->facts.begin(), library->facts.end(),
-      [](const auto& fact) { return fact.first == (sizeof(void*) == 8 ? L"win64" : L"win32"); });
+  const std::wstring fileLabel = architecture::PerArchitecture(L"win32", L"win64");
+  const auto file = std::find_if(library->facts.begin(), library->facts.end(),
+                                 [&](const auto& fact) { return fact.first == fileLabel; });
   ASSERT_NE(file, library->facts.end());
   EXPECT_EQ(file->second, Fixture(TYPELIB_FIXTURE_FILE));
   EXPECT_NE(FindRegistered(found, Registered::Kind::Interface, TYPELIB_FIXTURE_IID), nullptr);
