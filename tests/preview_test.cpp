@@ -240,8 +240,11 @@ TEST_F(PreviewTest, RowsReadAsRegeditListsThem) {
   const std::vector<Row> rows = Rows(AwkwardCapture());
   ASSERT_EQ(rows.size(), 12u);
   const auto row = [&](const std::wstring& name) {
-    return *std::find_if(rows.begin(), rows.end(),
-                         [&](const Row& r) { return r[kRowName] == name; });
+    const auto found =
+        std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return r[kRowName] == name; });
+    if (found != rows.end()) return *found;
+    ADD_FAILURE() << "no row named " << name;
+    return Row{};
   };
   EXPECT_EQ(row(L"(默认)")[kRowRoot], L"HKEY_CURRENT_USER");
   EXPECT_EQ(row(L"(默认)")[kRowKey], L"Software\\CorvantisRoundTrip\\CLSID\\{Class}");
