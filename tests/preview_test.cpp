@@ -26,8 +26,7 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 int main(int argc, char** argv) {
-  // This program is also the preview's child; gtest_main's own main is then
-  // never linked in.
+  // This program is also the preview's child.
   if (auto code = RunPreviewChildIfAsked()) return *code;
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
