@@ -14,6 +14,7 @@
 #include "handle_values.h"
 #include "list_ops_menu.h"
 #include "message_box.h"
+#include "recognise.h"
 #include "registration_report.h"
 
 namespace {

@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+
+#include "owned_handle.h"
 
 namespace Ostravel {
 namespace {
@@ -83,8 +84,7 @@ std::wstring RegFileValue(const CapturedValue& value) {
   return line + L"\r\n";
 }
 
-}  // namespace
-
+// REG_SZ, REG_DWORD, ... as regedit names the type.
 std::wstring TypeName(DWORD type) {
   switch (type) {
     case REG_NONE: return L"REG_NONE";
@@ -102,6 +102,8 @@ std::wstring TypeName(DWORD type) {
   }
   return Format(L"0x%08lX", type);
 }
+
+}  // namespace
 
 std::wstring DataText(const CapturedValue& value) {
   DWORD dword;
@@ -163,7 +165,7 @@ bool WriteRegFile(const std::wstring& path, const Capture& capture) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  const std::unique_ptr<void, decltype(&CloseHandle)> closer(file, CloseHandle);
+  const OwnedHandle closer(file);
   const DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
   DWORD written = 0;
   return WriteFile(file, text.data(), size, &written, nullptr) && written == size;

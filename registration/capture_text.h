@@ -10,9 +10,6 @@
 
 namespace Ostravel {
 
-// REG_SZ, REG_DWORD, ... as regedit names the type.
-std::wstring TypeName(DWORD type);
-
 // The data as regedit's list shows it: text, "0x0000002a (42)", hex bytes.
 std::wstring DataText(const CapturedValue& value);
 

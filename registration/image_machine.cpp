@@ -1,8 +1,8 @@
 #include "image_machine.h"
 
-#include <memory>
-
 #include <windows.h>
+
+#include "owned_handle.h"
 
 namespace Ostravel {
 
@@ -10,7 +10,7 @@ Machine ReadImageMachine(const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Machine::None;
-  const std::unique_ptr<void, decltype(&CloseHandle)> closer(file, CloseHandle);
+  const OwnedHandle closer(file);
   const auto readAt = [file](LONG offset, void* data, DWORD size) {
     DWORD read = 0;
     return SetFilePointer(file, offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&

@@ -8,6 +8,7 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include "owned_handle.h"
 #include "worker_guard.h"
 
 namespace Ostravel {
@@ -33,20 +34,6 @@ class Library {
 
  private:
   HMODULE module_ = nullptr;
-};
-
-class Handle {
- public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() {
-    if (handle_) CloseHandle(handle_);
-  }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
 };
 
 class ComApartment {
@@ -140,8 +127,8 @@ RegistrationOutcome CallServerRegistration(std::wstring path, std::int32_t mode)
   if (!job->entry) return Outcome(RegistrationResult::NoEntryPoint);
 
   ++job->owners;  // the worker's share
-  const Handle worker(CreateThread(nullptr, 0, RunEntryPoint, job.get(), 0, nullptr));
-  if (!worker.get()) {
+  const OwnedHandle worker(CreateThread(nullptr, 0, RunEntryPoint, job.get(), 0, nullptr));
+  if (!worker) {
     --job->owners;
     return Outcome(RegistrationResult::NothingDone);
   }

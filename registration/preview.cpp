@@ -8,29 +8,17 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "executable_name.h"
+#include "owned_handle.h"
+
 namespace Ostravel {
 namespace {
 
 constexpr wchar_t kChildSwitch[] = L"/corvantis-preview";
-// Below the user's own key, where the tool may always write. Not volatile: a
-// server's keys are not, and the system refuses them under a volatile key.
-constexpr wchar_t kPreviewsKey[] = L"Software\\Corvantis\\Preview";
 constexpr wchar_t kServerValue[] = L"Server";
 constexpr wchar_t kOutcomeValue[] = L"Outcome";
 // The child's own start and end on top of the server's time limit.
 constexpr DWORD kChildMarginMs = 5000;
-constexpr DWORD kEndWaitMs = 5000;
-
-using OwnedHandle = std::unique_ptr<void, decltype(&CloseHandle)>;
-
-OwnedHandle Own(HANDLE handle) { return OwnedHandle(handle, CloseHandle); }
-
-// Each preview's key is named after a mutex that lives exactly as long as the
-// preview's parent: a key whose mutex is gone belongs to a preview that died.
-// Global, as the user's key is shared by all the user's sessions.
-std::wstring MutexName(const std::wstring& previewName) {
-  return L"Global\\Corvantis.Preview." + previewName;
-}
 
 std::wstring NewPreviewName() {
   GUID guid{};
@@ -53,7 +41,7 @@ class PreviewKey {
  public:
   PreviewKey() : name_(NewPreviewName()) {
     if (name_.empty()) return;
-    mutex_ = Own(CreateMutexW(nullptr, FALSE, MutexName(name_).c_str()));
+    mutex_.reset(CreateMutexW(nullptr, FALSE, PreviewMutexName(name_).c_str()));
     if (mutex_) key_ = CreateKey(HKEY_CURRENT_USER, std::wstring(kPreviewsKey) + L"\\" + name_);
   }
   PreviewKey(const PreviewKey&) = delete;
@@ -68,7 +56,7 @@ class PreviewKey {
 
  private:
   std::wstring name_;
-  OwnedHandle mutex_ = Own(nullptr);
+  OwnedHandle mutex_;
   OwnedKey key_;
 };
 
@@ -82,7 +70,7 @@ void RemoveStalePreviews() {
           ERROR_SUCCESS) {
         break;
       }
-      const auto alive = Own(OpenMutexW(SYNCHRONIZE, FALSE, MutexName(name).c_str()));
+      const OwnedHandle alive(OpenMutexW(SYNCHRONIZE, FALSE, PreviewMutexName(name).c_str()));
       if (!alive && GetLastError() == ERROR_FILE_NOT_FOUND) stale.emplace_back(name);
     }
   }
@@ -132,29 +120,23 @@ std::optional<RegistrationOutcome> ReadOutcome(HKEY key) {
                              static_cast<Machine>(record.machine)};
 }
 
-std::wstring OwnExecutable() {
-  std::wstring path(32768, L'\0');
-  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-  return path;
-}
-
 // The child, in a job that ends it (and anything it starts) should this
 // process end first. Null if it could not be started.
 struct Child {
-  OwnedHandle job = Own(nullptr);
-  OwnedHandle process = Own(nullptr);
+  OwnedHandle job;
+  OwnedHandle process;
 };
 
 Child StartChild(const std::wstring& previewName) {
   Child child;
-  child.job = Own(CreateJobObjectW(nullptr, nullptr));
+  child.job.reset(CreateJobObjectW(nullptr, nullptr));
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
   if (child.job) {
     SetInformationJobObject(child.job.get(), JobObjectExtendedLimitInformation, &limits,
                             sizeof limits);
   }
-  const std::wstring exe = OwnExecutable();
+  const std::wstring exe = toolkit::ExecutablePath();
   std::wstring commandLine = L"\"" + exe + L"\" " + kChildSwitch + L" " + previewName;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -164,8 +146,8 @@ Child StartChild(const std::wstring& previewName) {
                       nullptr, nullptr, &startup, &info)) {
     return child;
   }
-  child.process = Own(info.hProcess);
-  const auto thread = Own(info.hThread);
+  child.process.reset(info.hProcess);
+  const OwnedHandle thread(info.hThread);
   // A tool that already runs in a job that allows no other may still preview;
   // the child then only lacks the guard against outliving it.
   if (child.job) AssignProcessToJobObject(child.job.get(), info.hProcess);
@@ -173,22 +155,41 @@ Child StartChild(const std::wstring& previewName) {
   return child;
 }
 
-// The outcome the child handed back. A child that overstayed is ended and
-// counts as timed out; one that ended without a word (a server that ended the
-// process itself) counts as crashed, with the process's exit code.
+// The outcome the child handed back. A child that never took the server's
+// path never ran it: nothing done. One that overstayed is ended and counts as
+// timed out; one that ended without a word (a server that ended the process
+// itself) counts as crashed, with the process's exit code.
 RegistrationOutcome AwaitChild(HANDLE process, HKEY previewKey) {
   const bool overstayed =
       WaitForSingleObject(process, kRegistrationTimeLimitMs + kChildMarginMs) != WAIT_OBJECT_0;
   if (overstayed) {
     TerminateProcess(process, ERROR_TIMEOUT);
-    // Nothing may be read or deleted while the child can still write.
-    WaitForSingleObject(process, kEndWaitMs);
+    // Nothing may be read or deleted while the child can still write; the
+    // termination always completes.
+    WaitForSingleObject(process, INFINITE);
   }
   if (const auto handed = ReadOutcome(previewKey)) return *handed;
+  if (ReadBytes(previewKey, kServerValue)) return {RegistrationResult::NothingDone};
   if (overstayed) return {RegistrationResult::TimedOut};
   DWORD exitCode = 0;
   GetExitCodeProcess(process, &exitCode);
   return {RegistrationResult::EntryPointCrashed, exitCode};
+}
+
+// Every predefined root a program can write to, and its handle.
+constexpr RegistryRoot kRegistryRoots[] = {RegistryRoot::ClassesRoot, RegistryRoot::LocalMachine,
+                                           RegistryRoot::CurrentUser, RegistryRoot::Users,
+                                           RegistryRoot::CurrentConfig};
+
+HKEY PredefinedKey(RegistryRoot root) {
+  switch (root) {
+    case RegistryRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
+    case RegistryRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
+    case RegistryRoot::CurrentUser: return HKEY_CURRENT_USER;
+    case RegistryRoot::Users: return HKEY_USERS;
+    case RegistryRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
+  }
+  return nullptr;
 }
 
 // In the child: every root into the private key, then the registration, then
@@ -213,6 +214,11 @@ RegistrationOutcome AwaitChild(HANDLE process, HKEY previewKey) {
 }
 
 }  // namespace
+
+// Global, as the user's key is shared by all the user's sessions.
+std::wstring PreviewMutexName(const std::wstring& name) {
+  return L"Global\\Corvantis.Preview." + name;
+}
 
 Preview PreviewRegistration(const std::wstring& path) {
   Preview preview;
@@ -249,6 +255,10 @@ std::optional<int> RunPreviewChildIfAsked() {
               KEY_READ | KEY_WRITE);
   const auto server = key ? ReadBytes(key.get(), kServerValue) : std::nullopt;
   if (!server) return ERROR_FILE_NOT_FOUND;
+  // Taking the path tells the parent that the server is about to run.
+  if (const LSTATUS taken = RegDeleteValueW(key.get(), kServerValue); taken != ERROR_SUCCESS) {
+    return taken;
+  }
   RunChild(key.get(), std::wstring(reinterpret_cast<const wchar_t*>(server->data()),
                                    server->size() / sizeof(wchar_t)));
 }

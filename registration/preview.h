@@ -23,6 +23,17 @@ struct Preview {
 // child's start; an empty path does nothing, as in a registration.
 Preview PreviewRegistration(const std::wstring& path);
 
+// Below HKEY_CURRENT_USER, where the tool may always write: one private key per
+// running preview, named as the preview is, and deleted when it ends. Not
+// volatile: a server's keys are not, and the system refuses them under a
+// volatile key.
+inline constexpr wchar_t kPreviewsKey[] = L"Software\\Corvantis\\Preview";
+
+// The mutex that lives exactly as long as the parent of the preview `name`: a
+// key whose mutex is gone belongs to a preview that died, and is removed by the
+// next preview.
+std::wstring PreviewMutexName(const std::wstring& name);
+
 // The first thing the executable's entry point calls. In a child started by
 // PreviewRegistration it runs the preview and ends the process; it returns a
 // code only when that child could not even begin. In any other process it

@@ -1,12 +1,10 @@
 #pragma once
 // What a server wrote to the registry, as plain data: every key that carries
-// values or has nothing below it, under the predefined root the server named,
-// and what that tree registers where it follows COM's layout (classes, ProgIDs,
-// type libraries, interfaces). Reading a tree never changes it.
+// values or has nothing below it, under the predefined root the server named.
+// Reading a tree never changes it.
 #include <memory>
 #include <string>
 #include <type_traits>
-#include <utility>
 #include <vector>
 
 #include <windows.h>
@@ -25,13 +23,8 @@ OwnedKey CreateKey(HKEY parent, const std::wstring& path);  // non-volatile, ful
 // Every predefined root a program can write to.
 enum class RegistryRoot { ClassesRoot, LocalMachine, CurrentUser, Users, CurrentConfig };
 
-inline constexpr RegistryRoot kRegistryRoots[] = {
-    RegistryRoot::ClassesRoot, RegistryRoot::LocalMachine, RegistryRoot::CurrentUser,
-    RegistryRoot::Users, RegistryRoot::CurrentConfig};
-
 // "HKEY_CLASSES_ROOT" and so on, as regedit names them.
 const wchar_t* RootName(RegistryRoot root);
-HKEY PredefinedKey(RegistryRoot root);
 
 struct CapturedValue {
   std::wstring name;  // empty for the key's default value
@@ -55,17 +48,5 @@ using Capture = std::vector<CapturedKey>;
 // below the root and prefixes every key read. Keys that only lead to other keys
 // are left out, as their existence follows from those.
 void ReadTree(HKEY base, RegistryRoot root, const std::wstring& path, Capture& capture);
-
-// One COM registration found in a capture: its kind, where, its identifier (a
-// CLSID, ProgID, LIBID or IID), and the facts below it, each labelled with the
-// name regedit shows for it (the value's name, or the key's for a default value).
-struct Registered {
-  enum class Kind { Class, ProgId, TypeLib, Interface } kind;
-  RegistryRoot root;
-  std::wstring id;
-  std::vector<std::pair<std::wstring, std::wstring>> facts;
-};
-
-std::vector<Registered> Recognise(const Capture& capture);
 
 }  // namespace Ostravel

@@ -7,12 +7,12 @@
 
 install_missing
 choose_archs
-build x86
-build x64
 if [ ${#ARCHS[@]} -eq 0 ]; then
   printf 'No architecture left to test (%s).\n' "${SKIPPED[@]}" >&2
   exit 1
 fi
+build x86
+build x64
 start_display
 start_printing
 for arch in "${ARCHS[@]}"; do prepare_wine "$arch"; done

@@ -9,21 +9,24 @@
 
 #include <windows.h>
 
+#include "architecture.h"
 #include "capture_text.h"
 #include "dialog_driver.h"
 #include "fixture_registry.h"
 #include "fixtures/preview_fixtures.h"
 #include "preview.h"
 #include "preview_samples.h"
+#include "recognise.h"
 #include "test_files.h"
 
 using namespace Ostravel;
 using test_files::Fixture;
+using dialog_driver::WaitUntil;
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
 int main(int argc, char** argv) {
-  // This program is also the preview's child; gtest_main's own main is then
-  // never linked in.
+  // This program is also the preview's child.
   if (auto code = RunPreviewChildIfAsked()) return *code;
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
@@ -31,10 +34,16 @@ int main(int argc, char** argv) {
 
 namespace {
 
-constexpr wchar_t kPreviewsKey[] = L"Software\\Corvantis\\Preview";
-
 bool KeyExists(HKEY root, const std::wstring& path) {
   return OpenKey(root, path, KEY_READ) != nullptr;
+}
+
+// Whether some copy of the late writer is still in its call, and may write.
+bool LateWriterRunning() {
+  HANDLE running = OpenMutexW(SYNCHRONIZE, FALSE, LATE_WRITER_RUNNING);
+  if (!running) return GetLastError() != ERROR_FILE_NOT_FOUND;
+  CloseHandle(running);
+  return true;
 }
 
 const Registered* FindRegistered(const std::vector<Registered>& found, Registered::Kind kind,
@@ -73,13 +82,12 @@ TEST_F(PreviewTest, GoodServerIsCapturedWhileTheRealKeyStaysAbsent) {
 
   EXPECT_EQ(preview.outcome.result, RegistrationResult::Registered);
   const std::vector<Registered> found = Recognise(preview.capture);
-  const Registered* type =
-      FindRegistered(found, Registered::Kind::Class, L"{6F1D3A52-8C0B-4C7E-9A54-2B7E0C1D9E31}");
+  const Registered* type = FindRegistered(found, Registered::Kind::Class, FIXTURE_CLSID);
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(type->root, RegistryRoot::CurrentUser);
   EXPECT_TRUE(HasFact(type, L"InprocServer32", server));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, FIXTURE_CLSID_KEY));
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\{6F1D3A52-8C0B-4C7E-9A54-2B7E0C1D9E31}"));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" FIXTURE_CLSID));
 }
 
 TEST_F(PreviewTest, MachineWideAndTypeLibraryRegistrationsAreCaptured) {
@@ -104,9 +112,9 @@ TEST_F(PreviewTest, MachineWideAndTypeLibraryRegistrationsAreCaptured) {
   const Registered* library =
       FindRegistered(found, Registered::Kind::TypeLib, TYPELIB_FIXTURE_LIBID);
   ASSERT_NE(library, nullptr);
-  const auto file = std::find_if(
-      library->facts.begin(), library->facts.end(),
-      [](const auto& fact) { return fact.first == (sizeof(void*) == 8 ? L"win64" : L"win32"); });
+  const std::wstring fileLabel = architecture::PerArchitecture(L"win32", L"win64");
+  const auto file = std::find_if(library->facts.begin(), library->facts.end(),
+                                 [&](const auto& fact) { return fact.first == fileLabel; });
   ASSERT_NE(file, library->facts.end());
   EXPECT_EQ(file->second, Fixture(TYPELIB_FIXTURE_FILE));
   EXPECT_NE(FindRegistered(found, Registered::Kind::Interface, TYPELIB_FIXTURE_IID), nullptr);
@@ -128,9 +136,12 @@ TEST_F(PreviewTest, ServerStillRunningAtTheLimitNeverWritesToTheRealRegistry) {
   EXPECT_GE(elapsed.count(), 9500);
   EXPECT_LE(elapsed.count(), 16000);
 
-  // Let any worker that outlived the preview write now.
+  // Let any worker that outlived the preview write now, and wait until no
+  // copy of the server is left that could.
   SetEvent(go);
-  EXPECT_EQ(WaitForSingleObject(written, 3000), static_cast<DWORD>(WAIT_TIMEOUT))
+  EXPECT_TRUE(WaitUntil([] { return !LateWriterRunning(); }, 10s))
+      << "the server still runs after the preview ended";
+  EXPECT_EQ(WaitForSingleObject(written, 0), static_cast<DWORD>(WAIT_TIMEOUT))
       << "the server wrote after the preview ended";
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, LATE_WRITER_KEY));
 
@@ -163,15 +174,14 @@ TEST_F(PreviewTest, BadServersGiveTheOutcomesOfARegistration) {
 }
 
 TEST_F(PreviewTest, KeysOfDeadPreviewsAreRemovedAndLiveOnesKept) {
+  const std::wstring liveName = L"{00000000-0000-0000-0000-00000000A11E}";
   const std::wstring dead =
       std::wstring(kPreviewsKey) + L"\\{00000000-0000-0000-0000-00000000DEAD}";
-  const std::wstring live =
-      std::wstring(kPreviewsKey) + L"\\{00000000-0000-0000-0000-00000000A11E}";
+  const std::wstring live = std::wstring(kPreviewsKey) + L"\\" + liveName;
   ASSERT_TRUE(
       SetText(HKEY_CURRENT_USER, (dead + L"\\HKEY_CURRENT_USER\\Software").c_str(), L"x", L"y"));
   ASSERT_TRUE(SetText(HKEY_CURRENT_USER, live.c_str(), L"x", L"y"));
-  HANDLE alive = CreateMutexW(nullptr, FALSE,
-                              L"Global\\Corvantis.Preview.{00000000-0000-0000-0000-00000000A11E}");
+  HANDLE alive = CreateMutexW(nullptr, FALSE, PreviewMutexName(liveName).c_str());
 
   EXPECT_EQ(PreviewRegistration(Fixture(L"good_server.dll")).outcome.result,
             RegistrationResult::Registered);
@@ -229,8 +239,11 @@ TEST_F(PreviewTest, RowsReadAsRegeditListsThem) {
   const std::vector<Row> rows = Rows(AwkwardCapture());
   ASSERT_EQ(rows.size(), 12u);
   const auto row = [&](const std::wstring& name) {
-    return *std::find_if(rows.begin(), rows.end(),
-                         [&](const Row& r) { return r[kRowName] == name; });
+    const auto found =
+        std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return r[kRowName] == name; });
+    if (found != rows.end()) return *found;
+    ADD_FAILURE() << "no row named " << name;
+    return Row{};
   };
   EXPECT_EQ(row(L"(默认)")[kRowRoot], L"HKEY_CURRENT_USER");
   EXPECT_EQ(row(L"(默认)")[kRowKey], L"Software\\CorvantisRoundTrip\\CLSID\\{Class}");

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # scripts/run.sh with a display: it returns once the tool's window is closed,
 # and neither starts a second instance nor takes a picture.
-# Arguments: the architecture (x86 or x64) and its build folder.
+# Arguments: the architecture (x86 or x64), its build folder, its Wine loader
+# and the tool's file name.
 set -euo pipefail
-arch=$1 build=$2
+arch=$1 build=$2 loader=$3 tool=$4
 root=$(cd "$(dirname "$0")/../.." && pwd)
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
@@ -25,8 +26,7 @@ if ! wait_for 60 shown || [ "$(tool_windows)" -eq 0 ]; then
 fi
 
 # Closed as a user closes it: taskkill without /f sends the window WM_CLOSE.
-case "$arch" in x86) loader=/usr/lib/wine/wine ;; x64) loader=/usr/lib/wine/wine64 ;; esac
-WINEPREFIX="$build/wineprefix" WINELOADER=$loader $loader taskkill /im "$(basename "$(ls "$build"/Corvantis*.exe)")" >/dev/null 2>&1
+WINEPREFIX="$build/wineprefix" WINELOADER="$loader" "$loader" taskkill /im "$tool" >/dev/null 2>&1
 
 if ! wait_for 30 bash -c "! kill -0 $run 2>/dev/null"; then
   echo "run.sh went on after the window was closed"; cat "$output"; kill $run 2>/dev/null; exit 1
