@@ -123,8 +123,9 @@ std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM
       Form_DropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;
     case kWorkerDone:
-      // Another process may post this number too; only a running call answers it.
-      if (worker_.Running()) OnWorkerDone();
+      // Another process may post this number too; only a call that has
+      // returned answers it, so that the window never waits for a running one.
+      if (worker_.Done()) OnWorkerDone();
       return 0;
     case WM_CLOSE:
       if (OnClose()) break;
