@@ -160,23 +160,29 @@ bool FrmRegister::OnClose() {
   return false;
 }
 
-// Idle again before anything is shown, even should the call have thrown. A
-// preview's Refresh closes its dialog and previews again from here, so that
-// the window waits for every call the same way.
+// Idle again before anything is shown, even should the call have thrown. What
+// the call threw, or showing its outcome throws, is reported here, so that a
+// close asked for meanwhile is still carried out. A preview's Refresh closes
+// its dialog and previews again from here, so that the window waits for every
+// call the same way.
 void FrmRegister::OnWorkerDone() {
   worker_.Join();
   UpdateCommands();
   progress_.Hide();
   const bool close = std::exchange(closeWhenDone_, false);
-  Ostravel::Preview result = worker_.Result();
   bool again = false;
-  if (worker_.Task() == WorkerTask::Preview) {
-    again = ShowPreview(hwnd_, sFileName, std::move(result)) == PreviewAnswer::Refresh;
-  } else {
-    toolkit::MsgBox(hwnd_,
-                    RegistrationReport(sFileName, static_cast<std::int32_t>(worker_.Mode()),
-                                       result.outcome),
-                    MB_ICONINFORMATION, kNoticeTitle);
+  try {
+    Ostravel::Preview result = worker_.Result();
+    if (worker_.Task() == WorkerTask::Preview) {
+      again = ShowPreview(hwnd_, sFileName, std::move(result)) == PreviewAnswer::Refresh;
+    } else {
+      toolkit::MsgBox(hwnd_,
+                      RegistrationReport(sFileName, static_cast<std::int32_t>(worker_.Mode()),
+                                         result.outcome),
+                      MB_ICONINFORMATION, kNoticeTitle);
+    }
+  } catch (...) {
+    ReportCurrentException(hwnd_);
   }
   if (close) {
     DestroyWindow(hwnd_);
