@@ -212,10 +212,7 @@ void FrmRegister::UpdateCommands() {
 
 void FrmRegister::StartTask(WorkerTask task) {
   if (sFileName.empty() || worker_.Running()) return;
-  if (NamesFolder(sFileName)) {
-    toolkit::MsgBox(hwnd_, FolderPathReport(sFileName), MB_ICONINFORMATION, kNoticeTitle);
-    return;
-  }
+  if (RefusedFolder(sFileName)) return;
   worker_.Start(hwnd_, kWorkerDone, sFileName, task);
   UpdateCommands();
   // The status line has no room for both the preview and its entry point.
@@ -223,6 +220,12 @@ void FrmRegister::StartTask(WorkerTask task) {
                  task == WorkerTask::Preview
                      ? L"预览注册"
                      : EntryPointText(static_cast<std::int32_t>(worker_.Mode())));
+}
+
+bool FrmRegister::RefusedFolder(const std::wstring& path) {
+  if (!NamesFolder(path)) return false;
+  toolkit::MsgBox(hwnd_, FolderPathReport(path), MB_ICONINFORMATION, kNoticeTitle);
+  return true;
 }
 
 void FrmRegister::Form_Load() {
@@ -250,10 +253,7 @@ void FrmRegister::Form_DropFiles(HDROP drop) {
   if (worker_.Running() || files.Count() == 0) return;
   const std::wstring first = files.Path(0);
   if (first.empty()) return;
-  if (NamesFolder(first)) {
-    toolkit::MsgBox(hwnd_, FolderPathReport(first), MB_ICONINFORMATION, kNoticeTitle);
-    return;
-  }
+  if (RefusedFolder(first)) return;
   HoldPath(first);
   if (files.Count() > 1) {
     toolkit::MsgBox(hwnd_, kFirstFileOnly + first, MB_ICONINFORMATION, kNoticeTitle);
