@@ -10,6 +10,7 @@
 #include "list_ops_menu.h"
 #include "local_time_text.h"
 #include "message_box.h"
+#include "notice_title.h"
 #include "ostravel.h"
 #include "preview_dialog.h"
 #include "registration_report.h"
@@ -20,7 +21,6 @@ namespace {
 constexpr UINT_PTR kTimerClock = 1;
 constexpr UINT kClockIntervalMs = 1000;
 constexpr UINT kWorkerDone = WM_APP + 1;
-constexpr wchar_t kNoticeTitle[] = L"提示";
 constexpr wchar_t kRightsNotice[] = L"版权所有 (C) 2026 Corvantis";
 constexpr wchar_t kFileFilter[] = L"OCX Files (*.ocx)|*.ocx|DLL Files (*.dll)|*.dll|All Files (*.*)|*.*";
 constexpr wchar_t kFirstFileOnly[] = L"一次只能注册一个文件,已选用拖放的第一个文件:\r\n";
