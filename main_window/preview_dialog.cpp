@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include "capture_text.h"
 #include "common_dialog.h"
@@ -290,8 +291,8 @@ class PreviewDialog {
   }
 
   void ShowListMenu(LPARAM at) {
-    POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
-    if (at == -1) {  // from the keyboard: at the list's corner
+    POINT point{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    if (point.x == -1 && point.y == -1) {  // from the keyboard: at the list's corner
       point = {0, 0};
       ClientToScreen(Item(kPreviewList), &point);
     }
