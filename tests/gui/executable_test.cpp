@@ -96,8 +96,11 @@ TEST(Executable, IsAGuiImageOfItsArchitectureWithAslrAndDepThatNeedsOnlySystemDl
   const PeImage image(tool_process::ToolPath());
   const auto& headers = image.Headers();
   ASSERT_EQ(headers.Signature, static_cast<DWORD>(IMAGE_NT_SIGNATURE));
-  EXPECT_EQ(headers.FileHeader.Machine, PerArchitecture<WORD>(0x014C, 0x8664));
-  ASSERT_EQ(headers.OptionalHeader.Magic, PerArchitecture<WORD>(0x10B, 0x20B)) << "PE32 or PE32+";
+  EXPECT_EQ(headers.FileHeader.Machine,
+            PerArchitecture<WORD>(IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_AMD64));
+  ASSERT_EQ(headers.OptionalHeader.Magic,
+            PerArchitecture<WORD>(IMAGE_NT_OPTIONAL_HDR32_MAGIC, IMAGE_NT_OPTIONAL_HDR64_MAGIC))
+      << "PE32 or PE32+";
   EXPECT_EQ(headers.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
   const WORD characteristics = headers.OptionalHeader.DllCharacteristics;
   EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
