@@ -10,6 +10,7 @@
 #include "list_ops_menu.h"
 #include "local_time_text.h"
 #include "message_box.h"
+#include "notice_title.h"
 #include "ostravel.h"
 #include "preview_dialog.h"
 #include "registration_report.h"
@@ -20,7 +21,6 @@ namespace {
 constexpr UINT_PTR kTimerClock = 1;
 constexpr UINT kClockIntervalMs = 1000;
 constexpr UINT kWorkerDone = WM_APP + 1;
-constexpr wchar_t kNoticeTitle[] = L"提示";
 constexpr wchar_t kRightsNotice[] = L"版权所有 (C) 2026 Corvantis";
 constexpr wchar_t kFileFilter[] = L"OCX Files (*.ocx)|*.ocx|DLL Files (*.dll)|*.dll|All Files (*.*)|*.*";
 constexpr wchar_t kFirstFileOnly[] = L"一次只能注册一个文件,已选用拖放的第一个文件:\r\n";
@@ -123,8 +123,9 @@ std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM
       Form_DropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;
     case kWorkerDone:
-      // Another process may post this number too; only a running call answers it.
-      if (worker_.Running()) OnWorkerDone();
+      // Another process may post this number too; only a call that has
+      // returned answers it, so that the window never waits for a running one.
+      if (worker_.Done()) OnWorkerDone();
       return 0;
     case WM_CLOSE:
       if (OnClose()) break;
@@ -159,23 +160,29 @@ bool FrmRegister::OnClose() {
   return false;
 }
 
-// Idle again before anything is shown, even should the call have thrown. A
-// preview's Refresh closes its dialog and previews again from here, so that
-// the window waits for every call the same way.
+// Idle again before anything is shown, even should the call have thrown. What
+// the call threw, or showing its outcome throws, is reported here, so that a
+// close asked for meanwhile is still carried out. A preview's Refresh closes
+// its dialog and previews again from here, so that the window waits for every
+// call the same way.
 void FrmRegister::OnWorkerDone() {
   worker_.Join();
   UpdateCommands();
   progress_.Hide();
   const bool close = std::exchange(closeWhenDone_, false);
-  Ostravel::Preview result = worker_.Result();
   bool again = false;
-  if (worker_.Task() == WorkerTask::Preview) {
-    again = ShowPreview(hwnd_, sFileName, std::move(result)) == PreviewAnswer::Refresh;
-  } else {
-    toolkit::MsgBox(hwnd_,
-                    RegistrationReport(sFileName, static_cast<std::int32_t>(worker_.Mode()),
-                                       result.outcome),
-                    MB_ICONINFORMATION, kNoticeTitle);
+  try {
+    Ostravel::Preview result = worker_.Result();
+    if (worker_.Task() == WorkerTask::Preview) {
+      again = ShowPreview(hwnd_, sFileName, std::move(result)) == PreviewAnswer::Refresh;
+    } else {
+      toolkit::MsgBox(hwnd_,
+                      RegistrationReport(sFileName, static_cast<std::int32_t>(worker_.Mode()),
+                                         result.outcome),
+                      MB_ICONINFORMATION, kNoticeTitle);
+    }
+  } catch (...) {
+    ReportCurrentException(hwnd_);
   }
   if (close) {
     DestroyWindow(hwnd_);
@@ -205,10 +212,7 @@ void FrmRegister::UpdateCommands() {
 
 void FrmRegister::StartTask(WorkerTask task) {
   if (sFileName.empty() || worker_.Running()) return;
-  if (NamesFolder(sFileName)) {
-    toolkit::MsgBox(hwnd_, FolderPathReport(sFileName), MB_ICONINFORMATION, kNoticeTitle);
-    return;
-  }
+  if (RefusedFolder(sFileName)) return;
   worker_.Start(hwnd_, kWorkerDone, sFileName, task);
   UpdateCommands();
   // The status line has no room for both the preview and its entry point.
@@ -216,6 +220,12 @@ void FrmRegister::StartTask(WorkerTask task) {
                  task == WorkerTask::Preview
                      ? L"预览注册"
                      : EntryPointText(static_cast<std::int32_t>(worker_.Mode())));
+}
+
+bool FrmRegister::RefusedFolder(const std::wstring& path) {
+  if (!NamesFolder(path)) return false;
+  toolkit::MsgBox(hwnd_, FolderPathReport(path), MB_ICONINFORMATION, kNoticeTitle);
+  return true;
 }
 
 void FrmRegister::Form_Load() {
@@ -243,10 +253,7 @@ void FrmRegister::Form_DropFiles(HDROP drop) {
   if (worker_.Running() || files.Count() == 0) return;
   const std::wstring first = files.Path(0);
   if (first.empty()) return;
-  if (NamesFolder(first)) {
-    toolkit::MsgBox(hwnd_, FolderPathReport(first), MB_ICONINFORMATION, kNoticeTitle);
-    return;
-  }
+  if (RefusedFolder(first)) return;
   HoldPath(first);
   if (files.Count() > 1) {
     toolkit::MsgBox(hwnd_, kFirstFileOnly + first, MB_ICONINFORMATION, kNoticeTitle);

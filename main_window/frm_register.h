@@ -38,6 +38,8 @@ class FrmRegister {
   // Enables what the user may do now, which a running call and the path decide.
   void UpdateCommands();
   void StartTask(WorkerTask task);
+  // A path that names a folder is refused with the folder message: true if so.
+  bool RefusedFolder(const std::wstring& path);
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
 
   void Form_Load();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include "capture_text.h"
 #include "common_dialog.h"
@@ -14,6 +15,7 @@
 #include "handle_values.h"
 #include "list_ops_menu.h"
 #include "message_box.h"
+#include "notice_title.h"
 #include "recognise.h"
 #include "registration_report.h"
 
@@ -21,7 +23,6 @@ namespace {
 
 using Ostravel::Preview;
 
-constexpr wchar_t kNoticeTitle[] = L"提示";
 constexpr wchar_t kNoticeText[] =
     L"预览运行了该服务器自己的注册代码 (DllRegisterServer)。它写入注册表的内容都截获在下面,"
     L"真实的注册表没有改变;但服务器的代码还可能做了写注册表以外的事情。";
@@ -291,8 +292,8 @@ class PreviewDialog {
   }
 
   void ShowListMenu(LPARAM at) {
-    POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
-    if (at == -1) {  // from the keyboard: at the list's corner
+    POINT point{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    if (point.x == -1 && point.y == -1) {  // from the keyboard: at the list's corner
       point = {0, 0};
       ClientToScreen(Item(kPreviewList), &point);
     }
@@ -340,7 +341,9 @@ class PreviewDialog {
 
 PreviewAnswer ShowPreview(HWND owner, const std::wstring& path, Preview preview) {
   if (!preview.outcome.Succeeded()) {
-    toolkit::MsgBox(owner, RegistrationReport(path, 1, preview.outcome), MB_ICONINFORMATION,
+    // A preview runs the registration's entry point, and fails as it does.
+    const auto mode = static_cast<std::int32_t>(Ostravel::RegistrationMode::Register);
+    toolkit::MsgBox(owner, RegistrationReport(path, mode, preview.outcome), MB_ICONINFORMATION,
                     kNoticeTitle);
     return PreviewAnswer::Closed;
   }

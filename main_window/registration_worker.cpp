@@ -5,6 +5,7 @@
 
 void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerTask task) {
   task_ = task;
+  done_ = false;
   thread_ = std::jthread([this, window, message, path = std::move(path)] {
     // Nothing may escape a thread's routine; the window reports it instead.
     try {
@@ -16,6 +17,7 @@ void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, Wor
     } catch (...) {
       failure_ = std::current_exception();
     }
+    done_ = true;
     PostMessageW(window, message, 0, 0);
   });
 }

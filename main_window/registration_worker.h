@@ -3,6 +3,7 @@
 // that the window keeps answering while a server's entry point runs, and posts
 // a message to the window once the call has returned. One call at a time; a
 // worker destroyed in mid-call waits for it, which the call's own limit bounds.
+#include <atomic>
 #include <exception>
 #include <string>
 #include <thread>
@@ -19,6 +20,9 @@ class RegistrationWorker {
   // Starts the call; `message` reaches `window` when it has returned.
   void Start(HWND window, UINT message, std::wstring path, WorkerTask task);
   bool Running() const { return thread_.joinable(); }
+  // The call has returned and its thread, about to end, is not joined yet:
+  // only then can a message of that number be the worker's.
+  bool Done() const { return Running() && done_; }
   WorkerTask Task() const { return task_; }
   // The entry point the task runs: a preview runs DllRegisterServer.
   Ostravel::RegistrationMode Mode() const {
@@ -36,6 +40,7 @@ class RegistrationWorker {
   WorkerTask task_ = WorkerTask::Register;
   Ostravel::Preview result_;
   std::exception_ptr failure_;
+  std::atomic<bool> done_ = false;
   // Last, so that it is joined before the results it writes go away.
   std::jthread thread_;
 };

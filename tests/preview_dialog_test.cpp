@@ -23,7 +23,6 @@ using dialog_driver::WaitUntil;
 
 namespace {
 
-constexpr int kMessageTextId = 0xFFFF;  // a message box's text
 constexpr wchar_t kServer[] = L"C:\\servers\\控件.ocx";
 
 // Another dialog of this process than `besides`, once it shows.
@@ -127,11 +126,7 @@ TEST(PreviewDialog, ListsCopiesSavesAndEndsForARefresh) {
 
 TEST(PreviewDialog, FailedPreviewShowsTheRegistrationMessageInsteadOfTheList) {
   std::wstring message;
-  dialog_driver::Driver driver([&](HWND box) {
-    WaitUntil([&] { return !(message = dialog_driver::ControlText(box, kMessageTextId)).empty(); },
-              5s);
-    dialog_driver::PressButton(box, IDOK);
-  });
+  dialog_driver::Driver driver([&](HWND box) { message = dialog_driver::TakeMessageBox(box); });
   EXPECT_EQ(ShowPreview(nullptr, kServer, {{RegistrationResult::TimedOut}, AwkwardCapture()}),
             PreviewAnswer::Closed);
   ASSERT_TRUE(driver.Found());

@@ -2,7 +2,6 @@
 
 #include <cwchar>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <type_traits>
 
@@ -29,11 +28,10 @@ std::wstring DefaultPrinterName() {
 
 }  // namespace
 
+// Like the rest of the toolkit, used from the user-interface thread only.
 HDC CurrentPrinterDC() {
-  static std::mutex guard;
   static std::wstring name;
   static OwnedDC context;
-  const std::lock_guard lock(guard);
   std::wstring current = DefaultPrinterName();
   if (current != name || !context) {
     context.reset(current.empty() ? nullptr : CreateDCW(L"WINSPOOL", current.c_str(), nullptr, nullptr));

@@ -30,12 +30,8 @@ struct Shown {
 
 Shown Report(const std::function<void()>& fail, bool withoutMemory) {
   Shown shown;
-  dialog_driver::Driver driver([&](HWND box) {
-    dialog_driver::WaitUntil([&] { return !(shown.text = dialog_driver::ControlText(box, 0xFFFF)).empty(); },
-                             5s);
-    shown.title = dialog_driver::WindowText(box);
-    dialog_driver::PressButton(box, IDOK);
-  });
+  dialog_driver::Driver driver(
+      [&](HWND box) { shown.text = dialog_driver::TakeMessageBox(box, &shown.title); });
   try {
     fail();
   } catch (...) {

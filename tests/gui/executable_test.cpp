@@ -96,8 +96,11 @@ TEST(Executable, IsAGuiImageOfItsArchitectureWithAslrAndDepThatNeedsOnlySystemDl
   const PeImage image(tool_process::ToolPath());
   const auto& headers = image.Headers();
   ASSERT_EQ(headers.Signature, static_cast<DWORD>(IMAGE_NT_SIGNATURE));
-  EXPECT_EQ(headers.FileHeader.Machine, PerArchitecture<WORD>(0x014C, 0x8664));
-  ASSERT_EQ(headers.OptionalHeader.Magic, PerArchitecture<WORD>(0x10B, 0x20B)) << "PE32 or PE32+";
+  EXPECT_EQ(headers.FileHeader.Machine,
+            PerArchitecture<WORD>(IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_AMD64));
+  ASSERT_EQ(headers.OptionalHeader.Magic,
+            PerArchitecture<WORD>(IMAGE_NT_OPTIONAL_HDR32_MAGIC, IMAGE_NT_OPTIONAL_HDR64_MAGIC))
+      << "PE32 or PE32+";
   EXPECT_EQ(headers.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
   const WORD characteristics = headers.OptionalHeader.DllCharacteristics;
   EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
@@ -141,7 +144,8 @@ TEST(Executable, ManifestOfItsArchitectureBringsCommonControls6) {
       PerArchitecture<std::string>("processorArchitecture=\"x86\"", "processorArchitecture=\"amd64\"");
   const auto common = manifest.find("Microsoft.Windows.Common-Controls");
   ASSERT_NE(common, std::string::npos);
-  EXPECT_NE(manifest.find(architecture), std::string::npos) << "the tool's own identity";
+  // The tool's own identity comes first, before the dependency on the controls.
+  EXPECT_LT(manifest.find(architecture), common) << "the tool's own identity";
   EXPECT_NE(manifest.find(architecture, common), std::string::npos) << "the controls' identity";
   EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
 

@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 using dialog_driver::WaitUntil;
 using test_files::Fixture;
 using tool_process::ToolPath;
-using tool_process::Text;
+using dialog_driver::WindowText;
 using tool_process::Tool;
 using Clock = std::chrono::steady_clock;
 
@@ -39,8 +39,8 @@ void Choose(Tool& tool, const std::wstring& path) {
   ASSERT_NE(dialog, nullptr);
   dialog_driver::TypeFileName(dialog, path);
   dialog_driver::PressButton(dialog, IDOK);
-  ASSERT_TRUE(WaitUntil([&] { return Text(tool.Control(kPathBox)) == path; }, 10s))
-      << "path box: " << testing::PrintToString(Text(tool.Control(kPathBox)));
+  ASSERT_TRUE(WaitUntil([&] { return WindowText(tool.Control(kPathBox)) == path; }, 10s))
+      << "path box: " << testing::PrintToString(WindowText(tool.Control(kPathBox)));
 }
 
 // The time of day as the user's locale writes it, `secondsAgo` before now.
@@ -75,7 +75,7 @@ class MainWindow : public testing::Test {
   void SetUp() override { ASSERT_NE(tool.Window(), nullptr) << "the tool's window never showed"; }
 
   void ExpectIdleWith(const std::wstring& path) {
-    EXPECT_EQ(Text(tool.Control(kPathBox)), path);
+    EXPECT_EQ(WindowText(tool.Control(kPathBox)), path);
     for (int id : kBusyButtons) EXPECT_TRUE(IsWindowEnabled(tool.Control(id))) << id;
     EXPECT_FALSE(Visible(tool, kProgressBar));
     EXPECT_FALSE(Visible(tool, kStatusLabel));
@@ -86,7 +86,8 @@ class MainWindow : public testing::Test {
   // The preview's dialog, once it shows, and the rows of one of its lists.
   HWND WaitForPreview() {
     HWND dialog = tool.WaitForDialog();
-    EXPECT_EQ(Text(dialog).rfind(L"预览注册 - ", 0), 0u) << testing::PrintToString(Text(dialog));
+    EXPECT_EQ(WindowText(dialog).rfind(L"预览注册 - ", 0), 0u)
+        << testing::PrintToString(WindowText(dialog));
     return dialog;
   }
   std::vector<std::vector<std::wstring>> Rows(HWND dialog, int list) {
@@ -101,7 +102,7 @@ bool Lists(const std::vector<Row>& rows, const Row& row) {
 }
 
 TEST_F(MainWindow, OpensCentredAtTheDesignedSizeWithItsControlsInTabOrder) {
-  EXPECT_EQ(Text(tool.Window()), L"OCX、DLL文件注册器");
+  EXPECT_EQ(WindowText(tool.Window()), L"OCX、DLL文件注册器");
   EXPECT_EQ(GetMenu(tool.Window()), nullptr);
   const LONG style = GetWindowLongW(tool.Window(), GWL_STYLE);
   EXPECT_TRUE(style & WS_MINIMIZEBOX);
@@ -140,7 +141,7 @@ TEST_F(MainWindow, OpensCentredAtTheDesignedSizeWithItsControlsInTabOrder) {
     SCOPED_TRACE(expected.id);
     EXPECT_EQ(GetDlgCtrlID(child), expected.id);
     if (expected.text) {
-      EXPECT_EQ(Text(child), expected.text);
+      EXPECT_EQ(WindowText(child), expected.text);
     }
     EXPECT_EQ(IsWindowEnabled(child) != FALSE, expected.enabled);
     const LONG childStyle = GetWindowLongW(child, GWL_STYLE);
@@ -149,7 +150,8 @@ TEST_F(MainWindow, OpensCentredAtTheDesignedSizeWithItsControlsInTabOrder) {
     child = GetWindow(child, GW_HWNDNEXT);
   }
   EXPECT_EQ(child, nullptr) << "the progress indicator is made only when first needed";
-  EXPECT_FALSE(Text(tool.Control(kRightsLabel)).empty()) << "the rights notice is filled at load";
+  EXPECT_FALSE(WindowText(tool.Control(kRightsLabel)).empty())
+      << "the rights notice is filled at load";
   EXPECT_TRUE(GetWindowLongW(tool.Control(kPathBox), GWL_STYLE) & ES_READONLY);
 
   // The path box spans the client width from 120 to 3855 twips, below the buttons.
@@ -166,12 +168,13 @@ TEST_F(MainWindow, OpensCentredAtTheDesignedSizeWithItsControlsInTabOrder) {
 TEST_F(MainWindow, ClockShowsTheTimeOfDayAndMovesOnEverySecond) {
   HWND clock = tool.Control(kClockLabel);
   std::wstring shown;
-  ASSERT_TRUE(WaitUntil([&] { return !(shown = Text(clock)).empty(); }, 5s));
+  ASSERT_TRUE(WaitUntil([&] { return !(shown = WindowText(clock)).empty(); }, 5s));
   EXPECT_TRUE(ShowsTheTimeNow(shown)) << testing::PrintToString(shown);
   const auto first = Clock::now();
   for (int change = 0; change < 4; ++change) {
     const std::wstring before = shown;
-    ASSERT_TRUE(WaitUntil([&] { return (shown = Text(clock)) != before; }, 3s)) << "the clock stopped";
+    ASSERT_TRUE(WaitUntil([&] { return (shown = WindowText(clock)) != before; }, 3s))
+        << "the clock stopped";
     EXPECT_TRUE(ShowsTheTimeNow(shown)) << testing::PrintToString(shown);
   }
   const auto span = Clock::now() - first;
@@ -196,7 +199,7 @@ TEST_F(MainWindow, AboutAndHelpShowTheirFixedTextsAndChangeNothing) {
             L"四、如果在使用中遇到什么问题,请与我们联系.");
   EXPECT_EQ(title, L"帮助文件");
 
-  EXPECT_EQ(Text(tool.Control(kPathBox)), L"");
+  EXPECT_EQ(WindowText(tool.Control(kPathBox)), L"");
   EXPECT_FALSE(IsWindowEnabled(tool.Control(kRegisterButton)));
   EXPECT_FALSE(IsWindowEnabled(tool.Control(kUnregisterButton)));
 }
@@ -209,10 +212,10 @@ TEST_F(MainWindow, OpenOffersOcxFilesAndEnablesRegistrationOnlyOnceAPathIsHeld) 
   EXPECT_EQ(GetWindow(dialog, GW_OWNER), tool.Window());
   HWND filter = GetDlgItem(dialog, kFilterCombo);
   EXPECT_EQ(SendMessageW(filter, CB_GETCURSEL, 0, 0), 0);
-  EXPECT_EQ(Text(filter), L"OCX Files (*.ocx)");
+  EXPECT_EQ(WindowText(filter), L"OCX Files (*.ocx)");
   dialog_driver::PressButton(dialog, IDCANCEL);
   ASSERT_TRUE(tool.WaitForNoDialog());
-  EXPECT_EQ(Text(tool.Control(kPathBox)), L"");
+  EXPECT_EQ(WindowText(tool.Control(kPathBox)), L"");
   EXPECT_FALSE(IsWindowEnabled(tool.Control(kRegisterButton)));
   EXPECT_FALSE(IsWindowEnabled(tool.Control(kUnregisterButton)));
   EXPECT_FALSE(IsWindowEnabled(tool.Control(kPreviewButton)));
@@ -229,7 +232,7 @@ TEST_F(MainWindow, OpenOffersOcxFilesAndEnablesRegistrationOnlyOnceAPathIsHeld) 
   ASSERT_NE(dialog, nullptr);
   dialog_driver::PressButton(dialog, IDCANCEL);
   ASSERT_TRUE(tool.WaitForNoDialog());
-  EXPECT_EQ(Text(tool.Control(kPathBox)), server);
+  EXPECT_EQ(WindowText(tool.Control(kPathBox)), server);
   EXPECT_TRUE(IsWindowEnabled(tool.Control(kRegisterButton)));
 }
 
@@ -300,7 +303,7 @@ TEST_F(MainWindow, StaysAliveWhileAServerHangsAndReportsItAfterTenSeconds) {
   for (int id : kBusyButtons) EXPECT_FALSE(IsWindowEnabled(tool.Control(id))) << id;
   EXPECT_TRUE(Visible(tool, kStatusLabel));
   EXPECT_FALSE(Visible(tool, kRightsLabel));
-  const std::wstring status = Text(tool.Control(kStatusLabel));
+  const std::wstring status = WindowText(tool.Control(kStatusLabel));
   EXPECT_NE(status.find(L"DllUnregisterServer"), std::wstring::npos) << testing::PrintToString(status);
 
   // Clicks go through the input queue in order: when the about box shows, the
@@ -314,13 +317,13 @@ TEST_F(MainWindow, StaysAliveWhileAServerHangsAndReportsItAfterTenSeconds) {
     EXPECT_EQ(file_drop::Drop(tool.Window(), {Fixture(L"good_server.dll")}), "dropped");
   }
 
-  const std::wstring clock = Text(tool.Control(kClockLabel));
+  const std::wstring clock = WindowText(tool.Control(kClockLabel));
   bool hung = false, clockMoved = false, secondsMoved = false;
   ASSERT_TRUE(WaitUntil(
       [&] {
         hung = hung || IsHungAppWindow(tool.Window());
-        clockMoved = clockMoved || Text(tool.Control(kClockLabel)) != clock;
-        secondsMoved = secondsMoved || Text(tool.Control(kStatusLabel)) != status;
+        clockMoved = clockMoved || WindowText(tool.Control(kClockLabel)) != clock;
+        secondsMoved = secondsMoved || WindowText(tool.Control(kStatusLabel)) != status;
         return tool.WaitForDialog(0ms) != nullptr;
       },
       30s))
@@ -342,8 +345,11 @@ TEST_F(MainWindow, ClosingDuringARegistrationClosesOnceTheOutcomeIsShown) {
   ASSERT_TRUE(WaitUntil([&] { return Visible(tool, kProgressBar); }, 5s));
   PostMessageW(tool.Window(), WM_CLOSE, 0, 0);
   ASSERT_TRUE(WaitUntil(
-      [&] { return Text(tool.Control(kStatusLabel)).find(L"结束后关闭") != std::wstring::npos; }, 5s))
-      << testing::PrintToString(Text(tool.Control(kStatusLabel)));
+      [&] {
+        return WindowText(tool.Control(kStatusLabel)).find(L"结束后关闭") != std::wstring::npos;
+      },
+      5s))
+      << testing::PrintToString(WindowText(tool.Control(kStatusLabel)));
   EXPECT_TRUE(IsWindowVisible(tool.Window()));
 
   EXPECT_NE(tool.TakeMessage(nullptr, 30s).find(L"在10秒内没有完成"), std::wstring::npos);
@@ -354,14 +360,14 @@ TEST_F(MainWindow, ADroppedFileIsHeldAsIfPickedAndAFolderIsRefused) {
   if (!file_drop::Available()) GTEST_SKIP() << "files are dropped through Wine's X11 driver";
   const std::wstring server = Fixture(L"good_server.dll");
   EXPECT_EQ(file_drop::Drop(tool.Window(), {server}), "dropped");
-  ASSERT_TRUE(WaitUntil([&] { return Text(tool.Control(kPathBox)) == server; }, 5s))
-      << testing::PrintToString(Text(tool.Control(kPathBox)));
+  ASSERT_TRUE(WaitUntil([&] { return WindowText(tool.Control(kPathBox)) == server; }, 5s))
+      << testing::PrintToString(WindowText(tool.Control(kPathBox)));
   ExpectIdleWith(server);
 
   const test_files::TempFolder folder;
   EXPECT_EQ(file_drop::Drop(tool.Window(), {folder.Path()}), "dropped");
   EXPECT_EQ(tool.TakeMessage(), kFailure + folder.Path() + L"\r\n路径是一个文件夹,不是文件。");
-  EXPECT_EQ(Text(tool.Control(kPathBox)), server) << "a folder is never held";
+  EXPECT_EQ(WindowText(tool.Control(kPathBox)), server) << "a folder is never held";
 
   // Of several files the first is held, and the user learns that only one was.
   const std::wstring quick = Fixture(L"quick_server.dll");
@@ -414,13 +420,16 @@ TEST_F(MainWindow, APreviewRunsWhileTheWindowAnswersAndRefusesEveryOtherCall) {
   ASSERT_TRUE(WaitUntil([&] { return Visible(tool, kProgressBar); }, 5s)) << "no progress shown";
   for (int id : kBusyButtons) EXPECT_FALSE(IsWindowEnabled(tool.Control(id))) << id;
   EXPECT_FALSE(Visible(tool, kPreviewButton)) << "the bar takes its place";
-  const std::wstring status = Text(tool.Control(kStatusLabel));
+  const std::wstring status = WindowText(tool.Control(kStatusLabel));
   EXPECT_EQ(status.rfind(L"预览注册 已运行 ", 0), 0u) << testing::PrintToString(status);
 
   // A posted command comes before the click that follows it: when the about
   // box shows, the preview asked for meanwhile has been refused, not queued
-  // behind the running one on the window's thread.
+  // behind the running one on the window's thread. The worker's message
+  // number, as another process may post it, is passed over too: the window
+  // does not wait for the running call.
   PostMessageW(tool.Window(), WM_SYSCOMMAND, kPreviewButton, 0);
+  PostMessageW(tool.Window(), WM_APP + 1, 0, 0);
   tool.Press(kAboutButton);
   std::wstring title;
   tool.TakeMessage(&title, 5s);

@@ -11,9 +11,6 @@
 namespace tool_process {
 namespace {
 
-// The message box's text sits in a static control with this identifier.
-constexpr int kMessageTextId = 0xFFFF;
-
 using dialog_driver::FindWindowOf;
 
 // A mouse position in the 0..65535 range that absolute input uses.
@@ -25,16 +22,6 @@ LONG Normalised(LONG pixel, int screenPixels) {
 
 // The build names the tool of this architecture (Corvantis.exe or Corvantis64.exe).
 std::wstring ToolPath() { return test_files::TestFolder() + L"\\..\\" TOOL_FILE_NAME; }
-
-std::wstring Text(HWND window) {
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
-  std::vector<wchar_t> buffer(length + 1);
-  DWORD_PTR copied = 0;
-  SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                      SMTO_ABORTIFHUNG, 5000, &copied);
-  return std::wstring(buffer.data(), copied);
-}
 
 Tool::Tool(const std::wstring& exe, const wchar_t* windowClass) {
   STARTUPINFOW startup{};
@@ -100,15 +87,7 @@ bool Tool::WaitForNoDialog(std::chrono::milliseconds limit) const {
 
 std::wstring Tool::TakeMessage(std::wstring* title, std::chrono::milliseconds limit) const {
   HWND box = WaitForDialog(limit);
-  if (!box) return {};
-  // The box may be found before its text is in place.
-  std::wstring text;
-  dialog_driver::WaitUntil([&] { return !(text = Text(GetDlgItem(box, kMessageTextId))).empty(); },
-                           5s);
-  if (title) *title = Text(box);
-  dialog_driver::PressButton(box, IDOK);
-  dialog_driver::WaitUntil([&] { return !IsWindow(box); }, 10s);
-  return text;
+  return box ? dialog_driver::TakeMessageBox(box, title) : std::wstring();
 }
 
 std::vector<std::vector<std::wstring>> Tool::ListRows(HWND list) const {

@@ -15,9 +15,6 @@ using namespace std::chrono_literals;
 // The tool as the build leaves it, beside the tests' folder.
 std::wstring ToolPath();
 
-// WM_GETTEXT, which also reaches controls of another process.
-std::wstring Text(HWND window);
-
 class Tool {
  public:
   // Starts `exe` and waits until its window of class `windowClass` is shown.

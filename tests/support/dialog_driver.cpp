@@ -53,9 +53,15 @@ HWND WaitForWindow(std::chrono::milliseconds limit, const wchar_t* className) {
 }
 
 std::wstring WindowText(HWND window) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
-  return text;
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
+    return {};
+  }
+  std::vector<wchar_t> buffer(length + 1);
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                      SMTO_ABORTIFHUNG, 5000, &copied);
+  return std::wstring(buffer.data(), copied);
 }
 
 std::wstring ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
@@ -71,6 +77,15 @@ void TypeFileName(HWND dialog, const std::wstring& name) {
 void PressButton(HWND dialog, int id) {
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+std::wstring TakeMessageBox(HWND box, std::wstring* title) {
+  std::wstring text;
+  WaitUntil([&] { return !(text = ControlText(box, kMessageBoxTextId)).empty(); }, 5s);
+  if (title) *title = WindowText(box);
+  PressButton(box, IDOK);
+  WaitUntil([&] { return !IsWindow(box); }, 10s);
+  return text;
 }
 
 Driver::Driver(std::function<void(HWND)> actions, std::chrono::milliseconds limit,
