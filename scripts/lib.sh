@@ -15,7 +15,7 @@ WINE64=/usr/lib/wine/wine64
 
 PACKAGES=(
   cmake ninja-build
-  mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest
+  mingw-w64 mingw-w64-tools g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest
   wine wine64 wine32:i386 xvfb x11-apps x11-utils imagemagick gcc libx11-dev
   cups printer-driver-cups-pdf libcups2:i386
   fonts-wine fonts-wqy-microhei
