@@ -178,7 +178,7 @@ void FrmRegister::OnWorkerDone() {
     } else {
       toolkit::MsgBox(hwnd_,
                       RegistrationReport(sFileName, static_cast<std::int32_t>(worker_.Mode()),
-                                         result.outcome),
+                                         result),
                       MB_ICONINFORMATION, kNoticeTitle);
     }
   } catch (...) {

@@ -343,7 +343,7 @@ PreviewAnswer ShowPreview(HWND owner, const std::wstring& path, Preview preview)
   if (!preview.outcome.Succeeded()) {
     // A preview runs the registration's entry point, and fails as it does.
     const auto mode = static_cast<std::int32_t>(Ostravel::RegistrationMode::Register);
-    toolkit::MsgBox(owner, RegistrationReport(path, mode, preview.outcome), MB_ICONINFORMATION,
+    toolkit::MsgBox(owner, RegistrationReport(path, mode, preview), MB_ICONINFORMATION,
                     kNoticeTitle);
     return PreviewAnswer::Closed;
   }

@@ -5,8 +5,12 @@
 
 #include <windows.h>
 
+#include "file_name.h"
+#include "tool_files.h"
+
 namespace {
 
+using Ostravel::ChildEnd;
 using Ostravel::RegistrationResult;
 
 const std::wstring kFailure = L"不能打开注册的DLL或OCX控件!";
@@ -32,7 +36,7 @@ std::wstring SystemText(std::uint32_t code, const std::wstring& path) {
   while (!text.empty() && text.back() == L' ') text.pop_back();
   const auto insert = text.find(L"%1");
   if (insert != std::wstring::npos) {
-    text.replace(insert, 2, path.substr(path.find_last_of(L'\\') + 1));
+    text.replace(insert, 2, toolkit::FileNameOf(path));
   }
   return text;
 }
@@ -43,34 +47,18 @@ std::wstring Explained(const std::wstring& what, std::uint32_t code, const std::
   return text.empty() ? what + L"。" : what + L": " + text;
 }
 
-// The two builds of the tool, one per machine; a server loads only into the
-// one of its own machine.
-struct Tool {
-  Ostravel::Machine machine;
-  const wchar_t* bits;
-  const wchar_t* file;
-};
-constexpr Tool kTools[] = {{Ostravel::Machine::X86, L"32", L"Corvantis.exe"},
-                           {Ostravel::Machine::X64, L"64", L"Corvantis64.exe"}};
-
-const Tool& OwnTool() {
-  return kTools[0].machine == Ostravel::kOwnMachine ? kTools[0] : kTools[1];
-}
-
 // The other tool, when it is the one that can load a file of `machine`.
-const Tool* OtherTool(Ostravel::Machine machine) {
-  for (const Tool& tool : kTools) {
-    if (tool.machine == machine && machine != Ostravel::kOwnMachine) return &tool;
-  }
-  return nullptr;
+const Ostravel::ToolFile* OtherTool(Ostravel::Machine machine) {
+  return machine == Ostravel::kOwnMachine ? nullptr : Ostravel::ToolFor(machine);
 }
 
 std::wstring Reason(const std::wstring& path, std::int32_t mode,
                     const Ostravel::RegistrationOutcome& outcome) {
   switch (outcome.result) {
     case RegistrationResult::NotLoadable:
-      if (const Tool* other = OtherTool(outcome.machine)) {
-        return L"这是" + std::wstring(other->bits) + L"位文件,本工具是" + OwnTool().bits +
+      if (const Ostravel::ToolFile* other = OtherTool(outcome.machine)) {
+        return L"这是" + std::wstring(other->bits) + L"位文件,本工具是" +
+               Ostravel::ToolFor(Ostravel::kOwnMachine)->bits +
                L"位程序,无法加载它。请改用 " + other->file + L"。";
       }
       return Explained(L"文件无法加载(错误 " + std::to_wstring(outcome.detail) + L")", outcome.detail,
@@ -97,6 +85,29 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
   return L"无法启动注册线程。";
 }
 
+// Why a child that never handed back an outcome ended.
+std::wstring ChildReason(std::int32_t mode, const Ostravel::ServerRun& run) {
+  const std::wstring program(toolkit::FileNameOf(run.executable));
+  switch (run.end) {
+    case ChildEnd::NotStarted:
+      return Explained(L"无法启动 " + program + L"(错误 " + std::to_wstring(run.endDetail) + L")",
+                       run.endDetail, run.executable);
+    case ChildEnd::NoAnswer:
+      return L"启动的 " + program + L" 没有应答,文件的代码没有运行。";
+    case ChildEnd::ExitedInLoad:
+      return L"文件的 DllMain 结束了进程,退出代码 " + Hex(run.endDetail) + L"。";
+    case ChildEnd::ExitedInCall:
+      return L"入口点 " + EntryPointText(mode) + L" 结束了进程,退出代码 " + Hex(run.endDetail) +
+             L"。";
+    case ChildEnd::LoadTimedOut:
+      return L"文件的 DllMain 在10秒内没有返回。";
+    case ChildEnd::Reported:
+    case ChildEnd::CallTimedOut:
+      break;
+  }
+  return {};
+}
+
 }  // namespace
 
 std::wstring EntryPointText(std::int32_t mode) {
@@ -111,6 +122,15 @@ std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
     case RegistrationResult::Unregistered: return L"文件反注册成功!";
     default: return kFailure + path + L"\r\n" + Reason(path, mode, outcome);
   }
+}
+
+std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
+                                const Ostravel::ServerRun& run) {
+  std::wstring text = run.end == ChildEnd::Reported || run.end == ChildEnd::CallTimedOut
+                          ? RegistrationReport(path, mode, run.outcome)
+                          : kFailure + path + L"\r\n" + ChildReason(mode, run);
+  for (const std::wstring& note : run.notes) text += L"\r\n" + note;
+  return text;
 }
 
 std::wstring FolderPathReport(const std::wstring& path) {

@@ -7,9 +7,16 @@
 #include <string>
 
 #include "ostravel.h"
+#include "server_child.h"
 
 std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
                                 const Ostravel::RegistrationOutcome& outcome);
+
+// The same for a server run in a child: the child's end where the server's
+// outcome is not what ended it, and the child's notes on lines of their own
+// below.
+std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
+                                const Ostravel::ServerRun& run);
 
 // The entry point a mode runs, by name; a mode that selects none gives a
 // word for registration in general.

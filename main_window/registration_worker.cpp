@@ -9,11 +9,14 @@ void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, Wor
   thread_ = std::jthread([this, window, message, path = std::move(path)] {
     // Nothing may escape a thread's routine; the window reports it instead.
     try {
-      result_ = task_ == WorkerTask::Preview
-                    ? Ostravel::PreviewRegistration(path)
-                    : Ostravel::Preview{Ostravel::CallServerRegistration(
-                                            path, static_cast<std::int32_t>(Mode())),
-                                        {}};
+      if (task_ == WorkerTask::Preview) {
+        result_ = Ostravel::PreviewRegistration(path);
+      } else {
+        const auto task = task_ == WorkerTask::Register ? Ostravel::ChildTask::Register
+                                                        : Ostravel::ChildTask::Unregister;
+        result_ = {Ostravel::RunServer({task, Ostravel::RegistrationScope::AsTheServerWrites, path, {}}),
+                   {}};
+      }
     } catch (...) {
       failure_ = std::current_exception();
     }

@@ -107,18 +107,21 @@ const char* EntryPointName(std::int32_t mode) {
   return nullptr;
 }
 
-RegistrationOutcome CallServerRegistration(std::wstring path, std::int32_t mode) try {
+RegistrationOutcome CallServerRegistration(std::wstring path, std::int32_t mode,
+                                           LoadWatch* watch) try {
   if (path.empty()) return Outcome(RegistrationResult::NothingDone);
   const std::wstring name = LoaderName(path);
   if (name.empty()) return Outcome(RegistrationResult::NotLoadable, ERROR_INVALID_NAME);
 
   const JobShare job(new Job);
+  if (watch && !watch->AboutToLoad()) return Outcome(RegistrationResult::NothingDone);
   job->library.Load(name);
   if (!job->library.get()) {
     RegistrationOutcome outcome = Outcome(RegistrationResult::NotLoadable, GetLastError());
     outcome.machine = ReadImageMachine(name);
     return outcome;
   }
+  if (watch) watch->Loaded();
 
   const char* entryName = EntryPointName(mode);
   job->entry = entryName ? reinterpret_cast<ServerEntryPoint>(reinterpret_cast<void*>(

@@ -1,26 +1,25 @@
 #pragma once
 // A registration that leaves the machine's registry as it was. The server's
-// DllRegisterServer runs exactly as CallServerRegistration runs it (worker,
-// time limit, crash guard, outcomes), but in a child process of this same
-// executable whose predefined registry roots all lead into a private key;
-// what the server wrote there is read back and the key deleted. The child ends
-// as soon as the call returns, or is ended when it overstays, so a server
-// still running can write nothing anywhere afterwards.
-#include <optional>
+// DllRegisterServer runs exactly as a registration runs it (in a child of its
+// bitness, with the time limit, the crash guard and the outcomes), but the
+// child's predefined registry roots all lead into a private key; what the
+// server wrote there is read back and the key deleted. The child and all it
+// started have ended before the key is read, so a server still running can
+// write nothing anywhere afterwards.
 #include <string>
 
 #include "ostravel.h"
 #include "registry_capture.h"
+#include "server_child.h"
 
 namespace Ostravel {
 
-struct Preview {
-  RegistrationOutcome outcome;
+struct Preview : ServerRun {
   Capture capture;  // empty unless the server wrote something
 };
 
-// Blocks for as long as the registration's time limit and a margin for the
-// child's start; an empty path does nothing, as in a registration.
+// Blocks for as long as a registration; an empty path does nothing, as in a
+// registration.
 Preview PreviewRegistration(const std::wstring& path);
 
 // Below HKEY_CURRENT_USER, where the tool may always write: one private key per
@@ -34,10 +33,9 @@ inline constexpr wchar_t kPreviewsKey[] = L"Software\\Corvantis\\Preview";
 // next preview.
 std::wstring PreviewMutexName(const std::wstring& name);
 
-// The first thing the executable's entry point calls. In a child started by
-// PreviewRegistration it runs the preview and ends the process; it returns a
-// code only when that child could not even begin. In any other process it
-// returns nothing at once.
-std::optional<int> RunPreviewChildIfAsked();
+// The child's half: every root into the preview `name`'s key, then the
+// registration. A server is never run against a real root.
+RegistrationOutcome RegistrationInPreviewKey(const std::wstring& name, const std::wstring& server,
+                                             LoadWatch* watch);
 
 }  // namespace Ostravel

@@ -82,6 +82,23 @@ TEST(RegistrationReport, AFileForTheOtherToolNamesItAndNoOtherFileIsBlamedOnBitn
   EXPECT_EQ(foreign.rfind(kHead + L"文件无法加载(错误 193): ", 0), 0u) << testing::PrintToString(foreign);
 }
 
+// A child that never handed back an outcome is told by how it ended, and
+// whatever the child noted follows on lines of its own.
+TEST(RegistrationReport, AChildsEndIsToldAndItsNotesFollowTheReason) {
+  Ostravel::ServerRun run;
+  run.end = Ostravel::ChildEnd::ExitedInLoad;
+  run.endDetail = 3;
+  run.notes = {L"first note", L"second note"};
+  EXPECT_EQ(RegistrationReport(kPath, 1, run),
+            kHead + L"文件的 DllMain 结束了进程,退出代码 0x00000003。\r\nfirst note\r\nsecond note");
+
+  // Past the limit after the load, it is the entry point that did not finish.
+  run = {};
+  run.end = Ostravel::ChildEnd::CallTimedOut;
+  run.outcome.result = RegistrationResult::TimedOut;
+  EXPECT_EQ(RegistrationReport(kPath, 2, run), Report(RegistrationResult::TimedOut, 0, 2));
+}
+
 TEST(RegistrationReport, AFolderPathIsRefusedWithItsOwnReason) {
   EXPECT_EQ(FolderPathReport(L"C:\\a\\"), L"不能打开注册的DLL或OCX控件!C:\\a\\\r\n路径是一个文件夹,不是文件。");
 }
