@@ -37,7 +37,14 @@ class FrmRegister {
   void HoldPath(const std::wstring& path);
   // Enables what the user may do now, which a running call and the path decide.
   void UpdateCommands();
-  void StartTask(WorkerTask task);
+  void StartTask(WorkerJob job);
+  // The register or unregister button's menu, at the mouse or, from the
+  // keyboard (`atMouse` false), below the button.
+  void ShowButtonMenu(HWND button, bool atMouse, POINT mouse);
+  // The system menu's and button menus' commands; false for any other.
+  bool OnServerCommand(int id);
+  // Shows a failure for lack of rights with the retry question; what to run next.
+  std::optional<WorkerJob> OfferRetry(const std::wstring& report, WorkerTask task);
   // A path that names a folder is refused with the folder message: true if so.
   bool RefusedFolder(const std::wstring& path);
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }

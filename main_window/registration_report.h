@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ostravel.h"
+#include "child_record.h"
 #include "server_child.h"
 
 std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
@@ -14,9 +15,18 @@ std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
 
 // The same for a server run in a child: the child's end where the server's
 // outcome is not what ended it, and the child's notes on lines of their own
-// below.
-std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
-                                const Ostravel::ServerRun& run);
+// below. A success for the current user only says so.
+std::wstring RegistrationReport(
+    const std::wstring& path, std::int32_t mode, const Ostravel::ServerRun& run,
+    Ostravel::RegistrationScope scope = Ostravel::RegistrationScope::AsTheServerWrites);
+
+// The server refused for lack of rights: a machine-wide registration that may
+// succeed for the current user only, or as administrator.
+bool LackedRights(const Ostravel::ServerRun& run);
+
+// Asked below such a failure: "Yes" retries for the current user only, "No"
+// as administrator, "Cancel" not at all.
+std::wstring RetryQuestion(std::int32_t mode);
 
 // The entry point a mode runs, by name; a mode that selects none gives a
 // word for registration in general.

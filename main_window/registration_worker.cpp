@@ -1,20 +1,24 @@
 #include "registration_worker.h"
 
+#include "per_user.h"
+
 #include <cstdint>
 #include <utility>
 
-void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerTask task) {
-  task_ = task;
+void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerJob job) {
+  job_ = job;
   done_ = false;
   thread_ = std::jthread([this, window, message, path = std::move(path)] {
     // Nothing may escape a thread's routine; the window reports it instead.
     try {
-      if (task_ == WorkerTask::Preview) {
+      if (job_.task == WorkerTask::Preview) {
         result_ = Ostravel::PreviewRegistration(path);
       } else {
-        const auto task = task_ == WorkerTask::Register ? Ostravel::ChildTask::Register
-                                                        : Ostravel::ChildTask::Unregister;
-        result_ = {Ostravel::RunServer({task, Ostravel::RegistrationScope::AsTheServerWrites, path, {}}),
+        const auto task = job_.task == WorkerTask::Register ? Ostravel::ChildTask::Register
+                                                            : Ostravel::ChildTask::Unregister;
+        result_ = {job_.scope == Ostravel::RegistrationScope::CurrentUser
+                       ? Ostravel::RunForCurrentUser(task, path)
+                       : Ostravel::RunServer({task, job_.scope, path, {}}, job_.start),
                    {}};
       }
     } catch (...) {

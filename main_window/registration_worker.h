@@ -10,23 +10,33 @@
 
 #include <windows.h>
 
+#include "child_record.h"
 #include "ostravel.h"
 #include "preview.h"
+#include "server_child.h"
 
 enum class WorkerTask { Register, Unregister, Preview };
+
+// What the user asked for: the task, for whom, and in a child of which rights.
+struct WorkerJob {
+  WorkerTask task = WorkerTask::Register;
+  Ostravel::RegistrationScope scope = Ostravel::RegistrationScope::AsTheServerWrites;
+  Ostravel::ChildStart start = Ostravel::ChildStart::AsThisTool;
+};
 
 class RegistrationWorker {
  public:
   // Starts the call; `message` reaches `window` when it has returned.
-  void Start(HWND window, UINT message, std::wstring path, WorkerTask task);
+  void Start(HWND window, UINT message, std::wstring path, WorkerJob job);
   bool Running() const { return thread_.joinable(); }
   // The call has returned and its thread, about to end, is not joined yet:
   // only then can a message of that number be the worker's.
   bool Done() const { return Running() && done_; }
-  WorkerTask Task() const { return task_; }
+  WorkerTask Task() const { return job_.task; }
+  const WorkerJob& Job() const { return job_; }
   // The entry point the task runs: a preview runs DllRegisterServer.
   Ostravel::RegistrationMode Mode() const {
-    return task_ == WorkerTask::Unregister ? Ostravel::RegistrationMode::Unregister
+    return job_.task == WorkerTask::Unregister ? Ostravel::RegistrationMode::Unregister
                                            : Ostravel::RegistrationMode::Register;
   }
   // Once the message has come: ends the thread, so that the worker is idle
@@ -37,7 +47,7 @@ class RegistrationWorker {
   Ostravel::Preview Result();
 
  private:
-  WorkerTask task_ = WorkerTask::Register;
+  WorkerJob job_;
   Ostravel::Preview result_;
   std::exception_ptr failure_;
   std::atomic<bool> done_ = false;

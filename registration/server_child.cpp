@@ -5,11 +5,13 @@
 #include <memory>
 
 #include <objbase.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include "executable_name.h"
 #include "file_name.h"
 #include "owned_handle.h"
+#include "per_user.h"
 #include "preview.h"
 #include "tool_files.h"
 
@@ -36,10 +38,12 @@ DWORD Remaining(ULONGLONG deadline) {
 // ---- The window's side ----
 
 // The child, held in a job that ends it and all it starts, also should this
-// process end first. Replaceable by a start that asks for other rights.
+// process end first. An elevated child is started by the system on the user's
+// consent; the handle it hands back may lack the rights to put the child in
+// the job or to end it, so that child also bounds itself (kChildSelfLimitMs).
 class ChildProcess {
  public:
-  ChildProcess(const std::wstring& exe, const std::wstring& id) {
+  ChildProcess(const std::wstring& exe, const std::wstring& id, ChildStart start) {
     job_.reset(CreateJobObjectW(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -47,22 +51,11 @@ class ChildProcess {
                                          sizeof limits)) {
       job_.reset();
     }
-    std::wstring commandLine = L"\"" + exe + L"\" " + kChildSwitch + L" " + id;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_FORCEOFFFEEDBACK;  // it shows no window: no busy cursor meanwhile
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, nullptr, &startup, &info)) {
-      error_ = GetLastError();
-      return;
+    if (start == ChildStart::Elevated) {
+      StartElevated(exe, id);
+    } else {
+      StartSuspended(exe, id);
     }
-    process_.reset(info.hProcess);
-    const OwnedHandle thread(info.hThread);
-    // A tool that runs in a job that allows no other still runs servers; it
-    // then ends only the child itself.
-    inJob_ = job_ && AssignProcessToJobObject(job_.get(), info.hProcess);
-    ResumeThread(info.hThread);
   }
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -84,19 +77,98 @@ class ChildProcess {
   // always completes.
   void End() {
     if (!process_) return;
-    if (inJob_) {
-      TerminateJobObject(job_.get(), ERROR_TIMEOUT);
-    } else {
-      TerminateProcess(process_.get(), ERROR_TIMEOUT);
-    }
-    WaitForSingleObject(process_.get(), INFINITE);
+    const bool ended = inJob_ ? TerminateJobObject(job_.get(), ERROR_TIMEOUT)
+                              : TerminateProcess(process_.get(), ERROR_TIMEOUT);
+    // One this process may not end, ends itself at its own limit.
+    WaitForSingleObject(process_.get(), ended ? INFINITE : kChildSelfLimitMs);
   }
 
  private:
+  void StartSuspended(const std::wstring& exe, const std::wstring& id) {
+    std::wstring commandLine = L"\"" + exe + L"\" " + kChildSwitch + L" " + id;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_FORCEOFFFEEDBACK;  // it shows no window: no busy cursor meanwhile
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &startup, &info)) {
+      error_ = GetLastError();
+      return;
+    }
+    process_.reset(info.hProcess);
+    const OwnedHandle thread(info.hThread);
+    // A tool that runs in a job that allows no other still runs servers; it
+    // then ends only the child itself.
+    inJob_ = job_ && AssignProcessToJobObject(job_.get(), info.hProcess);
+    ResumeThread(info.hThread);
+  }
+
+  // The shell asks the user; a refusal is ERROR_CANCELLED. The child runs
+  // before it can be put in the job: it reads its request only from the pipe,
+  // so it loads nothing meanwhile.
+  void StartElevated(const std::wstring& exe, const std::wstring& id) {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const std::wstring parameters = std::wstring(kChildSwitch) + L" " + id;
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+    info.lpVerb = L"runas";
+    info.lpFile = exe.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_HIDE;
+    const bool started = ShellExecuteExW(&info);
+    error_ = started ? (info.hProcess ? 0 : ERROR_INVALID_HANDLE) : GetLastError();
+    if (SUCCEEDED(com)) CoUninitialize();
+    if (!started || !info.hProcess) return;
+    process_.reset(info.hProcess);
+    inJob_ = job_ && AssignProcessToJobObject(job_.get(), info.hProcess);
+  }
+
   OwnedHandle job_;
   OwnedHandle process_;
   bool inJob_ = false;
   DWORD error_ = 0;
+};
+
+// Who may open the pipe: this user, and the administrators and the system. The
+// default DACL of a pipe names only its creator's logon, so an administrator
+// of another account, which over-the-shoulder elevation runs the child as,
+// could not connect; being explicit also keeps out anyone else the default
+// would let in.
+class PipeSecurity {
+ public:
+  PipeSecurity() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    const OwnedHandle tokenOwner(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<std::uint8_t> user(size);
+    wchar_t* sid = nullptr;
+    if (size == 0 || !GetTokenInformation(token, TokenUser, user.data(), size, &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
+      return;
+    }
+    const std::unique_ptr<wchar_t, decltype(&LocalFree)> sidOwner(sid, LocalFree);
+    const std::wstring sddl = std::wstring(L"D:P(A;;GA;;;") + sid + L")(A;;GA;;;BA)(A;;GA;;;SY)";
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor_, nullptr)) {
+      descriptor_ = nullptr;
+      return;
+    }
+    attributes_.nLength = sizeof attributes_;
+    attributes_.lpSecurityDescriptor = descriptor_;
+  }
+  ~PipeSecurity() { LocalFree(descriptor_); }
+  PipeSecurity(const PipeSecurity&) = delete;
+  PipeSecurity& operator=(const PipeSecurity&) = delete;
+  SECURITY_ATTRIBUTES* Attributes() const {
+    return descriptor_ ? const_cast<SECURITY_ATTRIBUTES*>(&attributes_) : nullptr;
+  }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_{};
 };
 
 enum class Io { Done, Broken, TimedOut };
@@ -270,6 +342,30 @@ class PipeWatch final : public LoadWatch {
   HANDLE pipe_;
 };
 
+DWORD WINAPI EndAtTheLimit(void* ownJob) {
+  Sleep(kChildSelfLimitMs);
+  if (ownJob) TerminateJobObject(ownJob, ERROR_TIMEOUT);
+  TerminateProcess(GetCurrentProcess(), ERROR_TIMEOUT);
+  return 0;
+}
+
+// Ends this child and all it started at kChildSelfLimitMs, whatever it or the
+// server does then. In a job of its own where the system allows nesting, so
+// that processes the server started end with it.
+void BoundSelf() {
+  const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  const bool inJob = job &&
+                     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                             sizeof limits) &&
+                     AssignProcessToJobObject(job, GetCurrentProcess());
+  // Never closed: the handle lives as long as the process, and the job's
+  // processes end with it.
+  const HANDLE watchdog = CreateThread(nullptr, 0, EndAtTheLimit, inJob ? job : nullptr, 0, nullptr);
+  if (watchdog) CloseHandle(watchdog);
+}
+
 // The id is a GUID's text, nothing else: it becomes part of a pipe's name.
 bool IsChildId(const wchar_t* id) {
   GUID guid{};
@@ -282,11 +378,16 @@ bool IsChildId(const wchar_t* id) {
   switch (request.task) {
     case ChildTask::Register:
     case ChildTask::Unregister:
-      report.outcome = CallServerRegistration(request.path, static_cast<std::int32_t>(request.task),
-                                              &watch);
+      if (request.scope == RegistrationScope::CurrentUser) {
+        report = RegistrationForCurrentUser(request.privateKey, request.path,
+                                            static_cast<RegistrationMode>(request.task), &watch);
+      } else {
+        report.outcome = CallServerRegistration(
+            request.path, static_cast<std::int32_t>(request.task), &watch);
+      }
       break;
     case ChildTask::Preview:
-      report.outcome = RegistrationInPreviewKey(request.previewKey, request.path, &watch);
+      report.outcome = RegistrationInPreviewKey(request.privateKey, request.path, &watch);
       break;
   }
   // Flushing waits until the window has read it all; then the process ends at
@@ -310,26 +411,28 @@ std::wstring ChildExecutable(Machine machine) {
                                                                                            : own;
 }
 
-ServerRun RunServer(const ChildRequest& request) {
-  return RunServerIn(ChildExecutable(ReadImageMachine(request.path)), request);
+ServerRun RunServer(const ChildRequest& request, ChildStart start) {
+  return RunServerIn(ChildExecutable(ReadImageMachine(request.path)), request, start);
 }
 
-ServerRun RunServerIn(const std::wstring& exe, const ChildRequest& request) {
+ServerRun RunServerIn(const std::wstring& exe, const ChildRequest& request, ChildStart start) {
   ServerRun run;
   if (request.path.empty()) return run;
   const std::wstring id = NewChildId();
   if (id.empty()) return run;
+  const PipeSecurity security;
+  if (!security.Attributes()) return run;
   // One instance, local clients only: once the child holds it, no one else can.
   const HANDLE pipe = CreateNamedPipeW(
       PipeName(id).c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 4096, 4096, 0,
-      nullptr);
+      security.Attributes());
   if (pipe == INVALID_HANDLE_VALUE) return run;
   const OwnedHandle pipeOwner(pipe);
   const OwnedHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!event) return run;
 
-  ChildProcess child(exe, id);
+  ChildProcess child(exe, id, start);
   if (!child.Process()) {
     run.end = ChildEnd::NotStarted;
     run.endDetail = child.Error();
@@ -350,6 +453,7 @@ std::optional<int> RunServerChildIfAsked() {
   }
   // As the tool itself: never load a DLL from the current folder.
   SetDllDirectoryW(L"");
+  BoundSelf();
   const wchar_t* id = arguments.get()[2];
   if (!IsChildId(id)) return ERROR_INVALID_PARAMETER;
   // Identification only: whoever holds the pipe's other end may learn who

@@ -43,15 +43,25 @@ struct ServerRun {
 // pipe, and for a preview the registry's redirection.
 inline constexpr std::uint32_t kChildStartLimitMs = 15000;
 
+// How the child is started: with this process's rights, or elevated through
+// the system's prompt ("runas"), with only the child running as administrator.
+enum class ChildStart { AsThisTool, Elevated };
+
+// Past this long from its own start, a child ends itself and all it started,
+// whether or not the window can still end it: a window of a standard user may
+// hold an elevated child's handle without the right to end it.
+inline constexpr std::uint32_t kChildSelfLimitMs = kChildStartLimitMs + kRegistrationTimeLimitMs + 5000;
+
 // The program that runs a server of `machine`: the tool of that machine when
 // it stands beside this one, else this one, whose loader then gives the reason.
 std::wstring ChildExecutable(Machine machine);
 
 // Blocks until the child has ended and everything it started with it. An empty
 // path does nothing, as in the engine.
-ServerRun RunServer(const ChildRequest& request);
+ServerRun RunServer(const ChildRequest& request, ChildStart start = ChildStart::AsThisTool);
 // The same in a child that runs `executable`, a build of this tool.
-ServerRun RunServerIn(const std::wstring& executable, const ChildRequest& request);
+ServerRun RunServerIn(const std::wstring& executable, const ChildRequest& request,
+                      ChildStart start = ChildStart::AsThisTool);
 
 // The first thing the executable's entry point calls. In a child started by
 // RunServer it runs the request and ends the process; it returns a code only

@@ -20,19 +20,48 @@ LONG Normalised(LONG pixel, int screenPixels) {
   return static_cast<LONG>((pixel * 65536LL + 32768) / screenPixels);
 }
 
+// The limited half of this process's token: what an administrator's programs
+// run with until they are elevated, and all a standard user ever has. Null
+// when the token has no such half (it is not elevated).
+HANDLE LimitedToken() {
+  HANDLE own = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own)) return nullptr;
+  TOKEN_ELEVATION_TYPE type{};
+  TOKEN_LINKED_TOKEN linked{};
+  DWORD size = 0;
+  HANDLE primary = nullptr;
+  if (GetTokenInformation(own, TokenElevationType, &type, sizeof type, &size) &&
+      type == TokenElevationTypeFull &&
+      GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) {
+    DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation,
+                     TokenPrimary, &primary);
+    CloseHandle(linked.LinkedToken);
+  }
+  CloseHandle(own);
+  return primary;
+}
+
 }  // namespace
 
 // The build names the tool of this architecture (Corvantis.exe or Corvantis64.exe).
 std::wstring ToolPath() { return test_files::TestFolder() + L"\\..\\" TOOL_FILE_NAME; }
 
-Tool::Tool(const std::wstring& exe, const wchar_t* windowClass) {
+Tool::Tool(const std::wstring& exe, const wchar_t* windowClass, Rights rights) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   std::wstring commandLine = L"\"" + exe + L"\"";
-  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info_)) {
+  const std::unique_ptr<void, decltype(&CloseHandle)> limited(
+      rights == Rights::Limited ? LimitedToken() : nullptr, CloseHandle);
+  if (rights == Rights::Limited && !limited) {
+    ADD_FAILURE() << "the test runs with no limited token to give the tool";
     return;
   }
+  const bool started =
+      limited ? CreateProcessAsUserW(limited.get(), exe.c_str(), commandLine.data(), nullptr,
+                                     nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)
+              : CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &info_);
+  if (!started) return;
   WaitForInputIdle(info_.hProcess, 20000);
   dialog_driver::WaitUntil(
       [&] { return (window_ = FindWindowOf(info_.dwProcessId, windowClass)) != nullptr; }, 20s);
@@ -54,7 +83,38 @@ Tool::~Tool() {
   CloseHandle(info_.hProcess);
 }
 
-void Tool::Press(int id) {
+void Tool::Press(int id) { Click(id, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); }
+
+void Tool::PressRight(int id) { Click(id, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }
+
+void Tool::Type(std::initializer_list<WORD> keys) {
+  SetForegroundWindow(window_);
+  dialog_driver::WaitUntil([&] { return GetForegroundWindow() == window_; }, 5s);
+  std::vector<INPUT> events;
+  for (WORD key : keys) {
+    INPUT down{};
+    down.type = INPUT_KEYBOARD;
+    down.ki.wVk = key;
+    events.push_back(down);
+  }
+  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
+    INPUT up{};
+    up.type = INPUT_KEYBOARD;
+    up.ki.wVk = *key;
+    up.ki.dwFlags = KEYEVENTF_KEYUP;
+    events.push_back(up);
+  }
+  SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT));
+}
+
+HWND Tool::WaitForMenu(std::chrono::milliseconds limit) const {
+  HWND menu = nullptr;
+  dialog_driver::WaitUntil(
+      [&] { return (menu = FindWindowOf(info_.dwProcessId, L"#32768")) != nullptr; }, limit);
+  return menu;
+}
+
+void Tool::Click(int id, DWORD down, DWORD up) {
   // A click reaches whatever lies under the pointer, so the tool comes first.
   SetForegroundWindow(window_);
   dialog_driver::WaitUntil([&] { return GetForegroundWindow() == window_; }, 5s);
@@ -65,7 +125,7 @@ void Tool::Press(int id) {
   // Each event carries the position: under Wine the X server's own pointer
   // events may move the cursor between them.
   INPUT click[3] = {};
-  const DWORD buttons[3] = {0, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+  const DWORD buttons[3] = {0, down, up};
   for (int i = 0; i < 3; ++i) {
     click[i].type = INPUT_MOUSE;
     click[i].mi.dx = x;

@@ -3,6 +3,7 @@
 // process: its main window, its controls, and the dialogs and message boxes it
 // shows. Every wait is bounded; a tool still running at the end is ended.
 #include <chrono>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,14 @@ using namespace std::chrono_literals;
 // The tool as the build leaves it, beside the tests' folder.
 std::wstring ToolPath();
 
+// With the test's own token, or with its limited half as a standard user's
+// programs run (Wine runs every program as an elevated administrator).
+enum class Rights { AsTheTest, Limited };
+
 class Tool {
  public:
   // Starts `exe` and waits until its window of class `windowClass` is shown.
-  Tool(const std::wstring& exe, const wchar_t* windowClass);
+  Tool(const std::wstring& exe, const wchar_t* windowClass, Rights rights = Rights::AsTheTest);
   ~Tool();
   Tool(const Tool&) = delete;
   Tool& operator=(const Tool&) = delete;
@@ -31,6 +36,13 @@ class Tool {
   // system's input queue, without waiting for its handler: a disabled button
   // stays unpressed.
   void Press(int id);
+  // The same with the right button, which opens a control's context menu.
+  void PressRight(int id);
+  // Presses `keys` in turn and releases them in reverse, through the system's
+  // input queue, into whatever has the focus: Alt then Space opens the system menu.
+  void Type(std::initializer_list<WORD> keys);
+  // A menu of the tool that is open, or null once `limit` passes.
+  HWND WaitForMenu(std::chrono::milliseconds limit = 10s) const;
   // A visible, enabled dialog (#32770) of the tool, or null once `limit` passes.
   HWND WaitForDialog(std::chrono::milliseconds limit = 20s) const;
   // Until no dialog of the tool is left.
@@ -46,6 +58,8 @@ class Tool {
   bool WaitForExit(std::chrono::milliseconds limit) const;
 
  private:
+  void Click(int id, DWORD down, DWORD up);
+
   PROCESS_INFORMATION info_{};
   HWND window_ = nullptr;
 };
