@@ -184,6 +184,16 @@ std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM
       ShowButtonMenu(from, lParam != -1, mouse);
       return 0;
     }
+    case WM_ACTIVATE:
+      // As a dialog does: the control that had the focus has it again when
+      // the window comes back from a message box or another program.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        KeepFocus();
+      } else if (focus_ && IsWindowEnabled(focus_)) {
+        SetFocus(focus_);
+        return 0;
+      }
+      break;
     case WM_DROPFILES:
       Form_DropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;
@@ -234,6 +244,8 @@ void FrmRegister::OnWorkerDone() {
   worker_.Join();
   UpdateCommands();
   progress_.Hide();
+  // The button that started the call was disabled meanwhile and lost the focus.
+  if (focus_ && IsWindowEnabled(focus_)) SetFocus(focus_);
   const bool close = std::exchange(closeWhenDone_, false);
   std::optional<WorkerJob> next;
   try {
@@ -308,6 +320,7 @@ void FrmRegister::StartTask(WorkerJob job) {
     toolkit::MsgBox(hwnd_, kElevatedForUser, MB_ICONWARNING, kNoticeTitle);
     return;
   }
+  KeepFocus();
   worker_.Start(hwnd_, kWorkerDone, sFileName, job);
   UpdateCommands();
   // The status line has no room for both the preview and its entry point.
@@ -315,6 +328,11 @@ void FrmRegister::StartTask(WorkerJob job) {
                  job.task == WorkerTask::Preview
                      ? L"预览注册"
                      : EntryPointText(static_cast<std::int32_t>(worker_.Mode())));
+}
+
+void FrmRegister::KeepFocus() {
+  const HWND focus = GetFocus();
+  if (focus && IsChild(hwnd_, focus)) focus_ = focus;
 }
 
 bool FrmRegister::RefusedFolder(const std::wstring& path) {

@@ -48,6 +48,8 @@ class FrmRegister {
   // A path that names a folder is refused with the folder message: true if so.
   bool RefusedFolder(const std::wstring& path);
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
+  // Notes the control that has the focus, to give it back later.
+  void KeepFocus();
 
   void Form_Load();
   void Form_DropFiles(HDROP drop);
@@ -66,4 +68,5 @@ class FrmRegister {
   RegistrationProgress progress_;
   RegistrationWorker worker_;
   bool closeWhenDone_ = false;
+  HWND focus_ = nullptr;
 };
