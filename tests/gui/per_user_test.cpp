@@ -101,6 +101,14 @@ class PerUser : public testing::Test {
 // Each way a server writes its classes ends in the user's classes, and nothing
 // reaches the machine's; unregistering for the user takes it away again.
 TEST_F(PerUser, EachKindOfServerLandsInTheUsersClassesOnly) {
+  const std::wstring typelibServer = Fixture(L"typelib_server.dll");
+  EXPECT_EQ(FromButtonMenu(typelibServer, kRegisterButton, 'U'), kRegisteredForUser);
+  EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kUserClasses + kTypeLibrary));
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, kUserClasses + kTypeLibrary));
+  EXPECT_EQ(FromButtonMenu(typelibServer, kUnregisterButton, 'E'), kUnregisteredForUser);
+  EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kUserClasses + kTypeLibrary));
+
+  // Last: under Wine the first click after a menu opened with Alt+Space is lost.
   const std::wstring machineServer = Fixture(L"machine_server.dll");
   EXPECT_EQ(FromSystemMenu(machineServer, 'U'), kRegisteredForUser);
   EXPECT_EQ(Text(HKEY_CURRENT_USER, kUserClasses + kMachineClass + L"\\InprocServer32"),
@@ -108,13 +116,6 @@ TEST_F(PerUser, EachKindOfServerLandsInTheUsersClassesOnly) {
   EXPECT_EQ(Text(HKEY_CURRENT_USER, kUserClasses + kMachineProgId), MACHINE_FIXTURE_CLSID);
   EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, kUserClasses + kMachineClass));
   EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, kUserClasses + MACHINE_FIXTURE_PROGID));
-
-  const std::wstring typelibServer = Fixture(L"typelib_server.dll");
-  EXPECT_EQ(FromButtonMenu(typelibServer, kRegisterButton, 'U'), kRegisteredForUser);
-  EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kUserClasses + kTypeLibrary));
-  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, kUserClasses + kTypeLibrary));
-  EXPECT_EQ(FromButtonMenu(typelibServer, kUnregisterButton, 'E'), kUnregisteredForUser);
-  EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kUserClasses + kTypeLibrary));
 
   // Nothing of the tool's own is left behind.
   EXPECT_FALSE(Exists(HKEY_CURRENT_USER, L"Software\\Corvantis"));

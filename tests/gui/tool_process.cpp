@@ -89,7 +89,18 @@ void Tool::PressRight(int id) { Click(id, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIG
 
 void Tool::Type(std::initializer_list<WORD> keys) {
   SetForegroundWindow(window_);
-  dialog_driver::WaitUntil([&] { return GetForegroundWindow() == window_; }, 5s);
+  // Keys go to an open menu, else to the focus, which the window sets once it
+  // is active again.
+  const DWORD thread = GetWindowThreadProcessId(window_, nullptr);
+  dialog_driver::WaitUntil(
+      [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetForegroundWindow() == window_ && GetGUIThreadInfo(thread, &info) &&
+               ((info.flags & GUI_INMENUMODE) != 0 || info.hwndFocus == window_ ||
+                IsChild(window_, info.hwndFocus));
+      },
+      5s);
   std::vector<INPUT> events;
   for (WORD key : keys) {
     INPUT down{};
