@@ -5,6 +5,7 @@
 
 #include <objbase.h>
 
+#include "key_links.h"
 #include "owned_handle.h"
 #include "registry_capture.h"
 
@@ -27,49 +28,6 @@ std::wstring NewKeyName() {
 
 std::wstring PrivatePath(const std::wstring& name) {
   return std::wstring(kPerUserMachineKey) + L"\\" + name;
-}
-
-// The key itself, never where it leads: a server may have made it a link.
-OwnedKey OpenOwnKey(HKEY parent, const std::wstring& name, REGSAM access) {
-  HKEY key = nullptr;
-  return OwnedKey(RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK, access, &key) ==
-                          ERROR_SUCCESS
-                      ? key
-                      : nullptr);
-}
-
-bool IsLink(HKEY key) {
-  DWORD type = REG_NONE;
-  return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==
-             ERROR_SUCCESS &&
-         type == REG_LINK;
-}
-
-std::vector<std::wstring> SubkeyNames(HKEY key) {
-  std::vector<std::wstring> names;
-  wchar_t name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD length = 256;
-    if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-      break;
-    }
-    names.emplace_back(name, length);
-  }
-  return names;
-}
-
-// Deletes the tree below `parent`\`name` key by key, each opened as itself: a
-// link a server left is removed, never followed into what it names.
-void DeleteOwnTree(HKEY parent, const std::wstring& name, int depth = 0) {
-  using NtDeleteKeyFn = LONG(WINAPI*)(HANDLE);
-  static const auto deleteKey = reinterpret_cast<NtDeleteKeyFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
-  const OwnedKey key = OpenOwnKey(parent, name, KEY_READ | DELETE);
-  if (!key || !deleteKey) return;
-  if (!IsLink(key.get()) && depth < kDeepest) {
-    for (const std::wstring& child : SubkeyNames(key.get())) DeleteOwnTree(key.get(), child, depth + 1);
-  }
-  deleteKey(key.get());
 }
 
 bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
@@ -209,7 +167,6 @@ ServerRun RunForCurrentUser(ChildTask task, const std::wstring& path) {
 ChildReport RegistrationForCurrentUser(const std::wstring& name, const std::wstring& server,
                                        RegistrationMode mode, LoadWatch* watch) {
   ChildReport report;
-  if (RunningElevated()) return report;
   const OwnedKey machine = CreateKey(HKEY_CURRENT_USER, PrivatePath(name));
   const OwnedKey classes = CreateKey(HKEY_CURRENT_USER, kUserClasses);
   if (!machine || !classes ||

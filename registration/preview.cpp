@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 
+#include "key_links.h"
 #include "owned_handle.h"
 
 namespace Ostravel {
@@ -17,7 +18,9 @@ std::wstring NewPreviewName() {
 }
 
 void DeletePreviewKey(const std::wstring& name) {
-  RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kPreviewsKey) + L"\\" + name).c_str());
+  if (const OwnedKey previews = OpenKey(HKEY_CURRENT_USER, kPreviewsKey, KEY_READ)) {
+    DeleteOwnTree(previews.get(), name);
+  }
   // Leave no trace of the tool once no preview is left; a key still holding
   // another instance's preview stays.
   RegDeleteKeyW(HKEY_CURRENT_USER, kPreviewsKey);

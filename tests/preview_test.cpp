@@ -122,6 +122,18 @@ TEST_F(PreviewTest, MachineWideAndTypeLibraryRegistrationsAreCaptured) {
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Interface\\" TYPELIB_FIXTURE_IID));
 }
 
+// A server can turn a key it writes into a link to any key of the user's:
+// removing the preview's key removes the link, never what it leads to.
+TEST_F(PreviewTest, ALinkTheServerLeavesNeverTakesTheUsersKeyWithThePreview) {
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_FIXTURE_LINK_TARGET, L"Kept", REG_SZ,
+                            L"yes", 8),
+            ERROR_SUCCESS);
+  EXPECT_EQ(PreviewRegistration(Fixture(L"settings_server.dll")).outcome.result,
+            RegistrationResult::Registered);
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, SETTINGS_FIXTURE_LINK_TARGET));
+  RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_FIXTURE_LINK_TARGET);
+}
+
 TEST_F(PreviewTest, ServerStillRunningAtTheLimitNeverWritesToTheRealRegistry) {
   HANDLE go = CreateEventW(nullptr, TRUE, FALSE, LATE_WRITER_GO);
   HANDLE written = CreateEventW(nullptr, TRUE, FALSE, LATE_WRITER_WRITTEN);
