@@ -6,6 +6,7 @@
 . "$(dirname "$0")/lib.sh"
 
 install_missing
+check_packages
 choose_archs
 if [ ${#ARCHS[@]} -eq 0 ]; then
   printf 'No architecture left to test (%s).\n' "${SKIPPED[@]}" >&2
