@@ -7,7 +7,7 @@
 # a b) on one line. Triplet variables stand for every triplet the files name.
 cmake_programs() {
   local root=$1 files text triplet line
-  mapfile -t files < <(find "$root" \( -name build -o -name .git \) -prune -o \
+  mapfile -t files < <(find "$root" \( -path "$root/build" -o -name .git \) -prune -o \
     \( -name CMakeLists.txt -o -name '*.cmake' \) -print)
   text=$(cat "${files[@]}" | sed 's/#.*//' | tr '\n\t' '  ' | tr -s ' ')
   {
@@ -58,27 +58,27 @@ check_packages() {
       faults+=("${line// / or }: not found, so no package of the list installs it")
       continue
     fi
-    chain_of[$line]=$(link_chain "$found")
+    chain_of[$name]=$(link_chain "$found")
   done
   # One query for all the paths: dpkg answers "pkg[, pkg]: path".
   while IFS= read -r p; do
     [[ "$p" == diversion* ]] && continue
     owner_of[${p#*: }]=${p%%: *}
   done < <(printf '%s\n' "${chain_of[@]}" | sort -u | xargs -r dpkg-query -S 2>/dev/null)
-  for line in "${!chain_of[@]}"; do
+  for name in "${!chain_of[@]}"; do
     owners=()
     while IFS= read -r path; do
       [ -n "${owner_of[$path]:-}" ] && owners+=(${owner_of[$path]//,/ })
-    done <<<"${chain_of[$line]}"
+    done <<<"${chain_of[$name]}"
     if [ ${#owners[@]} -eq 0 ]; then
-      faults+=("$line ($(head -1 <<<"${chain_of[$line]}")): no package provides it")
+      faults+=("$name ($(head -1 <<<"${chain_of[$name]}")): no package provides it")
       continue
     fi
     for pkg in "${owners[@]}"; do
       [ -n "${listed[$pkg]:-}" ] || [ -n "${listed[${pkg%%:*}]:-}" ] && continue 2
       [ "$(dpkg-query -W -f='${Essential}' "$pkg" 2>/dev/null)" = yes ] && continue 2
     done
-    faults+=("$line: provided by ${owners[0]}, which PACKAGES does not list")
+    faults+=("$name: provided by ${owners[0]}, which PACKAGES does not list")
   done
   [ ${#faults[@]} -eq 0 ] && return 0
   echo "The install list (PACKAGES in scripts/lib.sh) misses what the build runs:" >&2
