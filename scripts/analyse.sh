@@ -20,6 +20,7 @@ folders=$(printf '%s\n' "${sources[@]}" | sed "s|^$ROOT/||; s|/.*||" | sort -u |
 
 # Clang parses as the cross compiler does: its target, and its C++ library's
 # headers (clang does not find GCC's versioned "12-posix" folder by itself).
+# The tree's -Werror is meant for GCC's warnings, not clang's.
 compiler=$(sed -n 's/^ *"command": "\([^ ]*\) .*/\1/p' "$DATABASE" | grep -m1 'g++')
 extra=(--extra-arg=--target="$($compiler -dumpmachine)" --extra-arg=-nostdinc++ --extra-arg=-Wno-error)
 while read -r dir; do
