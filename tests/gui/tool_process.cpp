@@ -23,10 +23,12 @@ LONG Normalised(LONG pixel, int screenPixels) {
 // The build names the tool of this architecture (Corvantis.exe or Corvantis64.exe).
 std::wstring ToolPath() { return test_files::TestFolder() + L"\\..\\" TOOL_FILE_NAME; }
 
-Tool::Tool(const std::wstring& exe, const wchar_t* windowClass) {
+Tool::Tool(const std::wstring& exe, const wchar_t* windowClass,
+           const std::vector<std::wstring>& arguments) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   std::wstring commandLine = L"\"" + exe + L"\"";
+  for (const std::wstring& argument : arguments) commandLine += L" \"" + argument + L"\"";
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &info_)) {
     return;
@@ -52,12 +54,13 @@ Tool::~Tool() {
   CloseHandle(info_.hProcess);
 }
 
-void Tool::Press(int id) {
-  // A click reaches whatever lies under the pointer, so the tool comes first.
-  SetForegroundWindow(window_);
-  dialog_driver::WaitUntil([&] { return GetForegroundWindow() == window_; }, 5s);
+void Tool::Click(HWND target) {
+  // A click reaches whatever lies under the pointer, so the window comes first.
+  HWND window = GetAncestor(target, GA_ROOT);
+  SetForegroundWindow(window);
+  dialog_driver::WaitUntil([&] { return GetForegroundWindow() == window; }, 5s);
   RECT control;
-  GetWindowRect(Control(id), &control);
+  GetWindowRect(target, &control);
   const LONG x = Normalised((control.left + control.right) / 2, GetSystemMetrics(SM_CXSCREEN));
   const LONG y = Normalised((control.top + control.bottom) / 2, GetSystemMetrics(SM_CYSCREEN));
   // Each event carries the position: under Wine the X server's own pointer
