@@ -35,6 +35,19 @@ std::wstring CopyOfGoodServer(const test_files::TempFolder& folder, const std::w
   return copy;
 }
 
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::wstring& folder) : before_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~CurrentFolder() { std::filesystem::current_path(before_); }
+  CurrentFolder(const CurrentFolder&) = delete;
+  CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+ private:
+  std::filesystem::path before_;
+};
+
 class Batch : public testing::Test {
  protected:
   void SetUp() override { fixture_registry::Forget(); }
@@ -90,10 +103,15 @@ TEST_F(Batch, AFolderOnTheCommandLineGivesItsServerFilesInNameOrder) {
   CopyOfGoodServer(folder, L"sub\\c.dll");
 
   tool_ = std::make_unique<Tool>(ToolPath(), kFrmRegisterClass, std::vector{folder.Path()});
+  ASSERT_NE(tool_->Window(), nullptr);
   HWND question = tool_->WaitForDialog();
   ASSERT_NE(question, nullptr) << "no question on the subfolder";
-  EXPECT_TRUE(Contains(dialog_driver::ControlText(question, dialog_driver::kMessageBoxTextId),
-                       folder.Path()));
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return Contains(dialog_driver::ControlText(question, dialog_driver::kMessageBoxTextId),
+                        folder.Path());
+      },
+      5s));
   dialog_driver::PressButton(question, IDNO);
   ASSERT_TRUE(
       WaitUntil([&] { return WindowText(tool_->Control(kPathBox)) == L"已选择 2 个文件"; }, 10s))
@@ -109,6 +127,7 @@ TEST_F(Batch, AMissingPathOnTheCommandLineGetsTheMissingFileMessage) {
   const test_files::TempFolder folder;
   const std::wstring missing = folder.File(L"missing.ocx");
   tool_ = std::make_unique<Tool>(ToolPath(), kFrmRegisterClass, std::vector{missing});
+  ASSERT_NE(tool_->Window(), nullptr);
   const std::wstring text = tool_->TakeMessage();
   EXPECT_EQ(text.rfind(kFailure + missing + L"\r\n文件无法加载(错误 2)", 0), 0u)
       << testing::PrintToString(text);
@@ -117,11 +136,26 @@ TEST_F(Batch, AMissingPathOnTheCommandLineGetsTheMissingFileMessage) {
 }
 
 // Each file of a batch gets its row in order, in the words of its single-file
-// message, however the one before it ended; no message box comes between.
+// message, however the one before it ended; no message box comes between. The
+// three are picked together in the open dialog.
 TEST_F(Batch, GoodFailingAndCrashingServersEachGetTheirRowAndTheGoodOneIsRegistered) {
   const std::wstring good = Fixture(L"good_server.dll"), failing = Fixture(L"failing_server.dll"),
                      crashing = Fixture(L"crashing_server.dll");
-  Start({good, failing, crashing}, L"已选择 3 个文件");
+  {
+    // The open dialog starts in the tool's current folder, which it takes from
+    // the test's.
+    const CurrentFolder fixtures(test_files::Fixture(L""));
+    Start({}, L"");
+  }
+  tool_->Press(kOpenButton);
+  HWND dialog = tool_->WaitForDialog();
+  ASSERT_NE(dialog, nullptr);
+  dialog_driver::TypeFileName(dialog,
+                              L"\"good_server.dll\" \"failing_server.dll\" \"crashing_server.dll\"");
+  dialog_driver::PressButton(dialog, IDOK);
+  ASSERT_TRUE(
+      WaitUntil([&] { return WindowText(tool_->Control(kPathBox)) == L"已选择 3 个文件"; }, 10s))
+      << testing::PrintToString(WindowText(tool_->Control(kPathBox)));
   HWND list = RegisterAll();
   ASSERT_NE(list, nullptr) << "no result list";
   ASSERT_TRUE(WaitForEnd(60s));

@@ -18,6 +18,18 @@ LONG Normalised(LONG pixel, int screenPixels) {
   return static_cast<LONG>((pixel * 65536LL + 32768) / screenPixels);
 }
 
+// The process's shown top-level window of this class, enabled or not: a box
+// the tool shows at its start disables its window at once.
+HWND ShownWindowOf(DWORD process, const wchar_t* windowClass) {
+  for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
+       window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == process && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 // The build names the tool of this architecture (Corvantis.exe or Corvantis64.exe).
@@ -35,7 +47,7 @@ Tool::Tool(const std::wstring& exe, const wchar_t* windowClass,
   }
   WaitForInputIdle(info_.hProcess, 20000);
   dialog_driver::WaitUntil(
-      [&] { return (window_ = FindWindowOf(info_.dwProcessId, windowClass)) != nullptr; }, 20s);
+      [&] { return (window_ = ShownWindowOf(info_.dwProcessId, windowClass)) != nullptr; }, 20s);
 }
 
 Tool::~Tool() {
