@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include "preview.h"
 #include "registration_worker.h"
 
 namespace {
@@ -65,6 +66,9 @@ bool Regsvr32(const std::wstring& regsvr32, const std::vector<std::wstring>& fil
 
 int wmain() {
   SetDllDirectoryW(L"");
+  // A server's code runs in a child copy of the program that asks for it,
+  // which for this program is this program.
+  if (auto code = Ostravel::RunPreviewChildIfAsked()) return *code;
   // regsvr32 of the tool's own bitness: System32 as this process sees it.
   wchar_t system[MAX_PATH];
   GetSystemDirectoryW(system, MAX_PATH);

@@ -22,6 +22,8 @@ class BatchRun {
   WorkerTask Task() const { return task_; }
   const std::wstring& Current() const { return files_[current_]; }
   void Stop() { stopped_ = true; }
+  // Over at once, as when a file could not even be started.
+  void End() { active_ = false; }
   bool Stopped() const { return stopped_; }
   // On to the next file; false, and over, when none is left or it was stopped.
   bool Advance() {

@@ -289,12 +289,23 @@ void FrmRegister::StartTask(WorkerTask task) {
   if (files_.empty() || Busy()) return;
   if (files_.size() == 1 && RefusedFolder(files_.front())) return;
   batch_.Begin(files_, task);
+  // Busy before the list shows, so that nothing it lets the user do can
+  // start another command.
+  UpdateCommands();
   if (batch_.Several()) list_.Open(hwnd_, files_.size());
   RunCurrent();
 }
 
 void FrmRegister::RunCurrent() {
-  worker_.Start(hwnd_, kWorkerDone, batch_.Current(), batch_.Task());
+  try {
+    worker_.Start(hwnd_, kWorkerDone, batch_.Current(), batch_.Task());
+  } catch (...) {
+    // No thread, so no message will come to end the command: end it here.
+    batch_.End();
+    list_.Finished();
+    UpdateCommands();
+    throw;
+  }
   UpdateCommands();
   // The status line has no room for both the preview and its entry point.
   progress_.Show(hwnd_, fonts_,

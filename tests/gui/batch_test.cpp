@@ -70,9 +70,15 @@ class Batch : public testing::Test {
     return list;
   }
 
-  // Until the batch has ended, which frees the window's commands again.
-  bool WaitForEnd(std::chrono::milliseconds limit) {
-    return WaitUntil([&] { return IsWindowEnabled(tool_->Control(kRegisterButton)) != FALSE; }, limit);
+  // Until the batch has ended: nothing left to stop, and the window's
+  // commands free again.
+  bool WaitForEnd(HWND list, std::chrono::milliseconds limit) {
+    return WaitUntil(
+        [&] {
+          return !IsWindowEnabled(GetDlgItem(list, kBatchStop)) &&
+                 IsWindowEnabled(tool_->Control(kRegisterButton));
+        },
+        limit);
   }
 
   Rows ListRows(HWND list) { return tool_->ListRows(GetDlgItem(list, kBatchList)); }
@@ -119,7 +125,7 @@ TEST_F(Batch, AFolderOnTheCommandLineGivesItsServerFilesInNameOrder) {
 
   HWND list = RegisterAll();
   ASSERT_NE(list, nullptr) << "no result list";
-  ASSERT_TRUE(WaitForEnd(30s));
+  ASSERT_TRUE(WaitForEnd(list, 30s));
   EXPECT_EQ(ListRows(list), (Rows{{first, kRegistered, L""}, {second, kRegistered, L""}}));
 }
 
@@ -158,7 +164,7 @@ TEST_F(Batch, GoodFailingAndCrashingServersEachGetTheirRowAndTheGoodOneIsRegiste
       << testing::PrintToString(WindowText(tool_->Control(kPathBox)));
   HWND list = RegisterAll();
   ASSERT_NE(list, nullptr) << "no result list";
-  ASSERT_TRUE(WaitForEnd(60s));
+  ASSERT_TRUE(WaitForEnd(list, 60s));
   const Rows rows = ListRows(list);
   ASSERT_EQ(rows.size(), 3u) << testing::PrintToString(rows);
   EXPECT_EQ(rows[0], (std::vector<std::wstring>{good, kRegistered, L""}));
@@ -189,7 +195,7 @@ TEST_F(Batch, StopEndsTheBatchAfterTheCurrentFile) {
   ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(stop); }, 5s)) << "Stop was not taken";
   EXPECT_FALSE(IsWindowEnabled(tool_->Control(kRegisterButton))) << "the hanging server still runs";
 
-  ASSERT_TRUE(WaitForEnd(30s));
+  ASSERT_TRUE(WaitForEnd(list, 30s));
   const Rows rows = ListRows(list);
   ASSERT_EQ(rows.size(), 3u) << testing::PrintToString(rows);
   EXPECT_EQ(rows[0][0], hanging);
