@@ -1,16 +1,21 @@
 #pragma once
-// frmRegister: the tool's only window. The user picks a server file, or drops
-// one on the window, then registers, unregisters or previews it and is told
-// the outcome; a clock and a rights notice sit at the bottom. Each call runs
-// on a worker while the window stays alive. Whatever a handler throws is
-// caught at the window procedure and shown; it never leaves it.
+// frmRegister: the tool's window. The user picks server files, drops them or
+// a folder on the window, or names them on the command line, then registers,
+// unregisters or previews them and is told the outcome: of one file in a
+// message, of several in the result list beside the window. A clock and a
+// rights notice sit at the bottom. Each call runs on a worker while the
+// window stays alive. Whatever a handler throws is caught at the window
+// procedure and shown; it never leaves it.
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 #include <shellapi.h>
 
+#include "batch_list.h"
+#include "batch_run.h"
 #include "form_window.h"
 #include "list_ops_menu.h"
 #include "registration_progress.h"
@@ -34,10 +39,19 @@ class FrmRegister {
   void OnCommand(int id);
   bool OnClose();
   void OnWorkerDone();
-  void HoldPath(const std::wstring& path);
-  // Enables what the user may do now, which a running call and the path decide.
+  // A file of several has ended: its row; true when its preview is to run
+  // again. Then the next file, or the end.
+  bool RecordInBatch(const std::wstring& path, Ostravel::Preview result);
+  void NextInBatch(bool again);
+  void StopBatch();
+  void HoldFiles(std::vector<std::wstring> files);
+  // Holds the server files that dropped or named paths stand for.
+  void ChoosePaths(const std::vector<std::wstring>& paths);
+  bool Busy() const { return worker_.Running() || batch_.Active(); }
+  // Enables what the user may do now, which a running call and the files decide.
   void UpdateCommands();
   void StartTask(WorkerTask task);
+  void RunCurrent();
   // A path that names a folder is refused with the folder message: true if so.
   bool RefusedFolder(const std::wstring& path);
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
@@ -55,8 +69,11 @@ class FrmRegister {
   FormFonts fonts_;
   // Built as the design has it; no handler opens it and it is never shown.
   OwnedMenu mnuListOps_;
-  std::wstring sFileName;
+  std::vector<std::wstring> files_;
   RegistrationProgress progress_;
   RegistrationWorker worker_;
+  BatchRun batch_;
+  BatchList list_{[this] { StopBatch(); }};
   bool closeWhenDone_ = false;
+  bool argumentsTaken_ = false;
 };

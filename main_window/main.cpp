@@ -17,8 +17,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   if (!form.Show(instance, showCommand)) return 1;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    // Tab and the arrow keys move between the controls, as in a dialog.
-    if (IsDialogMessageW(form.Handle(), &message)) continue;
+    // Tab and the arrow keys move between the controls, as in a dialog, in
+    // the window and in the result list beside it.
+    HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (root && IsDialogMessageW(root, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

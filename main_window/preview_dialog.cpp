@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <iterator>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "common_dialog.h"
 #include "error_report.h"
 #include "handle_values.h"
+#include "list_dialog.h"
 #include "list_ops_menu.h"
 #include "message_box.h"
 #include "notice_title.h"
@@ -30,10 +30,6 @@ constexpr wchar_t kNothingWritten[] = L"服务器没有写入任何注册表项�
 constexpr wchar_t kNothingRecognised[] = L"没有识别出 COM 注册 (类、ProgID、类型库、接口)。";
 constexpr wchar_t kRegFilter[] = L"Registration Files (*.reg)|*.reg|All Files (*.*)|*.*";
 
-struct Column {
-  const wchar_t* title;
-  int width;  // the least, in dialog units, so that it follows the font and the DPI
-};
 constexpr Column kSummaryColumns[] = {{L"类别", 45}, {L"标识", 150}, {L"根键", 95}, {L"内容", 300}};
 constexpr Column kCaptureColumns[Ostravel::kRowColumns] = {
     {L"根键", 95}, {L"键", 170}, {L"名称", 60}, {L"类型", 60}, {L"数据", 150}};
@@ -69,41 +65,6 @@ std::vector<SummaryRow> Summary(const Ostravel::Capture& capture) {
   return rows;
 }
 
-template <std::size_t N>
-void AddColumns(HWND dialog, HWND list, const Column (&columns)[N]) {
-  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  for (std::size_t i = 0; i < N; ++i) {
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<wchar_t*>(columns[i].title);
-    RECT width{0, 0, columns[i].width, 0};
-    MapDialogRect(dialog, &width);
-    column.cx = width.right;
-    ListView_InsertColumn(list, static_cast<int>(i), &column);
-  }
-}
-
-// The rows, each column widened to its widest text, so that no identifier or
-// path a server wrote is cut short.
-template <typename Rows>
-void Fill(HWND list, Rows& rows) {
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(i);
-    item.pszText = rows[i][0].data();
-    const int index = ListView_InsertItem(list, &item);
-    for (std::size_t column = 1; column < rows[i].size(); ++column) {
-      ListView_SetItemText(list, index, static_cast<int>(column), rows[i][column].data());
-    }
-  }
-  for (int column = 0; column < Header_GetItemCount(ListView_GetHeader(list)); ++column) {
-    const int least = ListView_GetColumnWidth(list, column);
-    ListView_SetColumnWidth(list, column, LVSCW_AUTOSIZE);
-    if (ListView_GetColumnWidth(list, column) < least) ListView_SetColumnWidth(list, column, least);
-  }
-}
-
 std::wstring FileName(const std::wstring& path) {
   return path.substr(path.find_last_of(L"\\/") + 1);
 }
@@ -114,43 +75,6 @@ std::wstring RegFileName(const std::wstring& path) {
   return name.substr(0, name.find_last_of(L'.')) + L".reg";
 }
 
-void CopyToClipboard(HWND owner, const std::wstring& text) {
-  if (!OpenClipboard(owner)) return;
-  EmptyClipboard();
-  const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  void* target = memory ? GlobalLock(memory) : nullptr;
-  if (target) {
-    std::memcpy(target, text.c_str(), bytes);
-    GlobalUnlock(memory);
-  }
-  // Once set, the clipboard owns the memory.
-  if (memory && (!target || !SetClipboardData(CF_UNICODETEXT, memory))) GlobalFree(memory);
-  CloseClipboard();
-}
-
-// An in-memory dialog template: no controls (they are made on WM_INITDIALOG,
-// sized from the dialog's font) and the shell's dialog font.
-std::vector<WORD> DialogTemplate() {
-  DLGTEMPLATE header{};
-  header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | DS_SETFONT |
-                 DS_MODALFRAME | DS_CENTER;
-  header.cx = kDialogWidth;
-  header.cy = kDialogHeight;
-  std::vector<WORD> words(sizeof header / sizeof(WORD));
-  std::memcpy(words.data(), &header, sizeof header);
-  const auto append = [&](const wchar_t* text) {
-    for (; *text; ++text) words.push_back(static_cast<WORD>(*text));
-    words.push_back(0);
-  };
-  words.push_back(0);  // no menu
-  words.push_back(0);  // the standard dialog class
-  append(kPreviewCaption);
-  words.push_back(9);  // points
-  append(L"MS Shell Dlg");
-  return words;
-}
-
 class PreviewDialog {
  public:
   PreviewDialog(const std::wstring& path, Ostravel::Capture capture)
@@ -159,7 +83,10 @@ class PreviewDialog {
   PreviewAnswer Run(HWND owner) {
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    const std::vector<WORD> words = DialogTemplate();
+    const std::vector<WORD> words = DialogTemplate(
+        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | DS_MODALFRAME |
+            DS_CENTER,
+        kDialogWidth, kDialogHeight, nullptr, kPreviewCaption);
     const INT_PTR ended = DialogBoxIndirectParamW(
         GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, Proc,
         reinterpret_cast<LPARAM>(this));
@@ -308,14 +235,7 @@ class PreviewDialog {
 
   void CopySelectedRows() {
     std::wstring text;
-    HWND list = Item(kPreviewList);
-    for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0;
-         i = ListView_GetNextItem(list, i, LVNI_SELECTED)) {
-      const Ostravel::Row& row = rows_[static_cast<std::size_t>(i)];
-      for (int column = 0; column < Ostravel::kRowColumns; ++column) {
-        text += row[column] + (column + 1 < Ostravel::kRowColumns ? L"\t" : L"\r\n");
-      }
-    }
+    for (std::size_t i : SelectedRows(Item(kPreviewList))) text += TabSeparated(rows_[i]);
     if (!text.empty()) CopyToClipboard(hwnd_, text);
   }
 

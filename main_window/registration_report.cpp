@@ -104,15 +104,30 @@ std::wstring EntryPointText(std::int32_t mode) {
   return name ? std::wstring(name, name + std::char_traits<char>::length(name)) : L"注册";
 }
 
+ReportLine RegistrationReportLine(const std::wstring& path, std::int32_t mode,
+                                  const Ostravel::RegistrationOutcome& outcome) {
+  switch (outcome.result) {
+    case RegistrationResult::Registered: return {L"文件注册成功!", L""};
+    case RegistrationResult::Unregistered: return {L"文件反注册成功!", L""};
+    default: return {kFailure, Reason(path, mode, outcome)};
+  }
+}
+
 std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
                                 const Ostravel::RegistrationOutcome& outcome) {
-  switch (outcome.result) {
-    case RegistrationResult::Registered: return L"文件注册成功!";
-    case RegistrationResult::Unregistered: return L"文件反注册成功!";
-    default: return kFailure + path + L"\r\n" + Reason(path, mode, outcome);
-  }
+  const ReportLine line = RegistrationReportLine(path, mode, outcome);
+  return line.reason.empty() ? line.outcome : line.outcome + path + L"\r\n" + line.reason;
 }
 
 std::wstring FolderPathReport(const std::wstring& path) {
   return kFailure + path + L"\r\n路径是一个文件夹,不是文件。";
+}
+
+// What registering a file that is not there would say: the loader's own
+// words for a missing file.
+std::wstring MissingPathReport(const std::wstring& path) {
+  const Ostravel::RegistrationOutcome missing{RegistrationResult::NotLoadable, ERROR_FILE_NOT_FOUND,
+                                              Ostravel::Machine::None};
+  return RegistrationReport(path, static_cast<std::int32_t>(Ostravel::RegistrationMode::Register),
+                            missing);
 }

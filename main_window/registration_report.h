@@ -8,6 +8,15 @@
 
 #include "ostravel.h"
 
+// A report as a list shows it beside the file: the success text or the
+// failure sentence, and the reason, empty on success.
+struct ReportLine {
+  std::wstring outcome;
+  std::wstring reason;
+};
+ReportLine RegistrationReportLine(const std::wstring& path, std::int32_t mode,
+                                  const Ostravel::RegistrationOutcome& outcome);
+
 std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
                                 const Ostravel::RegistrationOutcome& outcome);
 
@@ -18,3 +27,6 @@ std::wstring EntryPointText(std::int32_t mode);
 // The failure text for a path that names a folder, which is never handed to
 // the registration call.
 std::wstring FolderPathReport(const std::wstring& path);
+
+// The failure text for a path that names nothing, as registering it would give.
+std::wstring MissingPathReport(const std::wstring& path);

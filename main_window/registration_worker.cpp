@@ -3,17 +3,20 @@
 #include <cstdint>
 #include <utility>
 
+Ostravel::Preview RunServerTask(const std::wstring& path, WorkerTask task) {
+  if (task == WorkerTask::Preview) return Ostravel::PreviewRegistration(path);
+  const auto mode = task == WorkerTask::Unregister ? Ostravel::RegistrationMode::Unregister
+                                                   : Ostravel::RegistrationMode::Register;
+  return {Ostravel::CallServerRegistration(path, static_cast<std::int32_t>(mode)), {}};
+}
+
 void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerTask task) {
   task_ = task;
   done_ = false;
   thread_ = std::jthread([this, window, message, path = std::move(path)] {
     // Nothing may escape a thread's routine; the window reports it instead.
     try {
-      result_ = task_ == WorkerTask::Preview
-                    ? Ostravel::PreviewRegistration(path)
-                    : Ostravel::Preview{Ostravel::CallServerRegistration(
-                                            path, static_cast<std::int32_t>(Mode())),
-                                        {}};
+      result_ = RunServerTask(path, task_);
     } catch (...) {
       failure_ = std::current_exception();
     }

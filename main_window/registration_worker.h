@@ -15,6 +15,10 @@
 
 enum class WorkerTask { Register, Unregister, Preview };
 
+// What one command does with one file, start to end, on the calling thread:
+// the unit that a batch of files is made of. A registration's capture is empty.
+Ostravel::Preview RunServerTask(const std::wstring& path, WorkerTask task);
+
 class RegistrationWorker {
  public:
   // Starts the call; `message` reaches `window` when it has returned.

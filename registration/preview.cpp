@@ -14,6 +14,7 @@
 namespace Ostravel {
 namespace {
 
+// One of the private switches, so it begins with kPrivateSwitchPrefix.
 constexpr wchar_t kChildSwitch[] = L"/corvantis-preview";
 constexpr wchar_t kServerValue[] = L"Server";
 constexpr wchar_t kOutcomeValue[] = L"Outcome";

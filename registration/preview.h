@@ -40,4 +40,11 @@ std::wstring PreviewMutexName(const std::wstring& name);
 // returns nothing at once.
 std::optional<int> RunPreviewChildIfAsked();
 
+// The switches with which the tool starts copies of itself all begin alike, so
+// that the window never takes one of them, or what follows it, for a file.
+inline constexpr wchar_t kPrivateSwitchPrefix[] = L"/corvantis-";
+inline bool IsPrivateSwitch(const std::wstring& argument) {
+  return argument.rfind(kPrivateSwitchPrefix, 0) == 0;
+}
+
 }  // namespace Ostravel

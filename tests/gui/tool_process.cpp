@@ -18,22 +18,36 @@ LONG Normalised(LONG pixel, int screenPixels) {
   return static_cast<LONG>((pixel * 65536LL + 32768) / screenPixels);
 }
 
+// The process's shown top-level window of this class, enabled or not: a box
+// the tool shows at its start disables its window at once.
+HWND ShownWindowOf(DWORD process, const wchar_t* windowClass) {
+  for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
+       window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == process && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 // The build names the tool of this architecture (Corvantis.exe or Corvantis64.exe).
 std::wstring ToolPath() { return test_files::TestFolder() + L"\\..\\" TOOL_FILE_NAME; }
 
-Tool::Tool(const std::wstring& exe, const wchar_t* windowClass) {
+Tool::Tool(const std::wstring& exe, const wchar_t* windowClass,
+           const std::vector<std::wstring>& arguments) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   std::wstring commandLine = L"\"" + exe + L"\"";
+  for (const std::wstring& argument : arguments) commandLine += L" \"" + argument + L"\"";
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &info_)) {
     return;
   }
   WaitForInputIdle(info_.hProcess, 20000);
   dialog_driver::WaitUntil(
-      [&] { return (window_ = FindWindowOf(info_.dwProcessId, windowClass)) != nullptr; }, 20s);
+      [&] { return (window_ = ShownWindowOf(info_.dwProcessId, windowClass)) != nullptr; }, 20s);
 }
 
 Tool::~Tool() {
@@ -52,12 +66,13 @@ Tool::~Tool() {
   CloseHandle(info_.hProcess);
 }
 
-void Tool::Press(int id) {
-  // A click reaches whatever lies under the pointer, so the tool comes first.
-  SetForegroundWindow(window_);
-  dialog_driver::WaitUntil([&] { return GetForegroundWindow() == window_; }, 5s);
+void Tool::Click(HWND target) {
+  // A click reaches whatever lies under the pointer, so the window comes first.
+  HWND window = GetAncestor(target, GA_ROOT);
+  SetForegroundWindow(window);
+  dialog_driver::WaitUntil([&] { return GetForegroundWindow() == window; }, 5s);
   RECT control;
-  GetWindowRect(Control(id), &control);
+  GetWindowRect(target, &control);
   const LONG x = Normalised((control.left + control.right) / 2, GetSystemMetrics(SM_CXSCREEN));
   const LONG y = Normalised((control.top + control.bottom) / 2, GetSystemMetrics(SM_CYSCREEN));
   // Each event carries the position: under Wine the X server's own pointer

@@ -17,8 +17,10 @@ std::wstring ToolPath();
 
 class Tool {
  public:
-  // Starts `exe` and waits until its window of class `windowClass` is shown.
-  Tool(const std::wstring& exe, const wchar_t* windowClass);
+  // Starts `exe` with each of `arguments` quoted on its command line, and
+  // waits until its window of class `windowClass` is shown.
+  Tool(const std::wstring& exe, const wchar_t* windowClass,
+       const std::vector<std::wstring>& arguments = {});
   ~Tool();
   Tool(const Tool&) = delete;
   Tool& operator=(const Tool&) = delete;
@@ -30,7 +32,9 @@ class Tool {
   // Clicks a control of the main window as a user's mouse does, through the
   // system's input queue, without waiting for its handler: a disabled button
   // stays unpressed.
-  void Press(int id);
+  void Press(int id) { Click(Control(id)); }
+  // The same for any control of the tool's, in whichever of its windows.
+  void Click(HWND control);
   // A visible, enabled dialog (#32770) of the tool, or null once `limit` passes.
   HWND WaitForDialog(std::chrono::milliseconds limit = 20s) const;
   // Until no dialog of the tool is left.
