@@ -1,5 +1,7 @@
 #include "load_failure.h"
 
+#include <windows.h>
+
 namespace Inspection {
 namespace {
 
@@ -96,14 +98,17 @@ std::vector<std::wstring> ExplainLoadFailure(const std::wstring& path, std::int3
   return notes;
 }
 
-BeforeLoad CheckBeforeLoad(const std::wstring& path, std::int32_t mode, const SearchPlaces& places) {
-  const Walk walk = WalkDependencies(path, places);
-  BeforeLoad result;
-  if (!walk.readable) return result;
-  result.notes = StaticNotes(walk, mode, true);
+std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const std::wstring& path, std::int32_t mode) {
+  // Only the server itself matters here: a walk limited to it.
+  WalkLimits serverOnly;
+  serverOnly.depth = 0;
+  const Walk walk = WalkDependencies(path, SearchPlaces{}, serverOnly);
+  if (!walk.readable) return std::nullopt;
+  if (!walk.image) return Ostravel::RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT};
+  if (walk.machine != Ostravel::kOwnMachine) return std::nullopt;
   const char* entry = Ostravel::EntryPointName(mode);
-  result.worthLoading = walk.image && !walk.managed && entry && walk.Exports(entry);
-  return result;
+  if (entry && walk.Exports(entry)) return std::nullopt;
+  return Ostravel::RegistrationOutcome{RegistrationResult::NoEntryPoint};
 }
 
 }  // namespace Inspection

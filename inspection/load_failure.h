@@ -9,6 +9,7 @@
 // server's bitness.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,14 +25,10 @@ std::vector<std::wstring> ExplainLoadFailure(const std::wstring& path, std::int3
                                              const Ostravel::RegistrationOutcome& outcome,
                                              const SearchPlaces& places = SearchPlaces::OfThisProcess());
 
-// What is known before the load: the lines above that need no outcome, and
-// whether loading the file could still register it. A file that is no image,
-// is managed or lacks the entry point would be loaded for nothing.
-struct BeforeLoad {
-  bool worthLoading = true;
-  std::vector<std::wstring> notes;
-};
-BeforeLoad CheckBeforeLoad(const std::wstring& path, std::int32_t mode,
-                           const SearchPlaces& places = SearchPlaces::OfThisProcess());
+// The outcome a load would end in, when the file alone shows that loading it
+// cannot register it: no image (the loader's ERROR_BAD_EXE_FORMAT), or no
+// entry point for the mode (a managed assembly has none of its own). Nothing
+// when it is worth loading, cannot be read, or is for the other bitness.
+std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const std::wstring& path, std::int32_t mode);
 
 }  // namespace Inspection

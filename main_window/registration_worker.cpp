@@ -3,6 +3,19 @@
 #include <cstdint>
 #include <utility>
 
+#include "load_failure.h"
+
+namespace {
+
+// A file that cannot register is not loaded: its DllMain never runs for
+// nothing, and the report explains it as it would a load that failed.
+Ostravel::RegistrationOutcome Register(const std::wstring& path, std::int32_t mode) {
+  if (auto known = Inspection::OutcomeBeforeLoad(path, mode)) return *known;
+  return Ostravel::CallServerRegistration(path, mode);
+}
+
+}  // namespace
+
 void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerTask task) {
   task_ = task;
   done_ = false;
@@ -11,9 +24,7 @@ void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, Wor
     try {
       result_ = task_ == WorkerTask::Preview
                     ? Ostravel::PreviewRegistration(path)
-                    : Ostravel::Preview{Ostravel::CallServerRegistration(
-                                            path, static_cast<std::int32_t>(Mode())),
-                                        {}};
+                    : Ostravel::Preview{Register(path, static_cast<std::int32_t>(Mode())), {}};
     } catch (...) {
       failure_ = std::current_exception();
     }

@@ -201,10 +201,16 @@ TEST_F(LoadFailureReport, WhatTheFilesCannotShowIsSaidToBeDynamic) {
 
   const std::wstring noEntry = test_files::Fixture(L"no_entry_points.dll");
   EXPECT_EQ(Causes(noEntry), std::vector<std::wstring>{});
-  const Inspection::BeforeLoad before = Inspection::CheckBeforeLoad(noEntry, 2);
-  EXPECT_FALSE(before.worthLoading);
-  EXPECT_EQ(before.notes, std::vector<std::wstring>{L"导出表里没有 DllUnregisterServer。"});
-  EXPECT_TRUE(Inspection::CheckBeforeLoad(test_files::Fixture(L"good_server.dll"), 1).worthLoading);
+  const auto before = Inspection::OutcomeBeforeLoad(noEntry, 2);
+  ASSERT_TRUE(before.has_value()) << "not worth loading";
+  EXPECT_EQ(before->result, RegistrationResult::NoEntryPoint);
+  EXPECT_EQ(Inspection::OutcomeBeforeLoad(test_files::Fixture(L"good_server.dll"), 1), std::nullopt);
+  EXPECT_EQ(Inspection::OutcomeBeforeLoad(test_files::Fixture(L"other_architecture_server.dll"), 1), std::nullopt)
+      << "the load names the other tool";
+  // Told to the loader, a file it refused for its export table has it said from that table.
+  const std::wstring report =
+      RegistrationReport(noEntry, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_DLL_INIT_FAILED});
+  EXPECT_EQ(CausesIn(report), std::vector<std::wstring>{L"导出表里没有 DllRegisterServer。"});
 }
 
 TEST(RegistrationReport, AFolderPathIsRefusedWithItsOwnReason) {
