@@ -21,6 +21,8 @@ namespace {
 // A forwarder chain longer than this is a cycle.
 constexpr int kMaxForwards = 16;
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+// What the images read may hold together before the walk stops reading more.
+constexpr std::size_t kMaxHeld = 64 << 20;
 
 std::wstring Lower(std::wstring text) {
   for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
@@ -149,6 +151,7 @@ class Walker {
     const DWORD length = GetFullPathNameW(server.c_str(), MAX_PATH, full, nullptr);
     const std::wstring absolute = length && length < MAX_PATH ? std::wstring(full, length) : server;
     serverFolder_ = absolute.substr(0, absolute.find_last_of(L"\\/") + 1);
+    held_ = image->held;
     Module root;
     root.name = FileName(server);
     root.path = server;
@@ -288,7 +291,7 @@ class Walker {
   // nothing is called missing that was never looked for.
   std::size_t Resolve(const std::wstring& name, std::size_t importer) {
     if (const auto known = byName_.find(name); known != byName_.end()) return known->second;
-    if (modules_.size() >= limits_.modules) {
+    if (modules_.size() >= limits_.modules || held_ > kMaxHeld) {
       walk_.cut = true;
       Module unread;
       unread.name = name;
@@ -349,6 +352,7 @@ class Walker {
       module.image = ParsePeImage(file.Bytes());
     }
     ++walk_.modules;
+    held_ += module.image ? module.image->held : 0;
     if (!module.image) {
       walk_.findings.push_back({Finding::Kind::BrokenModule, module.name, {}, {}, path, Chain(importer)});
       module.system = true;
@@ -424,6 +428,7 @@ class Walker {
   std::unordered_map<std::wstring, std::size_t> byName_;
   std::unordered_set<std::wstring> reported_;
   std::deque<std::size_t> queue_;
+  std::size_t held_ = 0;
   std::optional<std::vector<std::wstring>> sxsFolders_;
   // Per file name: the candidates of the other bitness that were passed over.
   std::unordered_map<std::wstring, std::vector<std::wstring>> skipped_;

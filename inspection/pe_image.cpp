@@ -16,6 +16,9 @@ constexpr std::size_t kMaxFunctionsPerModule = 65536;
 constexpr std::size_t kMaxExports = 65536;
 constexpr std::size_t kMaxName = 4096;
 constexpr std::size_t kMaxManifest = 64 * 1024;
+// What the lists read from one image may hold, names and entries together:
+// tables that all point at one long list would otherwise multiply it.
+constexpr std::size_t kMaxHeld = 4 << 20;
 
 // Reads at file offsets, refusing anything that does not lie wholly inside.
 class Reader {
@@ -29,14 +32,25 @@ class Reader {
     return true;
   }
 
-  // A NUL-ended name; nothing when it runs past the file or kMaxName.
+  // Takes `bytes` from what the image's lists may hold; false once spent.
+  bool Hold(std::size_t bytes) const {
+    if (bytes > room_) return false;
+    room_ -= bytes;
+    return true;
+  }
+  std::size_t Held() const { return kMaxHeld - room_; }
+
+  // A NUL-ended name; nothing when it runs past the file or kMaxName, or
+  // would take more than the image may hold.
   std::optional<std::string> Name(std::uint64_t offset) const {
     if (offset >= bytes_.size()) return std::nullopt;
     const std::size_t room = std::min<std::size_t>(bytes_.size() - offset, kMaxName);
     const auto* start = reinterpret_cast<const char*>(bytes_.data() + offset);
     const void* end = std::memchr(start, 0, room);
     if (!end) return std::nullopt;
-    return std::string(start, static_cast<const char*>(end));
+    const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(end) - start);
+    if (!Hold(length + sizeof(std::string))) return std::nullopt;
+    return std::string(start, length);
   }
 
   std::optional<std::string> Text(std::uint64_t offset, std::size_t size) const {
@@ -46,6 +60,7 @@ class Reader {
 
  private:
   std::span<const std::uint8_t> bytes_;
+  mutable std::size_t room_ = kMaxHeld;
 };
 
 class Image {
@@ -130,6 +145,7 @@ class Image {
   }
 
   const IMAGE_DATA_DIRECTORY& Directory(int index) const { return directory_[index]; }
+  std::size_t Held() const { return file_.Held(); }
 
   bool ReadThunk(std::uint64_t rva, std::uint64_t& thunk) const {
     if (is64_) return ReadRva(rva, thunk);
@@ -146,7 +162,7 @@ class Image {
     const std::uint64_t ordinalFlag = is64_ ? IMAGE_ORDINAL_FLAG64 : IMAGE_ORDINAL_FLAG32;
     for (std::size_t i = 0; i < kMaxFunctionsPerModule; ++i) {
       std::uint64_t thunk = 0;
-      if (!ReadThunk(thunks + i * step, thunk) || thunk == 0) break;
+      if (!ReadThunk(thunks + i * step, thunk) || thunk == 0 || !file_.Hold(sizeof(ImportedFunction))) break;
       if (thunk & ordinalFlag) {
         functions.push_back({{}, static_cast<std::uint16_t>(thunk & 0xFFFF)});
         continue;
@@ -287,6 +303,7 @@ std::optional<PeImage> ParsePeImage(std::span<const std::uint8_t> bytes) {
   image.delayImports = reader.DelayImports();
   image.exports = reader.ReadExports();
   image.manifest = reader.Manifest(image.dll);
+  image.held = reader.Held() + image.manifest.size() + image.exports.present.size() / 8;
   return image;
 }
 

@@ -45,6 +45,7 @@ struct PeImage {
   std::vector<ImportedModule> delayImports;
   Exports exports;
   std::string manifest;  // the isolation manifest's text, empty when none
+  std::size_t held = 0;  // about how many bytes the lists above take
 };
 
 // The image the bytes hold, or nothing when they are no PE image.
