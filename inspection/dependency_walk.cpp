@@ -29,8 +29,13 @@ std::wstring Lower(std::wstring text) {
   return text;
 }
 
+// Names in import tables and manifests are in the system's ANSI code page.
 std::wstring Widen(const std::string& text) {
-  return std::wstring(text.begin(), text.end());  // import names are ASCII; others keep their bytes
+  if (text.empty()) return {};
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
 }
 
 std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
@@ -46,8 +51,8 @@ bool IsFile(const std::wstring& path) {
 }
 
 // The name the loader looks for: a name without an extension gets ".dll".
-std::wstring LoaderFileName(const std::string& name) {
-  std::wstring wide = Lower(Widen(name));
+std::wstring LoaderFileName(const std::wstring& name) {
+  std::wstring wide = Lower(name);
   if (wide.find(L'.') == std::wstring::npos) wide += L".dll";
   return wide;
 }
@@ -177,7 +182,7 @@ class Walker {
       return;
     }
     for (const ImportedModule& import : module.image->imports) {
-      const std::wstring wanted = LoaderFileName(import.name);
+      const std::wstring wanted = LoaderFileName(Widen(import.name));
       const std::size_t found = Resolve(wanted, index);
       if (found == kNone) {
         Missing(Finding::Kind::MissingModule, Widen(import.name), index);
@@ -201,7 +206,7 @@ class Walker {
     for (std::size_t index = 0; index < count; ++index) {
       if (modules_[index]->system || !modules_[index]->walked || !modules_[index]->image) continue;
       for (const ImportedModule& import : modules_[index]->image->delayImports) {
-        const std::size_t found = Resolve(LoaderFileName(import.name), index);
+        const std::size_t found = Resolve(LoaderFileName(Widen(import.name)), index);
         if (found == kNone) {
           Missing(Finding::Kind::MissingDelayModule, Widen(import.name), index);
           continue;
@@ -227,7 +232,7 @@ class Walker {
     if (!reported_.insert(std::to_wstring(static_cast<int>(kind)) + L"|" + Lower(name)).second) return;
     walk_.findings.push_back({kind, name, {}, {}, {}, Chain(importer)});
     // Files of the other bitness passed over on the way are why it is missing.
-    const auto skipped = skipped_.find(LoaderFileName(std::string(name.begin(), name.end())));
+    const auto skipped = skipped_.find(LoaderFileName(name));
     if (skipped == skipped_.end()) return;
     for (const std::wstring& path : skipped->second) {
       walk_.findings.push_back({Finding::Kind::WrongBitness, FileName(path), {}, {}, path, Chain(importer)});
@@ -268,7 +273,7 @@ class Walker {
     const std::string& text = forwarder->second;
     const std::size_t dot = text.find_last_of('.');
     if (dot == std::string::npos || dot == 0 || dot + 1 == text.size()) return Found::No;
-    const std::size_t target = Resolve(LoaderFileName(text.substr(0, dot)), index);
+    const std::size_t target = Resolve(LoaderFileName(Widen(text.substr(0, dot))), index);
     if (target == kNone) return Found::No;
     ImportedFunction next;
     if (text[dot + 1] == '#') {

@@ -6,6 +6,10 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <type_traits>
+#include <utility>
 #include <fstream>
 #include <future>
 #include <random>
@@ -85,6 +89,149 @@ TEST(DependencyWalk, NamesAreLookedUpOnlyInThePlacesGiven) {
   }
   EXPECT_FALSE(missing.empty());
   for (const std::wstring& name : missing) EXPECT_NE(name, L"fixture_helper.dll") << "it sits beside the server";
+}
+
+// A DLL of this process's machine made in memory: imports by name ("#n" for
+// an ordinal) and exports, each a function or a forwarder ("module.name").
+class ImageBuilder {
+ public:
+  ImageBuilder& Import(std::string module, std::vector<std::string> functions) {
+    imports_.push_back({std::move(module), std::move(functions)});
+    return *this;
+  }
+  ImageBuilder& Export(std::string name, std::string forwarder = {}) {
+    exports_.push_back({std::move(name), std::move(forwarder)});
+    return *this;
+  }
+
+  void WriteTo(const std::wstring& path) const { WriteAll(path, Build()); }
+
+ private:
+  static constexpr std::uint32_t kSectionRva = 0x1000, kSectionFile = 0x200;
+  using Header = std::conditional_t<sizeof(void*) == 8, IMAGE_NT_HEADERS64, IMAGE_NT_HEADERS32>;
+  using Thunk = std::uintptr_t;
+
+  template <typename T>
+  static std::uint32_t Put(std::vector<std::uint8_t>& data, const T& value) {
+    const auto at = static_cast<std::uint32_t>(data.size());
+    data.resize(data.size() + sizeof value);
+    std::memcpy(data.data() + at, &value, sizeof value);
+    return at + kSectionRva;
+  }
+  static std::uint32_t PutText(std::vector<std::uint8_t>& data, const std::string& text) {
+    const auto at = static_cast<std::uint32_t>(data.size());
+    data.insert(data.end(), text.begin(), text.end());
+    data.push_back(0);
+    data.push_back(0);  // room for a hint before a name that follows
+    return at + kSectionRva;
+  }
+  template <typename T>
+  static void Patch(std::vector<std::uint8_t>& data, std::uint32_t rva, const T& value) {
+    std::memcpy(data.data() + rva - kSectionRva, &value, sizeof value);
+  }
+
+  std::vector<std::uint8_t> Build() const {
+    std::vector<std::uint8_t> data(16, 0);  // a function's body: any RVA outside the export table
+    const std::uint32_t descriptors = static_cast<std::uint32_t>(data.size()) + kSectionRva;
+    data.resize(data.size() + (imports_.size() + 1) * sizeof(IMAGE_IMPORT_DESCRIPTOR));
+    for (std::size_t i = 0; i < imports_.size(); ++i) {
+      IMAGE_IMPORT_DESCRIPTOR d{};
+      d.Name = PutText(data, imports_[i].first);
+      std::vector<Thunk> thunks;
+      for (const std::string& f : imports_[i].second) {
+        thunks.push_back(f[0] == '#' ? (Thunk{1} << (sizeof(Thunk) * 8 - 1)) | std::stoul(f.substr(1))
+                                     : PutText(data, "\1\1" + f) /* hint, then the name */);
+      }
+      thunks.push_back(0);
+      d.OriginalFirstThunk = d.FirstThunk = Put(data, thunks[0]);
+      for (std::size_t t = 1; t < thunks.size(); ++t) Put(data, thunks[t]);
+      Patch(data, descriptors + static_cast<std::uint32_t>(i * sizeof d), d);
+    }
+    const std::uint32_t exportStart = static_cast<std::uint32_t>(data.size()) + kSectionRva;
+    IMAGE_EXPORT_DIRECTORY directory{};
+    const std::uint32_t directoryRva = Put(data, directory);
+    directory.Base = 1;
+    directory.NumberOfFunctions = directory.NumberOfNames = static_cast<DWORD>(exports_.size());
+    std::vector<std::uint32_t> functions, names;
+    for (const auto& [name, forwarder] : exports_) {
+      functions.push_back(forwarder.empty() ? kSectionRva : PutText(data, forwarder));
+      names.push_back(PutText(data, name));
+    }
+    directory.AddressOfFunctions = static_cast<DWORD>(data.size()) + kSectionRva;
+    for (std::uint32_t f : functions) Put(data, f);
+    directory.AddressOfNames = static_cast<DWORD>(data.size()) + kSectionRva;
+    for (std::uint32_t n : names) Put(data, n);
+    directory.AddressOfNameOrdinals = static_cast<DWORD>(data.size()) + kSectionRva;
+    for (std::size_t i = 0; i < exports_.size(); ++i) Put(data, static_cast<WORD>(i));
+    Patch(data, directoryRva, directory);
+    const std::uint32_t exportSize = static_cast<std::uint32_t>(data.size()) + kSectionRva - exportStart;
+    data.resize((data.size() + 0x1FF) & ~std::size_t{0x1FF});
+
+    std::vector<std::uint8_t> file(kSectionFile, 0);
+    IMAGE_DOS_HEADER dos{};
+    dos.e_magic = IMAGE_DOS_SIGNATURE;
+    dos.e_lfanew = 0x40;
+    std::memcpy(file.data(), &dos, sizeof dos);
+    Header nt{};
+    nt.Signature = IMAGE_NT_SIGNATURE;
+    nt.FileHeader.Machine = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+    nt.FileHeader.NumberOfSections = 1;
+    nt.FileHeader.SizeOfOptionalHeader = sizeof nt.OptionalHeader;
+    nt.FileHeader.Characteristics = IMAGE_FILE_DLL | IMAGE_FILE_EXECUTABLE_IMAGE;
+    nt.OptionalHeader.Magic = sizeof(void*) == 8 ? IMAGE_NT_OPTIONAL_HDR64_MAGIC : IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+    nt.OptionalHeader.ImageBase = 0x10000000;
+    nt.OptionalHeader.SectionAlignment = 0x1000;
+    nt.OptionalHeader.FileAlignment = 0x200;
+    nt.OptionalHeader.SizeOfHeaders = kSectionFile;
+    nt.OptionalHeader.SizeOfImage = kSectionRva + static_cast<DWORD>((data.size() + 0xFFF) & ~std::size_t{0xFFF});
+    nt.OptionalHeader.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
+    nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT] = {descriptors, static_cast<DWORD>((imports_.size() + 1) * sizeof(IMAGE_IMPORT_DESCRIPTOR))};
+    nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT] = {directoryRva, exportSize};
+    std::memcpy(file.data() + dos.e_lfanew, &nt, sizeof nt);
+    IMAGE_SECTION_HEADER section{};
+    std::memcpy(section.Name, ".data", 5);
+    section.Misc.VirtualSize = section.SizeOfRawData = static_cast<DWORD>(data.size());
+    section.VirtualAddress = kSectionRva;
+    section.PointerToRawData = kSectionFile;
+    std::memcpy(file.data() + dos.e_lfanew + sizeof nt, &section, sizeof section);
+    file.resize(kSectionFile + data.size());
+    std::memcpy(file.data() + kSectionFile, data.data(), data.size());
+    return file;
+  }
+
+  std::vector<std::pair<std::string, std::vector<std::string>>> imports_;
+  std::vector<std::pair<std::string, std::string>> exports_;
+};
+
+std::vector<std::wstring> Missing(const Walk& walk) {
+  std::vector<std::wstring> missing;
+  for (const Finding& f : walk.findings) {
+    if (f.kind == Finding::Kind::MissingFunction) missing.push_back(f.module + L" " + f.function);
+  }
+  return missing;
+}
+
+// Forwarders are followed to where the function really is, or is not, and
+// a ring of forwarders ends the search rather than the walk.
+TEST(DependencyWalk, ForwardersAndOrdinalsAreFollowedAndARingOfForwardersEnds) {
+  const test_files::TempFolder dir;
+  ImageBuilder()
+      .Import("lib.dll", {"Direct", "Forwarded", "ForwardedAway", "#2", "#9", "Ring"})
+      .Export("DllRegisterServer")
+      .WriteTo(dir.File(L"server.dll"));
+  ImageBuilder()
+      .Export("Direct")
+      .Export("Forwarded", "other.Real")
+      .Export("ForwardedAway", "other.Gone")
+      .Export("Ring", "ring.Ring")
+      .WriteTo(dir.File(L"lib.dll"));
+  ImageBuilder().Export("Real").WriteTo(dir.File(L"other.dll"));
+  ImageBuilder().Export("Ring", "lib.Ring").WriteTo(dir.File(L"ring.dll"));
+
+  const Walk walk = WalkDependencies(dir.File(L"server.dll"), Places());
+  EXPECT_TRUE(walk.Exports("DllRegisterServer"));
+  EXPECT_EQ(Missing(walk), (std::vector<std::wstring>{L"lib.dll ForwardedAway", L"lib.dll #9"}))
+      << "ordinal 2 is Forwarded; ordinal 9 is past the table; the ring is not known to be missing";
 }
 
 // Mutations of real images: bytes changed in the headers and tables, bytes
