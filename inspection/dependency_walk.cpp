@@ -161,6 +161,7 @@ class Walker {
     root.name = FileName(server);
     root.path = server;
     root.image = std::move(image);
+    byName_.emplace(Lower(root.name), 0);  // a DLL that imports the server gets the one loaded
     modules_.push_back(std::make_unique<Module>(std::move(root)));
     ++walk_.modules;
     queue_.push_back(0);
