@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include "dependency_walk.h"
+#include "load_failure.h"
 #include "pe_image.h"
 #include "test_files.h"
 
@@ -99,6 +100,10 @@ class ImageBuilder {
     imports_.push_back({std::move(module), std::move(functions)});
     return *this;
   }
+  ImageBuilder& DelayImport(std::string module, std::vector<std::string> functions) {
+    delayImports_.push_back({std::move(module), std::move(functions)});
+    return *this;
+  }
   ImageBuilder& Export(std::string name, std::string forwarder = {}) {
     exports_.push_back({std::move(name), std::move(forwarder)});
     return *this;
@@ -130,23 +135,47 @@ class ImageBuilder {
     std::memcpy(data.data() + rva - kSectionRva, &value, sizeof value);
   }
 
+  using Imports = std::vector<std::pair<std::string, std::vector<std::string>>>;
+
+  // The name table of one imported module, ended by a zero.
+  static std::uint32_t PutThunks(std::vector<std::uint8_t>& data, const std::vector<std::string>& functions) {
+    std::vector<Thunk> thunks;
+    for (const std::string& f : functions) {
+      thunks.push_back(f[0] == '#' ? (Thunk{1} << (sizeof(Thunk) * 8 - 1)) | std::stoul(f.substr(1))
+                                   : PutText(data, "\1\1" + f) /* hint, then the name */);
+    }
+    thunks.push_back(0);
+    const std::uint32_t first = Put(data, thunks[0]);
+    for (std::size_t t = 1; t < thunks.size(); ++t) Put(data, thunks[t]);
+    return first;
+  }
+
+  // A table of descriptors, one per module and an empty one to end it.
+  template <typename Descriptor, typename Fill>
+  static std::uint32_t PutTable(std::vector<std::uint8_t>& data, const Imports& imports, Fill fill) {
+    const std::uint32_t table = static_cast<std::uint32_t>(data.size()) + kSectionRva;
+    data.resize(data.size() + (imports.size() + 1) * sizeof(Descriptor));
+    for (std::size_t i = 0; i < imports.size(); ++i) {
+      Descriptor d{};
+      fill(d, PutText(data, imports[i].first), PutThunks(data, imports[i].second));
+      Patch(data, table + static_cast<std::uint32_t>(i * sizeof d), d);
+    }
+    return table;
+  }
+
   std::vector<std::uint8_t> Build() const {
     std::vector<std::uint8_t> data(16, 0);  // a function's body: any RVA outside the export table
-    const std::uint32_t descriptors = static_cast<std::uint32_t>(data.size()) + kSectionRva;
-    data.resize(data.size() + (imports_.size() + 1) * sizeof(IMAGE_IMPORT_DESCRIPTOR));
-    for (std::size_t i = 0; i < imports_.size(); ++i) {
-      IMAGE_IMPORT_DESCRIPTOR d{};
-      d.Name = PutText(data, imports_[i].first);
-      std::vector<Thunk> thunks;
-      for (const std::string& f : imports_[i].second) {
-        thunks.push_back(f[0] == '#' ? (Thunk{1} << (sizeof(Thunk) * 8 - 1)) | std::stoul(f.substr(1))
-                                     : PutText(data, "\1\1" + f) /* hint, then the name */);
-      }
-      thunks.push_back(0);
-      d.OriginalFirstThunk = d.FirstThunk = Put(data, thunks[0]);
-      for (std::size_t t = 1; t < thunks.size(); ++t) Put(data, thunks[t]);
-      Patch(data, descriptors + static_cast<std::uint32_t>(i * sizeof d), d);
-    }
+    const std::uint32_t descriptors = PutTable<IMAGE_IMPORT_DESCRIPTOR>(
+        data, imports_, [](IMAGE_IMPORT_DESCRIPTOR& d, std::uint32_t name, std::uint32_t thunks) {
+          d.Name = name;
+          d.OriginalFirstThunk = d.FirstThunk = thunks;
+        });
+    const std::uint32_t delayDescriptors = PutTable<IMAGE_DELAYLOAD_DESCRIPTOR>(
+        data, delayImports_, [](IMAGE_DELAYLOAD_DESCRIPTOR& d, std::uint32_t name, std::uint32_t thunks) {
+          d.Attributes.AllAttributes = 1;  // RVAs
+          d.DllNameRVA = name;
+          d.ImportNameTableRVA = d.ImportAddressTableRVA = thunks;
+        });
     const std::uint32_t exportStart = static_cast<std::uint32_t>(data.size()) + kSectionRva;
     IMAGE_EXPORT_DIRECTORY directory{};
     const std::uint32_t directoryRva = Put(data, directory);
@@ -187,6 +216,10 @@ class ImageBuilder {
     nt.OptionalHeader.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
     nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT] = {descriptors, static_cast<DWORD>((imports_.size() + 1) * sizeof(IMAGE_IMPORT_DESCRIPTOR))};
     nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT] = {directoryRva, exportSize};
+    if (!delayImports_.empty()) {
+      nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT] = {
+          delayDescriptors, static_cast<DWORD>((delayImports_.size() + 1) * sizeof(IMAGE_DELAYLOAD_DESCRIPTOR))};
+    }
     std::memcpy(file.data() + dos.e_lfanew, &nt, sizeof nt);
     IMAGE_SECTION_HEADER section{};
     std::memcpy(section.Name, ".data", 5);
@@ -199,7 +232,7 @@ class ImageBuilder {
     return file;
   }
 
-  std::vector<std::pair<std::string, std::vector<std::string>>> imports_;
+  Imports imports_, delayImports_;
   std::vector<std::pair<std::string, std::string>> exports_;
 };
 
@@ -232,6 +265,29 @@ TEST(DependencyWalk, ForwardersAndOrdinalsAreFollowedAndARingOfForwardersEnds) {
   EXPECT_TRUE(walk.Exports("DllRegisterServer"));
   EXPECT_EQ(Missing(walk), (std::vector<std::wstring>{L"lib.dll ForwardedAway", L"lib.dll #9"}))
       << "ordinal 2 is Forwarded; ordinal 9 is past the table; the ring is not known to be missing";
+}
+
+// Delay-loaded DLLs are not needed to load: only a delay-load failure names
+// what of them is missing.
+TEST(DependencyWalk, DelayLoadedNeedsAreNamedForADelayLoadFailureOnly) {
+  const test_files::TempFolder dir;
+  const std::wstring server = dir.File(L"server.dll");
+  ImageBuilder()
+      .DelayImport("lib.dll", {"Direct", "Absent"})
+      .DelayImport("nowhere.dll", {"Anything"})
+      .Export("DllRegisterServer")
+      .WriteTo(server);
+  ImageBuilder().Export("Direct").WriteTo(dir.File(L"lib.dll"));
+
+  const auto explain = [&](Ostravel::RegistrationResult result, std::uint32_t detail) {
+    return Inspection::ExplainLoadFailure(server, 1, Ostravel::RegistrationOutcome{result, detail}, Places());
+  };
+  const std::vector<std::wstring> named{L"lib.dll 缺少延迟加载的函数 Absent(server.dll 需要它)",
+                                        L"缺少延迟加载的 nowhere.dll(server.dll 需要它)"};
+  EXPECT_EQ(explain(Ostravel::RegistrationResult::EntryPointCrashed, 0xC06D007F), named);
+  EXPECT_EQ(explain(Ostravel::RegistrationResult::EntryPointCrashed, 0xC06D007E), named);
+  EXPECT_EQ(explain(Ostravel::RegistrationResult::EntryPointCrashed, 0xC0000005), std::vector<std::wstring>{});
+  EXPECT_EQ(explain(Ostravel::RegistrationResult::Registered, 0), std::vector<std::wstring>{});
 }
 
 // Mutations of real images: bytes changed in the headers and tables, bytes
