@@ -90,7 +90,13 @@ void BatchList::Add(const std::wstring& file, const std::wstring& outcome,
                     const std::wstring& reason, bool succeeded) {
   ++ended_;
   if (succeeded) ++succeeded_;
-  Append({file, outcome, reason});
+  // A row is one line in the list and in the saved text: a reason's lines
+  // (the loader's, then the causes found) follow each other on it.
+  std::wstring line = reason;
+  for (std::size_t at = 0; (at = line.find(L"\r\n", at)) != std::wstring::npos;) {
+    line.replace(at, 2, L" ");
+  }
+  Append({file, outcome, line});
 }
 
 void BatchList::AddUnrun(const std::wstring& file) { Append({file, kUnrun, kUnrunReason}); }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "load_failure.h"
+
 namespace {
 
 using Ostravel::RegistrationResult;
@@ -109,8 +111,15 @@ ReportLine RegistrationReportLine(const std::wstring& path, std::int32_t mode,
   switch (outcome.result) {
     case RegistrationResult::Registered: return {L"文件注册成功!", L""};
     case RegistrationResult::Unregistered: return {L"文件反注册成功!", L""};
-    default: return {kFailure, Reason(path, mode, outcome)};
+    default: break;
   }
+  std::wstring reason = Reason(path, mode, outcome);
+  // The one place the files are read for the cause; it belongs where the
+  // server's bitness sees the system, and moves there with the call.
+  for (const std::wstring& note : Inspection::ExplainLoadFailure(path, mode, outcome)) {
+    reason += L"\r\n" + note;
+  }
+  return {kFailure, reason};
 }
 
 std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,

@@ -1,8 +1,8 @@
 #pragma once
 // What the window tells the user after a registration call: the success text,
 // or the failure text (the fixed sentence with the path right after it) and,
-// on a line of its own, why it failed. Shown only once the outcome is known.
-// It reads no file: the outcome carries what it says about the file.
+// on a line of its own, why it failed, with a line per cause found in the
+// file and the DLLs it needs. Shown only once the outcome is known.
 #include <cstdint>
 #include <string>
 

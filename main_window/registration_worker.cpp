@@ -3,11 +3,24 @@
 #include <cstdint>
 #include <utility>
 
+#include "load_failure.h"
+
+namespace {
+
+// A file that cannot register is not loaded: its DllMain never runs for
+// nothing, and the report explains it as it would a load that failed.
+Ostravel::RegistrationOutcome Register(const std::wstring& path, std::int32_t mode) {
+  if (auto known = Inspection::OutcomeBeforeLoad(path, mode)) return *known;
+  return Ostravel::CallServerRegistration(path, mode);
+}
+
+}  // namespace
+
 Ostravel::Preview RunServerTask(const std::wstring& path, WorkerTask task) {
   if (task == WorkerTask::Preview) return Ostravel::PreviewRegistration(path);
   const auto mode = task == WorkerTask::Unregister ? Ostravel::RegistrationMode::Unregister
                                                    : Ostravel::RegistrationMode::Register;
-  return {Ostravel::CallServerRegistration(path, static_cast<std::int32_t>(mode)), {}};
+  return {Register(path, static_cast<std::int32_t>(mode)), {}};
 }
 
 void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerTask task) {

@@ -258,8 +258,8 @@ TEST_F(MainWindow, RegistersAndUnregistersAGoodServerAndSaysSoAfterwards) {
 }
 
 // Each broken server gets the failure text with its path and a line on why,
-// and the tool carries on.
-TEST_F(MainWindow, BrokenServersAreReportedWithThePathAndTheReason) {
+// then a line per cause found in the files, and the tool carries on.
+TEST_F(MainWindow, BrokenServersAreReportedWithThePathTheReasonAndTheCause) {
   const test_files::TempFolder folder;
   const std::wstring notADll = folder.File(L"not_a_server.ocx");
   std::ofstream(notADll.c_str()) << "This is a text file, not a library.\n";
@@ -267,13 +267,15 @@ TEST_F(MainWindow, BrokenServersAreReportedWithThePathAndTheReason) {
   struct Case {
     std::wstring path;
     const wchar_t* reason;
+    std::wstring causes;
   };
   const Case cases[] = {
-      {Fixture(L"failing_server.dll"), L"报告失败 0x80070005"},
-      {Fixture(L"crashing_server.dll"), L"异常代码 0xC0000005"},
-      {Fixture(L"no_entry_points.dll"), L"没有 DllRegisterServer 入口点"},
-      {Fixture(L"other_architecture_server.dll"), L"64位"},
-      {notADll, L"文件无法加载(错误 193): "},
+      {Fixture(L"failing_server.dll"), L"报告失败 0x80070005", L""},
+      {Fixture(L"crashing_server.dll"), L"异常代码 0xC0000005", L""},
+      {Fixture(L"no_entry_points.dll"), L"没有 DllRegisterServer 入口点", L""},
+      {Fixture(L"other_architecture_server.dll"), L"64位", L""},
+      {notADll, L"文件无法加载(错误 193): ", L"\r\n文件不是 PE 映像,不是 DLL 或 OCX 控件。"},
+      {Fixture(L"gone\\gone_server.dll"), L"", L"\r\nhelper.dll 缺少函数 helper_gone(gone_server.dll 需要它)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.path));
@@ -283,9 +285,10 @@ TEST_F(MainWindow, BrokenServersAreReportedWithThePathAndTheReason) {
     const std::wstring text = tool.TakeMessage(&title);
     const std::wstring head = kFailure + c.path + L"\r\n";
     ASSERT_EQ(text.substr(0, head.size()), head) << testing::PrintToString(text);
-    const std::wstring reason = text.substr(head.size());
-    EXPECT_NE(reason.find(c.reason), std::wstring::npos) << testing::PrintToString(reason);
-    EXPECT_EQ(reason.find(L'\n'), std::wstring::npos) << "one line";
+    const std::wstring rest = text.substr(head.size());
+    const std::size_t lineEnd = rest.find(L"\r\n");
+    EXPECT_NE(rest.substr(0, lineEnd).find(c.reason), std::wstring::npos) << testing::PrintToString(rest);
+    EXPECT_EQ(lineEnd == std::wstring::npos ? L"" : rest.substr(lineEnd), c.causes) << testing::PrintToString(rest);
     EXPECT_EQ(title, L"提示");
     EXPECT_TRUE(tool.Responsive());
   }
