@@ -1,22 +1,26 @@
 #include "preview_dialog.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <iterator>
 #include <vector>
 
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include "capture_text.h"
+#include "capture_rows.h"
 #include "common_dialog.h"
 #include "error_report.h"
 #include "handle_values.h"
 #include "list_ops_menu.h"
 #include "message_box.h"
 #include "notice_title.h"
+#include "preview_notes.h"
 #include "recognise.h"
+#include "reg_file.h"
 #include "registration_report.h"
 
 namespace {
@@ -35,12 +39,12 @@ struct Column {
   int width;  // the least, in dialog units, so that it follows the font and the DPI
 };
 constexpr Column kSummaryColumns[] = {{L"类别", 45}, {L"标识", 150}, {L"根键", 95}, {L"内容", 300}};
-constexpr Column kCaptureColumns[Ostravel::kRowColumns] = {
+constexpr Column kCaptureColumns[kRowColumns] = {
     {L"根键", 95}, {L"键", 170}, {L"名称", 60}, {L"类型", 60}, {L"数据", 150}};
 using SummaryRow = std::array<std::wstring, std::size(kSummaryColumns)>;
 
-constexpr int kDialogWidth = 480, kDialogHeight = 300, kMargin = 7, kNoticeHeight = 18,
-              kSummaryHeight = 60, kButtonWidth = 70, kButtonHeight = 14;
+constexpr int kDialogWidth = 480, kDialogHeight = 330, kMargin = 7, kNoticeHeight = 18,
+              kNotesHeight = 40, kSummaryHeight = 60, kButtonWidth = 70, kButtonHeight = 14;
 
 const wchar_t* KindName(Ostravel::Registered::Kind kind) {
   switch (kind) {
@@ -59,13 +63,16 @@ std::vector<SummaryRow> Summary(const Ostravel::Capture& capture) {
   for (const Ostravel::Registered& registered : Ostravel::Recognise(capture)) {
     std::wstring facts;
     for (const auto& [label, data] : registered.facts) {
-      facts += (facts.empty() ? L"" : L"; ") + (label.empty() ? data : label + L" = " + data);
+      const std::wstring text = DataText(data);
+      facts += (facts.empty() ? L"" : L"; ") + (label.empty() ? text : label + L" = " + text);
     }
     rows.push_back(
         {KindName(registered.kind), registered.id, Ostravel::RootName(registered.root), facts});
   }
-  if (rows.empty())
-    rows.push_back({L"", L"", L"", capture.empty() ? kNothingWritten : kNothingRecognised});
+  if (rows.empty()) {
+    rows.push_back(
+        {L"", L"", L"", capture.keys.empty() ? kNothingWritten : kNothingRecognised});
+  }
   return rows;
 }
 
@@ -80,6 +87,15 @@ void AddColumns(HWND dialog, HWND list, const Column (&columns)[N]) {
     MapDialogRect(dialog, &width);
     column.cx = width.right;
     ListView_InsertColumn(list, static_cast<int>(i), &column);
+  }
+}
+
+// Each column at least as wide as it was made, and as its widest text.
+void Widen(HWND list, const std::vector<int>& widths) {
+  for (int column = 0; column < static_cast<int>(widths.size()); ++column) {
+    if (ListView_GetColumnWidth(list, column) < widths[column]) {
+      ListView_SetColumnWidth(list, column, widths[column]);
+    }
   }
 }
 
@@ -153,8 +169,8 @@ std::vector<WORD> DialogTemplate() {
 
 class PreviewDialog {
  public:
-  PreviewDialog(const std::wstring& path, Ostravel::Capture capture)
-      : path_(path), capture_(std::move(capture)) {}
+  PreviewDialog(const std::wstring& path, Ostravel::Preview preview)
+      : path_(path), notes_(PreviewNotes(preview)), capture_(std::move(preview.capture)) {}
 
   PreviewAnswer Run(HWND owner) {
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
@@ -201,6 +217,11 @@ class PreviewDialog {
         ShowListMenu(lParam);
         return TRUE;
       case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom == kPreviewList && header->code == LVN_GETDISPINFOW) {
+          Describe(reinterpret_cast<NMLVDISPINFOW*>(lParam)->item);
+          return TRUE;
+        }
         const auto* key = reinterpret_cast<const NMLVKEYDOWN*>(lParam);
         if (key->hdr.idFrom != kPreviewList || key->hdr.code != LVN_KEYDOWN || key->wVKey != 'C' ||
             GetKeyState(VK_CONTROL) >= 0) {
@@ -245,10 +266,13 @@ class PreviewDialog {
       return control;
     };
     make(0, WC_STATICW, kNoticeText, SS_LEFT | SS_NOPREFIX, kPreviewNotice);
+    make(WS_EX_CLIENTEDGE, WC_EDITW, notes_.c_str(),
+         WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, kPreviewNotes);
     const DWORD listStyle = WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS;
     HWND summary =
         make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", listStyle | LVS_NOSORTHEADER, kPreviewSummary);
-    HWND list = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", listStyle, kPreviewList);
+    // Rows are made as they are shown: a capture of any size opens at once.
+    HWND list = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", listStyle | LVS_OWNERDATA, kPreviewList);
     make(0, WC_BUTTONW, L"另存为 .reg(&S)...", WS_TABSTOP | BS_PUSHBUTTON, kPreviewSaveReg);
     make(0, WC_BUTTONW, L"关闭", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL);
 
@@ -264,7 +288,8 @@ class PreviewDialog {
     RECT client;
     GetClientRect(hwnd_, &client);
     const RECT margin = Units(kMargin, kMargin), notice = Units(0, kNoticeHeight),
-               summary = Units(0, kSummaryHeight), button = Units(kButtonWidth, kButtonHeight);
+               notes = Units(0, kNotesHeight), summary = Units(0, kSummaryHeight),
+               button = Units(kButtonWidth, kButtonHeight);
     const int width = client.right - 2 * margin.right;
     int top = margin.bottom;
     const auto place = [&](int id, int left, int y, int w, int h) {
@@ -274,6 +299,8 @@ class PreviewDialog {
     // Its lines wrap anew at another width; moving repaints only what it gained.
     InvalidateRect(Item(kPreviewNotice), nullptr, TRUE);
     top += notice.bottom + margin.bottom / 2;
+    place(kPreviewNotes, margin.right, top, width, notes.bottom);
+    top += notes.bottom + margin.bottom / 2;
     place(kPreviewSummary, margin.right, top, width, summary.bottom);
     top += summary.bottom + margin.bottom / 2;
     const int buttonTop = client.bottom - margin.bottom - button.bottom;
@@ -286,9 +313,60 @@ class PreviewDialog {
   void Show() {
     std::vector<SummaryRow> summary = Summary(capture_);
     Fill(Item(kPreviewSummary), summary);
-    rows_ = Ostravel::Rows(capture_);
-    Fill(Item(kPreviewList), rows_);
+    rows_ = ListRows(capture_);
+    HWND list = Item(kPreviewList);
+    ListView_SetItemCountEx(list, static_cast<int>(rows_.size()), LVSICF_NOINVALIDATEALL);
+    Widen(list, TextWidths(list));
     EnableWindow(Item(kPreviewSaveReg), !rows_.empty());
+  }
+
+  // What the list asks for as it draws a row.
+  void Describe(LVITEMW& item) {
+    if (!(item.mask & LVIF_TEXT) || item.iItem < 0 ||
+        static_cast<std::size_t>(item.iItem) >= rows_.size() || item.cchTextMax <= 0) {
+      return;
+    }
+    cell_ = CellText(capture_, rows_[static_cast<std::size_t>(item.iItem)], item.iSubItem);
+    const std::size_t length = std::min(cell_.size(), static_cast<std::size_t>(item.cchTextMax - 1));
+    std::wmemcpy(item.pszText, cell_.data(), length);
+    item.pszText[length] = L'\0';
+  }
+
+  // The columns' widest texts among the first rows and the rows whose key,
+  // name or data is the longest, measured in the list's font: every row
+  // measured would cost as much as every row made.
+  std::vector<int> TextWidths(HWND list) const {
+    std::vector<std::size_t> candidates;
+    for (std::size_t i = 0; i < rows_.size() && i < 200; ++i) candidates.push_back(i);
+    std::size_t longest[kRowColumns] = {}, length[kRowColumns] = {};
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+      const ListRow row = rows_[i];
+      if (row.key >= capture_.keys.size()) {
+        candidates.push_back(i);
+        continue;
+      }
+      const Ostravel::CapturedKey& key = capture_.keys[row.key];
+      const Ostravel::CapturedValue* value = row.value == kNoValue ? nullptr : &key.values[row.value];
+      const std::size_t sizes[kRowColumns] = {0, key.path.size(), value ? value->name.size() : 0, 0,
+                                              value ? value->data.size() : 0};
+      for (int column = 0; column < kRowColumns; ++column) {
+        if (sizes[column] > length[column]) {
+          length[column] = sizes[column];
+          longest[column] = i;
+        }
+      }
+    }
+    candidates.insert(candidates.end(), std::begin(longest), std::end(longest));
+    std::vector<int> widths(kRowColumns, 0);
+    // The list's own margins around a cell's text.
+    constexpr int kPadding = 16;
+    for (std::size_t i : candidates) {
+      for (int column = 0; column < kRowColumns; ++column) {
+        const std::wstring text = CellText(capture_, rows_[i], column);
+        widths[column] = std::max(widths[column], ListView_GetStringWidth(list, text.c_str()) + kPadding);
+      }
+    }
+    return widths;
   }
 
   void ShowListMenu(LPARAM at) {
@@ -311,9 +389,9 @@ class PreviewDialog {
     HWND list = Item(kPreviewList);
     for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0;
          i = ListView_GetNextItem(list, i, LVNI_SELECTED)) {
-      const Ostravel::Row& row = rows_[static_cast<std::size_t>(i)];
-      for (int column = 0; column < Ostravel::kRowColumns; ++column) {
-        text += row[column] + (column + 1 < Ostravel::kRowColumns ? L"\t" : L"\r\n");
+      const ListRow row = rows_[static_cast<std::size_t>(i)];
+      for (int column = 0; column < kRowColumns; ++column) {
+        text += CellText(capture_, row, column) + (column + 1 < kRowColumns ? L"\t" : L"\r\n");
       }
     }
     if (!text.empty()) CopyToClipboard(hwnd_, text);
@@ -325,16 +403,19 @@ class PreviewDialog {
     args.Filter = kRegFilter;
     args.DefaultExt = L"reg";
     args.Owner = toolkit::HandleValue(hwnd_);
-    if (dialog.VBGetSaveFileName(args) &&
-        !Ostravel::WriteRegFile(args.FileName, capture_)) {
-      toolkit::MsgBox(hwnd_, L"无法写入文件 " + args.FileName, MB_ICONINFORMATION, kNoticeTitle);
+    if (!dialog.VBGetSaveFileName(args)) return;
+    if (const DWORD error = Ostravel::WriteRegFile(args.FileName, capture_)) {
+      toolkit::MsgBox(hwnd_, L"无法写入文件 " + args.FileName + L"\r\n" + ErrorText(error),
+                      MB_ICONINFORMATION, kNoticeTitle);
     }
   }
 
   HWND hwnd_ = nullptr;
   std::wstring path_;
+  std::wstring notes_;
   Ostravel::Capture capture_;
-  std::vector<Ostravel::Row> rows_;
+  std::vector<ListRow> rows_;
+  std::wstring cell_;  // the text last handed to the list, alive until it asks again
 };
 
 }  // namespace
@@ -347,5 +428,5 @@ PreviewAnswer ShowPreview(HWND owner, const std::wstring& path, Preview preview)
                     kNoticeTitle);
     return PreviewAnswer::Closed;
   }
-  return PreviewDialog(path, std::move(preview.capture)).Run(owner);
+  return PreviewDialog(path, std::move(preview)).Run(owner);
 }

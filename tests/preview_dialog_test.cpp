@@ -10,11 +10,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "capture_text.h"
+#include "capture_rows.h"
 #include "dialog_driver.h"
 #include "list_ops_menu.h"
 #include "preview_dialog.h"
 #include "preview_samples.h"
+#include "reg_file.h"
 #include "test_files.h"
 
 using namespace Ostravel;
@@ -62,6 +63,13 @@ void TypeCtrlC() {
   SendInput(4, keys, sizeof(INPUT));
 }
 
+Preview Previewed(RegistrationResult result, Capture capture) {
+  Preview preview;
+  preview.outcome.result = result;
+  preview.capture = std::move(capture);
+  return preview;
+}
+
 int SelectedCount(HWND list) {
   return static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0));
 }
@@ -103,7 +111,7 @@ TEST(PreviewDialog, ListsCopiesSavesAndEndsForARefresh) {
   OpenClipboard(nullptr);
   EmptyClipboard();
   CloseClipboard();
-  EXPECT_EQ(ShowPreview(nullptr, kServer, {{RegistrationResult::Registered}, AwkwardCapture()}),
+  EXPECT_EQ(ShowPreview(nullptr, kServer, Previewed(RegistrationResult::Registered, AwkwardCapture())),
             PreviewAnswer::Refresh);
   ASSERT_TRUE(driver.Found());
 
@@ -127,7 +135,7 @@ TEST(PreviewDialog, ListsCopiesSavesAndEndsForARefresh) {
 TEST(PreviewDialog, FailedPreviewShowsTheRegistrationMessageInsteadOfTheList) {
   std::wstring message;
   dialog_driver::Driver driver([&](HWND box) { message = dialog_driver::TakeMessageBox(box); });
-  EXPECT_EQ(ShowPreview(nullptr, kServer, {{RegistrationResult::TimedOut}, AwkwardCapture()}),
+  EXPECT_EQ(ShowPreview(nullptr, kServer, Previewed(RegistrationResult::TimedOut, AwkwardCapture())),
             PreviewAnswer::Closed);
   ASSERT_TRUE(driver.Found());
   EXPECT_EQ(message, L"不能打开注册的DLL或OCX控件!" + std::wstring(kServer) +

@@ -1,0 +1,10 @@
+#pragma once
+// What the preview's dialog says about a capture beside its list, one line a
+// finding: the registry view, links and where they lead, keys that could not
+// be read, where the capture was cut, names a .reg file cannot carry, a
+// private key left behind, and the writes no preview can see.
+#include <string>
+
+#include "preview.h"
+
+std::wstring PreviewNotes(const Ostravel::Preview& preview);
