@@ -141,3 +141,51 @@ TEST(PreviewDialog, FailedPreviewShowsTheRegistrationMessageInsteadOfTheList) {
   EXPECT_EQ(message, L"不能打开注册的DLL或OCX控件!" + std::wstring(kServer) +
                          L"\r\n入口点 DllRegisterServer 在10秒内没有完成。");
 }
+
+TEST(PreviewDialog, NotesNameTheViewLinksOutUnreadableKeysTheCutAndALeftoverKey) {
+  const std::wstring outside = L"\\REGISTRY\\USER\\S-1-5-21-1\\Software\\Real";
+  Capture capture;
+  capture.wow64 = true;
+  capture.keys.push_back(PlainKey(RegistryRoot::ClassesRoot, L"CLSID\\{C}", {}));
+  CapturedKey out = PlainKey(
+      RegistryRoot::CurrentUser, L"Software\\Out",
+      {{kSymbolicLinkValue, REG_LINK,
+        {reinterpret_cast<const BYTE*>(outside.data()),
+         reinterpret_cast<const BYTE*>(outside.data() + outside.size())}}});
+  out.link = outside;
+  out.linkLeaves = true;
+  capture.keys.push_back(out);
+  CapturedKey denied = PlainKey(RegistryRoot::CurrentUser, L"Software\\Denied", {});
+  denied.error = ERROR_ACCESS_DENIED;
+  capture.keys.push_back(denied);
+  capture.keys.push_back(PlainKey(RegistryRoot::CurrentUser, L"Software\\a\r\nb", {}));
+  capture.cut = CaptureCut{CaptureCut::Reason::Keys, RegistryRoot::CurrentUser,
+                           L"Software\\Many\\000123"};
+  Preview preview = Previewed(RegistrationResult::Registered, capture);
+  preview.cleanup = ERROR_ACCESS_DENIED;
+
+  std::wstring notes, firstKey;
+  int listed = -1;
+  dialog_driver::Driver driver([&](HWND dialog) {
+    notes = dialog_driver::WindowText(GetDlgItem(dialog, kPreviewNotes));
+    HWND list = GetDlgItem(dialog, kPreviewList);
+    listed = ListView_GetItemCount(list);
+    wchar_t text[256] = {};
+    ListView_GetItemText(list, 0, kRowKey, text, 256);
+    firstKey = text;
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ(ShowPreview(nullptr, kServer, std::move(preview)), PreviewAnswer::Closed);
+  ASSERT_TRUE(driver.Found());
+
+  EXPECT_EQ(listed, 5);  // a row a key, and the cut
+  EXPECT_EQ(firstKey, L"WOW6432Node\\CLSID\\{C}");
+  for (const std::wstring& named :
+       {std::wstring(L"WOW6432Node"), L"HKEY_CURRENT_USER\\Software\\Out → " + outside,
+        std::wstring(L"HKEY_CURRENT_USER\\Software\\Denied"),
+        std::wstring(L"HKEY_CURRENT_USER\\Software\\Many\\000123"),
+        std::wstring(L"HKEY_CURRENT_USER\\Software\\a\x240D\x240A" L"b"),
+        std::wstring(L"HKEY_CURRENT_USER\\") + kPreviewsKey}) {
+    EXPECT_NE(notes.find(named), std::wstring::npos) << testing::PrintToString(named);
+  }
+}

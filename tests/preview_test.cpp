@@ -329,7 +329,8 @@ TEST_F(PreviewTest, LinksAreListedWithTheirTargetsAndNeverFollowed) {
   // The real key of the user's that the server links to.
   ASSERT_TRUE(SetText(HKEY_CURRENT_USER, LINKING_FIXTURE_TARGET L"\\Inside", L"Real", L"data"));
   const Preview preview = PreviewRegistration(Fixture(L"linking_server.dll"));
-  ASSERT_EQ(preview.outcome.result, RegistrationResult::Registered);
+  ASSERT_EQ(preview.outcome.result, RegistrationResult::Registered)
+      << std::hex << preview.outcome.detail;
 
   const CapturedKey* loop = FindKey(preview.capture, RegistryRoot::ClassesRoot, LINKING_FIXTURE_LOOP);
   ASSERT_NE(loop, nullptr);
@@ -389,7 +390,7 @@ TEST_F(PreviewTest, ManyKeysAreCutAtTheBound) {
   ASSERT_TRUE(preview.capture.cut);
   EXPECT_EQ(preview.capture.cut->reason, CaptureCut::Reason::Keys);
   EXPECT_LE(preview.capture.keys.size(), kCaptureKeys);
-  EXPECT_GE(preview.capture.keys.size(), kCaptureKeys - 2);
+  EXPECT_GE(preview.capture.keys.size(), kCaptureKeys - 10);  // less the keys on the way
 }
 
 TEST_F(PreviewTest, UnreadableKeyIsListedWithItsErrorAndStillCleanedUp) {
