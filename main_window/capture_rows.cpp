@@ -115,10 +115,13 @@ std::wstring DataText(const CapturedValue& value) {
       break;
   }
   if (value.data.empty()) return kZeroLengthBinary;
+  constexpr wchar_t kDigits[] = L"0123456789abcdef";
   std::wstring text;
   std::size_t i = 0;
   for (; i < bytes && text.size() < kShownDataChars; ++i) {
-    text += (text.empty() ? L"" : L" ") + Format(L"%02x", value.data[i]);
+    if (i > 0) text += L' ';
+    text += kDigits[value.data[i] >> 4];
+    text += kDigits[value.data[i] & 15];
   }
   return i < bytes ? Shortened(text, bytes) : text;
 }

@@ -99,25 +99,36 @@ void Widen(HWND list, const std::vector<int>& widths) {
   }
 }
 
-// The rows, each column widened to its widest text, so that no identifier or
-// path a server wrote is cut short.
-template <typename Rows>
-void Fill(HWND list, Rows& rows) {
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(i);
-    item.pszText = rows[i][0].data();
-    const int index = ListView_InsertItem(list, &item);
-    for (std::size_t column = 1; column < rows[i].size(); ++column) {
-      ListView_SetItemText(list, index, static_cast<int>(column), rows[i][column].data());
+// Each column's widest text among the first rows and the `longest` (rows
+// whose text is likely the longest in a column), measured in the list's font:
+// measuring every row would cost as much as making every row.
+template <typename Text>
+std::vector<int> TextWidths(HWND list, std::size_t count, const std::vector<std::size_t>& longest,
+                            int columns, Text text) {
+  std::vector<std::size_t> rows = longest;
+  for (std::size_t i = 0; i < count && i < 200; ++i) rows.push_back(i);
+  std::vector<int> widths(columns, 0);
+  constexpr int kPadding = 16;  // the list's own margins around a cell's text
+  for (std::size_t row : rows) {
+    for (int column = 0; column < columns && row < count; ++column) {
+      const std::wstring cell = text(row, column);
+      widths[column] =
+          std::max(widths[column], ListView_GetStringWidth(list, cell.c_str()) + kPadding);
     }
   }
-  for (int column = 0; column < Header_GetItemCount(ListView_GetHeader(list)); ++column) {
-    const int least = ListView_GetColumnWidth(list, column);
-    ListView_SetColumnWidth(list, column, LVSCW_AUTOSIZE);
-    if (ListView_GetColumnWidth(list, column) < least) ListView_SetColumnWidth(list, column, least);
+  return widths;
+}
+
+// Text for a row of a list made as it is shown.
+void Describe(LVITEMW& item, std::size_t count, std::wstring& cell, auto text) {
+  if (!(item.mask & LVIF_TEXT) || item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= count ||
+      item.cchTextMax <= 0) {
+    return;
   }
+  cell = text(static_cast<std::size_t>(item.iItem), item.iSubItem);
+  const std::size_t length = std::min(cell.size(), static_cast<std::size_t>(item.cchTextMax - 1));
+  std::wmemcpy(item.pszText, cell.data(), length);
+  item.pszText[length] = L'\0';
 }
 
 std::wstring FileName(const std::wstring& path) {
@@ -184,6 +195,14 @@ class PreviewDialog {
   }
 
  private:
+  // A cell's text, by row and column, for each list.
+  auto CaptureCell() const {
+    return [this](std::size_t row, int column) { return CellText(capture_, rows_[row], column); };
+  }
+  auto SummaryCell() const {
+    return [this](std::size_t row, int column) { return summary_[row][column]; };
+  }
+
   static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
     auto* dialog = reinterpret_cast<PreviewDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
@@ -218,8 +237,10 @@ class PreviewDialog {
         return TRUE;
       case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header->idFrom == kPreviewList && header->code == LVN_GETDISPINFOW) {
-          Describe(reinterpret_cast<NMLVDISPINFOW*>(lParam)->item);
+        if (header->code == LVN_GETDISPINFOW) {
+          LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(lParam)->item;
+          if (header->idFrom == kPreviewList) Describe(item, rows_.size(), cell_, CaptureCell());
+          if (header->idFrom == kPreviewSummary) Describe(item, summary_.size(), cell_, SummaryCell());
           return TRUE;
         }
         const auto* key = reinterpret_cast<const NMLVKEYDOWN*>(lParam);
@@ -269,9 +290,9 @@ class PreviewDialog {
     make(WS_EX_CLIENTEDGE, WC_EDITW, notes_.c_str(),
          WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, kPreviewNotes);
     const DWORD listStyle = WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS;
-    HWND summary =
-        make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", listStyle | LVS_NOSORTHEADER, kPreviewSummary);
     // Rows are made as they are shown: a capture of any size opens at once.
+    HWND summary = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                        listStyle | LVS_NOSORTHEADER | LVS_OWNERDATA, kPreviewSummary);
     HWND list = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", listStyle | LVS_OWNERDATA, kPreviewList);
     make(0, WC_BUTTONW, L"另存为 .reg(&S)...", WS_TABSTOP | BS_PUSHBUTTON, kPreviewSaveReg);
     make(0, WC_BUTTONW, L"关闭", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL);
@@ -311,44 +332,41 @@ class PreviewDialog {
   }
 
   void Show() {
-    std::vector<SummaryRow> summary = Summary(capture_);
-    Fill(Item(kPreviewSummary), summary);
+    summary_ = Summary(capture_);
+    HWND summary = Item(kPreviewSummary);
+    ListView_SetItemCountEx(summary, static_cast<int>(summary_.size()), LVSICF_NOINVALIDATEALL);
+    std::vector<std::size_t> longest(std::size(kSummaryColumns), 0);
+    for (std::size_t i = 0; i < summary_.size(); ++i) {
+      for (std::size_t column = 0; column < longest.size(); ++column) {
+        if (summary_[i][column].size() > summary_[longest[column]][column].size()) longest[column] = i;
+      }
+    }
+    Widen(summary, TextWidths(summary, summary_.size(), longest,
+                              static_cast<int>(std::size(kSummaryColumns)), SummaryCell()));
+
     rows_ = ListRows(capture_);
     HWND list = Item(kPreviewList);
     ListView_SetItemCountEx(list, static_cast<int>(rows_.size()), LVSICF_NOINVALIDATEALL);
-    Widen(list, TextWidths(list));
+    Widen(list, TextWidths(list, rows_.size(), LongestRows(), kRowColumns, CaptureCell()));
     EnableWindow(Item(kPreviewSaveReg), !rows_.empty());
   }
 
-  // What the list asks for as it draws a row.
-  void Describe(LVITEMW& item) {
-    if (!(item.mask & LVIF_TEXT) || item.iItem < 0 ||
-        static_cast<std::size_t>(item.iItem) >= rows_.size() || item.cchTextMax <= 0) {
-      return;
-    }
-    cell_ = CellText(capture_, rows_[static_cast<std::size_t>(item.iItem)], item.iSubItem);
-    const std::size_t length = std::min(cell_.size(), static_cast<std::size_t>(item.cchTextMax - 1));
-    std::wmemcpy(item.pszText, cell_.data(), length);
-    item.pszText[length] = L'\0';
-  }
-
-  // The columns' widest texts among the first rows and the rows whose key,
-  // name or data is the longest, measured in the list's font: every row
-  // measured would cost as much as every row made.
-  std::vector<int> TextWidths(HWND list) const {
-    std::vector<std::size_t> candidates;
-    for (std::size_t i = 0; i < rows_.size() && i < 200; ++i) candidates.push_back(i);
-    std::size_t longest[kRowColumns] = {}, length[kRowColumns] = {};
+  // The rows whose key, name or data is the longest, and the cut: the rows
+  // that likely hold each column's widest text.
+  std::vector<std::size_t> LongestRows() const {
+    std::vector<std::size_t> longest(kRowColumns, 0);
+    std::size_t length[kRowColumns] = {};
     for (std::size_t i = 0; i < rows_.size(); ++i) {
       const ListRow row = rows_[i];
       if (row.key >= capture_.keys.size()) {
-        candidates.push_back(i);
+        longest.push_back(i);
         continue;
       }
       const Ostravel::CapturedKey& key = capture_.keys[row.key];
-      const Ostravel::CapturedValue* value = row.value == kNoValue ? nullptr : &key.values[row.value];
-      const std::size_t sizes[kRowColumns] = {0, key.path.size(), value ? value->name.size() : 0, 0,
-                                              value ? value->data.size() : 0};
+      const Ostravel::CapturedValue* value =
+          row.value == kNoValue ? nullptr : &key.values[row.value];
+      const std::size_t sizes[kRowColumns] = {0, key.path.size(), value ? value->name.size() : 0,
+                                              0, value ? value->data.size() : 0};
       for (int column = 0; column < kRowColumns; ++column) {
         if (sizes[column] > length[column]) {
           length[column] = sizes[column];
@@ -356,17 +374,7 @@ class PreviewDialog {
         }
       }
     }
-    candidates.insert(candidates.end(), std::begin(longest), std::end(longest));
-    std::vector<int> widths(kRowColumns, 0);
-    // The list's own margins around a cell's text.
-    constexpr int kPadding = 16;
-    for (std::size_t i : candidates) {
-      for (int column = 0; column < kRowColumns; ++column) {
-        const std::wstring text = CellText(capture_, rows_[i], column);
-        widths[column] = std::max(widths[column], ListView_GetStringWidth(list, text.c_str()) + kPadding);
-      }
-    }
-    return widths;
+    return longest;
   }
 
   void ShowListMenu(LPARAM at) {
@@ -414,6 +422,7 @@ class PreviewDialog {
   std::wstring path_;
   std::wstring notes_;
   Ostravel::Capture capture_;
+  std::vector<SummaryRow> summary_;
   std::vector<ListRow> rows_;
   std::wstring cell_;  // the text last handed to the list, alive until it asks again
 };

@@ -88,7 +88,9 @@ void HexData(Output& out, const CapturedValue& value, std::size_t column) {
         text.clear();
       }
     }
-    text += Format(L"%02x", value.data[i]);
+    constexpr wchar_t kDigits[] = L"0123456789abcdef";
+    text += kDigits[value.data[i] >> 4];
+    text += kDigits[value.data[i] & 15];
     column += 2;
   }
   out << text;
