@@ -144,7 +144,11 @@ std::wstring ShownName(const std::wstring& name) {
   std::wstring text;
   text.reserve(name.size());
   for (wchar_t c : name) {
-    text += c == L'\r' ? L'\x240D' : c == L'\n' ? L'\x240A' : c == L'\0' ? L'\x2400' : c;
+    if (c == L'\r' || c == L'\n' || c == L'\0') {
+      text += c == L'\r' ? L"<CR>" : c == L'\n' ? L"<LF>" : L"<NUL>";
+    } else {
+      text += c;
+    }
   }
   return text;
 }

@@ -2,7 +2,7 @@
 // A capture as the preview's list shows it, as regedit lists keys and values:
 // root, key, value name, type name, data. Rows are made as they are shown, so
 // that a capture of any size opens at once; long data is shortened and names
-// show a CR, LF or NUL they hold as a visible sign.
+// show a CR, LF or NUL they hold as a visible word.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,7 +14,8 @@
 inline constexpr std::size_t kShownDataChars = 512;
 std::wstring DataText(const Ostravel::CapturedValue& value);
 
-// A name as shown, with ␍, ␊ and ␀ for CR, LF and NUL.
+// A name as shown, with <CR>, <LF> and <NUL> for the characters that the
+// dialog's fonts draw as nothing or as a line break.
 std::wstring ShownName(const std::wstring& name);
 
 // "错误 5: " and the system's text for a Win32 error.

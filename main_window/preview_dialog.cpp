@@ -43,8 +43,8 @@ constexpr Column kCaptureColumns[kRowColumns] = {
     {L"根键", 95}, {L"键", 170}, {L"名称", 60}, {L"类型", 60}, {L"数据", 150}};
 using SummaryRow = std::array<std::wstring, std::size(kSummaryColumns)>;
 
-constexpr int kDialogWidth = 480, kDialogHeight = 330, kMargin = 7, kNoticeHeight = 18,
-              kNotesHeight = 40, kSummaryHeight = 60, kButtonWidth = 70, kButtonHeight = 14;
+constexpr int kDialogWidth = 480, kDialogHeight = 340, kMargin = 7, kNoticeHeight = 18,
+              kNotesHeight = 48, kSummaryHeight = 60, kButtonWidth = 70, kButtonHeight = 14;
 
 const wchar_t* KindName(Ostravel::Registered::Kind kind) {
   switch (kind) {
@@ -287,8 +287,10 @@ class PreviewDialog {
       return control;
     };
     make(0, WC_STATICW, kNoticeText, SS_LEFT | SS_NOPREFIX, kPreviewNotice);
-    make(WS_EX_CLIENTEDGE, WC_EDITW, notes_.c_str(),
-         WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, kPreviewNotes);
+    // A line a row: the list draws every script the notes may hold, where an
+    // edit control under Wine falls back to no font for Chinese.
+    HWND notes = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                      WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL, kPreviewNotes);
     const DWORD listStyle = WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS;
     // Rows are made as they are shown: a capture of any size opens at once.
     HWND summary = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
@@ -297,6 +299,7 @@ class PreviewDialog {
     make(0, WC_BUTTONW, L"另存为 .reg(&S)...", WS_TABSTOP | BS_PUSHBUTTON, kPreviewSaveReg);
     make(0, WC_BUTTONW, L"关闭", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL);
 
+    ShowNotes(notes);
     AddColumns(hwnd_, summary, kSummaryColumns);
     AddColumns(hwnd_, list, kCaptureColumns);
     SetWindowTextW(hwnd_, (std::wstring(kPreviewCaption) + L" - " + FileName(path_)).c_str());
@@ -349,6 +352,24 @@ class PreviewDialog {
     ListView_SetItemCountEx(list, static_cast<int>(rows_.size()), LVSICF_NOINVALIDATEALL);
     Widen(list, TextWidths(list, rows_.size(), LongestRows(), kRowColumns, CaptureCell()));
     EnableWindow(Item(kPreviewSaveReg), !rows_.empty());
+  }
+
+  void ShowNotes(HWND notes) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH;
+    ListView_InsertColumn(notes, 0, &column);
+    std::size_t start = 0;
+    for (int line = 0; start <= notes_.size(); ++line) {
+      const std::size_t end = std::min(notes_.find(L"\r\n", start), notes_.size());
+      std::wstring text = notes_.substr(start, end - start);
+      LVITEMW item{};
+      item.mask = LVIF_TEXT;
+      item.iItem = line;
+      item.pszText = text.data();
+      ListView_InsertItem(notes, &item);
+      start = end + 2;
+    }
+    ListView_SetColumnWidth(notes, 0, LVSCW_AUTOSIZE);
   }
 
   // The rows whose key, name or data is the longest, and the cut: the rows

@@ -44,7 +44,11 @@ std::wstring Format(const wchar_t* format, auto... arguments) {
 std::wstring Visible(const std::wstring& name) {
   std::wstring text;
   for (wchar_t c : name) {
-    text += c == L'\r' ? L'\x240D' : c == L'\n' ? L'\x240A' : c == L'\0' ? L'\x2400' : c;
+    if (c == L'\r' || c == L'\n' || c == L'\0') {
+      text += c == L'\r' ? L"<CR>" : c == L'\n' ? L"<LF>" : L"<NUL>";
+    } else {
+      text += c;
+    }
   }
   return text;
 }

@@ -167,7 +167,12 @@ TEST(PreviewDialog, NotesNameTheViewLinksOutUnreadableKeysTheCutAndALeftoverKey)
   std::wstring notes, firstKey;
   int listed = -1;
   dialog_driver::Driver driver([&](HWND dialog) {
-    notes = dialog_driver::WindowText(GetDlgItem(dialog, kPreviewNotes));
+    HWND lines = GetDlgItem(dialog, kPreviewNotes);
+    for (int i = 0; i < ListView_GetItemCount(lines); ++i) {
+      wchar_t text[512] = {};
+      ListView_GetItemText(lines, i, 0, text, 512);
+      notes += std::wstring(text) + L"\n";
+    }
     HWND list = GetDlgItem(dialog, kPreviewList);
     listed = ListView_GetItemCount(list);
     wchar_t text[256] = {};
@@ -184,7 +189,7 @@ TEST(PreviewDialog, NotesNameTheViewLinksOutUnreadableKeysTheCutAndALeftoverKey)
        {std::wstring(L"WOW6432Node"), L"HKEY_CURRENT_USER\\Software\\Out → " + outside,
         std::wstring(L"HKEY_CURRENT_USER\\Software\\Denied"),
         std::wstring(L"HKEY_CURRENT_USER\\Software\\Many\\000123"),
-        std::wstring(L"HKEY_CURRENT_USER\\Software\\a\x240D\x240A" L"b"),
+        std::wstring(L"HKEY_CURRENT_USER\\Software\\a<CR><LF>b"),
         std::wstring(L"HKEY_CURRENT_USER\\") + kPreviewsKey}) {
     EXPECT_NE(notes.find(named), std::wstring::npos) << testing::PrintToString(named);
   }
