@@ -52,22 +52,22 @@ Ostravel::Capture LargestCapture(std::size_t& bytes) {
   return capture;
 }
 
+BOOL CALLBACK TakePreview(HWND window, LPARAM found) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  if (process != GetCurrentProcessId() || std::wstring(name) != L"#32770" ||
+      !IsWindowVisible(window)) {
+    return TRUE;
+  }
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
 HWND FindPreview() {
   HWND found = nullptr;
-  EnumWindows(
-      [](HWND window, LPARAM result) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        wchar_t name[16] = {};
-        GetClassNameW(window, name, 16);
-        if (process != GetCurrentProcessId() || std::wstring(name) != L"#32770" ||
-            !IsWindowVisible(window)) {
-          return TRUE;
-        }
-        *reinterpret_cast<HWND*>(result) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumWindows(TakePreview, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 

@@ -454,8 +454,9 @@ PreviewAnswer ShowPreview(HWND owner, const std::wstring& path, Preview preview)
   if (!preview.outcome.Succeeded()) {
     // A preview runs the registration's entry point, and fails as it does.
     const auto mode = static_cast<std::int32_t>(Ostravel::RegistrationMode::Register);
-    toolkit::MsgBox(owner, RegistrationReport(path, mode, preview.outcome), MB_ICONINFORMATION,
-                    kNoticeTitle);
+    std::wstring message = RegistrationReport(path, mode, preview.outcome);
+    if (preview.cleanup != ERROR_SUCCESS) message += L"\r\n" + CleanupNote(preview.cleanup);
+    toolkit::MsgBox(owner, message, MB_ICONINFORMATION, kNoticeTitle);
     return PreviewAnswer::Closed;
   }
   return PreviewDialog(path, std::move(preview)).Run(owner);

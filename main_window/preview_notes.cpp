@@ -38,6 +38,11 @@ std::wstring Shown(const Capture& capture, const CapturedKey& key) {
 
 }  // namespace
 
+std::wstring CleanupNote(LSTATUS cleanup) {
+  return L"预览的私有键 HKEY_CURRENT_USER\\" + std::wstring(Ostravel::kPreviewsKey) +
+         L" 没能完全删除 (" + ErrorText(static_cast<DWORD>(cleanup)) + L"),下次预览时会再试。";
+}
+
 std::wstring PreviewNotes(const Ostravel::Preview& preview) {
   const Capture& capture = preview.capture;
   Notes notes;
@@ -77,11 +82,7 @@ std::wstring PreviewNotes(const Ostravel::Preview& preview) {
               L" 处超出" + BoundName(capture.cut->reason) + L"上限,其后的内容没有读取。");
   }
   notes.Add(L"名称含回车、换行或空字符,.reg 文件无法表示,另存时略去:", unsaved);
-  if (preview.cleanup != ERROR_SUCCESS) {
-    notes.Add(L"预览的私有键 HKEY_CURRENT_USER\\" + std::wstring(Ostravel::kPreviewsKey) +
-              L" 没能完全删除 (" + ErrorText(static_cast<DWORD>(preview.cleanup)) +
-              L"),下次预览时会再试。");
-  }
+  if (preview.cleanup != ERROR_SUCCESS) notes.Add(CleanupNote(preview.cleanup));
   notes.Add(L"通过 RegOpenCurrentUser、RegOpenUserClassesRoot 或指明视图的访问 "
             L"(KEY_WOW64_32KEY、KEY_WOW64_64KEY) 打开的键不经过截获;这样的写入预览看不到。");
   return notes.Text();

@@ -140,6 +140,14 @@ TEST(PreviewDialog, FailedPreviewShowsTheRegistrationMessageInsteadOfTheList) {
   ASSERT_TRUE(driver.Found());
   EXPECT_EQ(message, L"不能打开注册的DLL或OCX控件!" + std::wstring(kServer) +
                          L"\r\n入口点 DllRegisterServer 在10秒内没有完成。");
+
+  // A private key left behind is said with the message too.
+  Preview leftover = Previewed(RegistrationResult::TimedOut, {});
+  leftover.cleanup = ERROR_ACCESS_DENIED;
+  dialog_driver::Driver again([&](HWND box) { message = dialog_driver::TakeMessageBox(box); });
+  ShowPreview(nullptr, kServer, std::move(leftover));
+  ASSERT_TRUE(again.Found());
+  EXPECT_NE(message.find(std::wstring(L"HKEY_CURRENT_USER\\") + kPreviewsKey), std::wstring::npos);
 }
 
 TEST(PreviewDialog, NotesNameTheViewLinksOutUnreadableKeysTheCutAndALeftoverKey) {
