@@ -10,14 +10,19 @@ namespace {
 
 // The key itself, by handle: RegDeleteKeyW opens the name again and would
 // follow a link to its target. Taken from ntdll when first needed, as the SDK
-// gives no import library entry for it.
+// documents it without an import library, and so that the tool imports only
+// the usual system DLLs.
 LSTATUS DeleteOpenKey(HKEY key) {
   using NtDeleteKeyFunction = NTSTATUS(NTAPI*)(HANDLE);
   static const auto deleteKey = reinterpret_cast<NtDeleteKeyFunction>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
   if (!deleteKey) return ERROR_PROC_NOT_FOUND;
+  using RtlNtStatusToDosErrorFunction = ULONG(NTAPI*)(NTSTATUS);
+  static const auto toError = reinterpret_cast<RtlNtStatusToDosErrorFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlNtStatusToDosError")));
   const NTSTATUS status = deleteKey(key);
-  return status >= 0 ? ERROR_SUCCESS : static_cast<LSTATUS>(RtlNtStatusToDosError(status));
+  if (status >= 0) return ERROR_SUCCESS;
+  return toError ? static_cast<LSTATUS>(toError(status)) : ERROR_ACCESS_DENIED;
 }
 
 constexpr REGSAM kDeleteAccess = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE;
