@@ -78,7 +78,7 @@ class Reader {
   // Values are sized before they are read, so that no buffer is ever larger
   // than what the bound still allows.
   void ReadValues(HKEY key, CapturedKey& captured) {
-    std::vector<wchar_t> name(16384);  // the registry's longest value name and a terminator
+    std::vector<wchar_t>& name = valueName_;
     for (DWORD i = 0;; ++i) {
       CapturedValue value;
       DWORD nameLength = static_cast<DWORD>(name.size()), size = 0;
@@ -137,6 +137,8 @@ class Reader {
   std::vector<Place> places_;
   std::size_t bytes_ = 0;
   std::size_t visited_ = 0;  // keys, whether kept or not
+  // The registry's longest value name and a terminator, once for all keys.
+  std::vector<wchar_t> valueName_ = std::vector<wchar_t>(16384);
 };
 
 }  // namespace
