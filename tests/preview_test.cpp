@@ -71,7 +71,11 @@ constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Ru
 class PreviewTest : public testing::Test {
  protected:
   static void SetUpTestSuite() { SetDllDirectoryW(L""); }
-  void SetUp() override { RemoveFixtureKeys(); }
+  void SetUp() override {
+    RemoveFixtureKeys();
+    // What a run that ended half way may have left.
+    DeleteTreeUnfollowed(HKEY_CURRENT_USER, L"Software\\Corvantis");
+  }
   void TearDown() override {
     RemoveFixtureKeys();
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kPreviewsKey)) << "a preview left its key behind";
@@ -255,7 +259,7 @@ TEST_F(PreviewTest, KeysOfDeadPreviewsAreRemovedAndLiveOnesKept) {
   EXPECT_EQ(TextOf(HKEY_CURRENT_USER, LINKING_FIXTURE_TARGET L"\\Inside", L"Real"), L"data");
 
   CloseHandle(alive);
-  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvantis");
+  DeleteTreeUnfollowed(HKEY_CURRENT_USER, L"Software\\Corvantis");
 }
 
 // The registry lists values by name, whatever order they were written in.
