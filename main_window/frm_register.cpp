@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "about_help.h"
-#include "capture_text.h"
+#include "capture_rows.h"
 #include "common_dialog.h"
 #include "error_report.h"
 #include "handle_values.h"
@@ -219,7 +219,7 @@ bool FrmRegister::RecordInBatch(const std::wstring& path, Ostravel::Preview resu
   const bool previewed = worker_.Task() == WorkerTask::Preview && result.outcome.Succeeded();
   if (previewed) {
     list_.Add(path, kPreviewed,
-              L"截获了 " + std::to_wstring(Ostravel::Rows(result.capture).size()) + L" 项注册表写入。",
+              L"截获了 " + std::to_wstring(ListRows(result.capture).size()) + L" 项注册表写入。",
               true);
     return ShowPreview(hwnd_, path, std::move(result)) == PreviewAnswer::Refresh;
   }

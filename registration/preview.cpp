@@ -28,12 +28,19 @@ std::wstring NewPreviewName() {
   return text;
 }
 
-void DeletePreviewKey(const std::wstring& name) {
-  RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kPreviewsKey) + L"\\" + name).c_str());
+// Nothing here follows a link: a server may have replaced any of these keys
+// with one that leads to the user's real data.
+LSTATUS DeletePreviewKey(const std::wstring& name) {
+  LSTATUS status = ERROR_FILE_NOT_FOUND;
+  if (const OwnedKey previews =
+          OpenUnfollowed(HKEY_CURRENT_USER, kPreviewsKey, KEY_ENUMERATE_SUB_KEYS, &status)) {
+    status = DeleteTreeUnfollowed(previews.get(), name);
+  }
   // Leave no trace of the tool once no preview is left; a key still holding
   // another instance's preview stays.
-  RegDeleteKeyW(HKEY_CURRENT_USER, kPreviewsKey);
-  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Corvantis");
+  DeleteIfEmpty(HKEY_CURRENT_USER, kPreviewsKey);
+  DeleteIfEmpty(HKEY_CURRENT_USER, L"Software\\Corvantis");
+  return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
 // One preview's private key and the mutex that marks it alive; both go with
@@ -47,10 +54,12 @@ class PreviewKey {
   }
   PreviewKey(const PreviewKey&) = delete;
   PreviewKey& operator=(const PreviewKey&) = delete;
-  ~PreviewKey() {
-    if (!key_) return;
+  ~PreviewKey() { Remove(); }
+  // Once only; a key that stays is removed by a later preview, as a dead one's.
+  LSTATUS Remove() {
+    if (!key_) return ERROR_SUCCESS;
     key_.reset();
-    DeletePreviewKey(name_);
+    return DeletePreviewKey(name_);
   }
   HKEY get() const { return key_.get(); }
   const std::wstring& Name() const { return name_; }
@@ -63,7 +72,8 @@ class PreviewKey {
 
 void RemoveStalePreviews() {
   std::vector<std::wstring> stale;
-  if (const OwnedKey previews = OpenKey(HKEY_CURRENT_USER, kPreviewsKey, KEY_READ)) {
+  if (const OwnedKey previews =
+          OpenUnfollowed(HKEY_CURRENT_USER, kPreviewsKey, KEY_ENUMERATE_SUB_KEYS)) {
     wchar_t name[256];
     for (DWORD i = 0;; ++i) {
       DWORD length = 256;
@@ -177,41 +187,33 @@ RegistrationOutcome AwaitChild(HANDLE process, HKEY previewKey) {
   return {RegistrationResult::EntryPointCrashed, exitCode};
 }
 
-// Every predefined root a program can write to, and its handle.
-constexpr RegistryRoot kRegistryRoots[] = {RegistryRoot::ClassesRoot, RegistryRoot::LocalMachine,
-                                           RegistryRoot::CurrentUser, RegistryRoot::Users,
-                                           RegistryRoot::CurrentConfig};
-
-HKEY PredefinedKey(RegistryRoot root) {
-  switch (root) {
-    case RegistryRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
-    case RegistryRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
-    case RegistryRoot::CurrentUser: return HKEY_CURRENT_USER;
-    case RegistryRoot::Users: return HKEY_USERS;
-    case RegistryRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
-  }
-  return nullptr;
-}
-
 // In the child: every root into the private key, then the registration, then
 // the end. Nothing runs between the call's return and the end of the process.
 [[noreturn]] void RunChild(HKEY previewKey, const std::wstring& server) {
   RegistrationOutcome outcome{RegistrationResult::NothingDone};
   bool redirected = true;
   std::vector<OwnedKey> targets;  // open for as long as the roots lead there
-  for (RegistryRoot root : kRegistryRoots) {
-    targets.push_back(CreateKey(previewKey, RootName(root)));
+  for (const PredefinedRoot& root : PredefinedRoots()) {
+    targets.push_back(CreateKey(previewKey, root.redirectTo));
     redirected = redirected && targets.back() &&
-                 RegOverridePredefKey(PredefinedKey(root), targets.back().get()) == ERROR_SUCCESS;
+                 RegOverridePredefKey(root.handle, targets.back().get()) == ERROR_SUCCESS;
   }
   // A server is never run against a real root.
   if (redirected)
     outcome = CallServerRegistration(server, static_cast<int>(RegistrationMode::Register));
+  // The server ran here, so it is built for this process's machine.
+  if (outcome.Succeeded()) outcome.machine = kOwnMachine;
   WriteOutcome(previewKey, outcome);
   // Ended at once: no code of the server (a worker still running, its DLL's
   // detach) runs after this. ExitProcess is only the compiler's assurance.
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(outcome.result));
   ExitProcess(static_cast<UINT>(outcome.result));
+}
+
+// A 32-bit process asks; a 64-bit one is its own answer.
+bool WindowsIs64Bit() {
+  BOOL wow64 = FALSE;
+  return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
 }
 
 }  // namespace
@@ -226,7 +228,7 @@ Preview PreviewRegistration(const std::wstring& path) {
   if (path.empty()) return preview;
   RemoveStalePreviews();
 
-  const PreviewKey key;
+  PreviewKey key;
   if (!key.get() ||
       !WriteBytes(key.get(), kServerValue, path.data(), path.size() * sizeof(wchar_t))) {
     return preview;
@@ -234,11 +236,9 @@ Preview PreviewRegistration(const std::wstring& path) {
   const Child child = StartChild(key.Name());
   if (!child.process) return preview;
   preview.outcome = AwaitChild(child.process.get(), key.get());
-  for (RegistryRoot root : kRegistryRoots) {
-    if (const OwnedKey tree = OpenKey(key.get(), RootName(root), KEY_READ)) {
-      ReadTree(tree.get(), root, L"", preview.capture);
-    }
-  }
+  preview.capture = ReadCapture(key.get());
+  preview.capture.wow64 = preview.outcome.machine == Machine::X86 && WindowsIs64Bit();
+  preview.cleanup = key.Remove();
   return preview;
 }
 

@@ -17,6 +17,9 @@ namespace Ostravel {
 struct Preview {
   RegistrationOutcome outcome;
   Capture capture;  // empty unless the server wrote something
+  // Not ERROR_SUCCESS: the private key could not all be deleted, for this
+  // reason; the next preview tries again.
+  LSTATUS cleanup = ERROR_SUCCESS;
 };
 
 // Blocks for as long as the registration's time limit and a margin for the
