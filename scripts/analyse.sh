@@ -21,7 +21,9 @@ folders=$(printf '%s\n' "${sources[@]}" | sed "s|^$ROOT/||; s|/.*||" | sort -u |
 # Clang parses as the cross compiler does: its target, and its C++ library's
 # headers (clang does not find GCC's versioned "12-posix" folder by itself).
 # The tree's -Werror is meant for GCC's warnings, not clang's.
-compiler=$(sed -n 's/^ *"command": "\([^ ]*\) .*/\1/p' "$DATABASE" | grep -m1 'g++')
+# (Read by awk alone: a reader that stops at the first match would end the
+# writer of a pipe with SIGPIPE, which pipefail turns into a failure.)
+compiler=$(awk -F'"command": "' 'NF > 1 { split($2, word, " "); if (word[1] ~ /g\+\+/) { print word[1]; exit } }' "$DATABASE")
 extra=(--extra-arg=--target="$($compiler -dumpmachine)" --extra-arg=-nostdinc++ --extra-arg=-Wno-error)
 while read -r dir; do
   extra+=(--extra-arg=-isystem"$dir")
