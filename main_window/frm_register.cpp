@@ -188,6 +188,8 @@ void FrmRegister::OnWorkerDone() {
     DestroyWindow(hwnd_);
   } else if (again) {
     StartTask(WorkerTask::Preview);
+  } else {
+    StartChildAhead();
   }
 }
 
@@ -195,6 +197,17 @@ void FrmRegister::HoldPath(const std::wstring& path) {
   sFileName = path;
   SetWindowTextW(Control(kPathBox), sFileName.c_str());
   UpdateCommands();
+  StartChildAhead();
+}
+
+// Reading the file's header is data only, never its code. A child already
+// waiting for the same program is kept.
+void FrmRegister::StartChildAhead() {
+  if (sFileName.empty() || worker_.Running()) return;
+  const std::wstring exe = Ostravel::ChildExecutable(Ostravel::ReadImageMachine(sFileName));
+  if (!readyChild_ || readyChild_->Executable() != exe) {
+    readyChild_ = std::make_unique<Ostravel::ServerChild>(exe);
+  }
 }
 
 // Only a held path gives the server's commands something to act on, and only
@@ -213,7 +226,7 @@ void FrmRegister::UpdateCommands() {
 void FrmRegister::StartTask(WorkerTask task) {
   if (sFileName.empty() || worker_.Running()) return;
   if (RefusedFolder(sFileName)) return;
-  worker_.Start(hwnd_, kWorkerDone, sFileName, task);
+  worker_.Start(hwnd_, kWorkerDone, sFileName, task, std::move(readyChild_));
   UpdateCommands();
   // The status line has no room for both the preview and its entry point.
   progress_.Show(hwnd_, fonts_,

@@ -5,6 +5,7 @@
 // on a worker while the window stays alive. Whatever a handler throws is
 // caught at the window procedure and shown; it never leaves it.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -38,6 +39,9 @@ class FrmRegister {
   // Enables what the user may do now, which a running call and the path decide.
   void UpdateCommands();
   void StartTask(WorkerTask task);
+  // A child for the held path, started now so that a press waits only for
+  // the server.
+  void StartChildAhead();
   // A path that names a folder is refused with the folder message: true if so.
   bool RefusedFolder(const std::wstring& path);
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
@@ -57,6 +61,7 @@ class FrmRegister {
   OwnedMenu mnuListOps_;
   std::wstring sFileName;
   RegistrationProgress progress_;
+  std::unique_ptr<Ostravel::ServerChild> readyChild_;
   RegistrationWorker worker_;
   bool closeWhenDone_ = false;
 };

@@ -3,18 +3,22 @@
 #include <cstdint>
 #include <utility>
 
-void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerTask task) {
+void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerTask task,
+                               std::unique_ptr<Ostravel::ServerChild> ready) {
   task_ = task;
   done_ = false;
-  thread_ = std::jthread([this, window, message, path = std::move(path)] {
+  thread_ = std::jthread([this, window, message, path = std::move(path),
+                          ready = std::move(ready)]() mutable {
     // Nothing may escape a thread's routine; the window reports it instead.
     try {
       if (task_ == WorkerTask::Preview) {
-        result_ = Ostravel::PreviewRegistration(path);
+        result_ = Ostravel::PreviewRegistration(path, std::move(ready));
       } else {
         const auto task = task_ == WorkerTask::Register ? Ostravel::ChildTask::Register
                                                         : Ostravel::ChildTask::Unregister;
-        result_ = {Ostravel::RunServer({task, Ostravel::RegistrationScope::AsTheServerWrites, path, {}}),
+        result_ = {Ostravel::RunServer(
+                       {task, Ostravel::RegistrationScope::AsTheServerWrites, path, {}},
+                       std::move(ready)),
                    {}};
       }
     } catch (...) {

@@ -5,6 +5,7 @@
 // worker destroyed in mid-call waits for it, which the call's own limit bounds.
 #include <atomic>
 #include <exception>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -17,8 +18,10 @@ enum class WorkerTask { Register, Unregister, Preview };
 
 class RegistrationWorker {
  public:
-  // Starts the call; `message` reaches `window` when it has returned.
-  void Start(HWND window, UINT message, std::wstring path, WorkerTask task);
+  // Starts the call, in `ready` if it runs the right program; `message`
+  // reaches `window` when it has returned.
+  void Start(HWND window, UINT message, std::wstring path, WorkerTask task,
+             std::unique_ptr<Ostravel::ServerChild> ready);
   bool Running() const { return thread_.joinable(); }
   // The call has returned and its thread, about to end, is not joined yet:
   // only then can a message of that number be the worker's.

@@ -89,7 +89,7 @@ std::wstring PreviewMutexName(const std::wstring& name) {
   return L"Global\\Corvantis.Preview." + name;
 }
 
-Preview PreviewRegistration(const std::wstring& path) {
+Preview PreviewRegistration(const std::wstring& path, std::unique_ptr<ServerChild> ready) {
   Preview preview;
   if (path.empty()) return preview;
   RemoveStalePreviews();
@@ -97,7 +97,8 @@ Preview PreviewRegistration(const std::wstring& path) {
   const PreviewKey key;
   if (!key.get()) return preview;
   static_cast<ServerRun&>(preview) = RunServer(
-      {ChildTask::Preview, RegistrationScope::AsTheServerWrites, path, key.Name()});
+      {ChildTask::Preview, RegistrationScope::AsTheServerWrites, path, key.Name()},
+      std::move(ready));
   for (RegistryRoot root : kRegistryRoots) {
     if (const OwnedKey tree = OpenKey(key.get(), RootName(root), KEY_READ)) {
       ReadTree(tree.get(), root, L"", preview.capture);

@@ -6,6 +6,7 @@
 // server wrote there is read back and the key deleted. The child and all it
 // started have ended before the key is read, so a server still running can
 // write nothing anywhere afterwards.
+#include <memory>
 #include <string>
 
 #include "ostravel.h"
@@ -18,9 +19,10 @@ struct Preview : ServerRun {
   Capture capture;  // empty unless the server wrote something
 };
 
-// Blocks for as long as a registration; an empty path does nothing, as in a
-// registration.
-Preview PreviewRegistration(const std::wstring& path);
+// Blocks for as long as a registration, which `ready` runs if it can; an
+// empty path does nothing, as in a registration.
+Preview PreviewRegistration(const std::wstring& path,
+                            std::unique_ptr<ServerChild> ready = nullptr);
 
 // Below HKEY_CURRENT_USER, where the tool may always write: one private key per
 // running preview, named as the preview is, and deleted when it ends. Not

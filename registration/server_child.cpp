@@ -310,35 +310,55 @@ std::wstring ChildExecutable(Machine machine) {
                                                                                            : own;
 }
 
-ServerRun RunServer(const ChildRequest& request) {
-  return RunServerIn(ChildExecutable(ReadImageMachine(request.path)), request);
-}
+// The pipe exists before the child starts, or the child would find none.
+struct ServerChild::State {
+  std::wstring id = NewChildId();
+  OwnedHandle pipe;
+  OwnedHandle event;
+  std::optional<ChildProcess> child;
+};
 
-ServerRun RunServerIn(const std::wstring& exe, const ChildRequest& request) {
-  ServerRun run;
-  if (request.path.empty()) return run;
-  const std::wstring id = NewChildId();
-  if (id.empty()) return run;
+ServerChild::ServerChild(std::wstring executable)
+    : executable_(std::move(executable)), state_(std::make_unique<State>()) {
+  if (state_->id.empty()) return;
   // One instance, local clients only: once the child holds it, no one else can.
   const HANDLE pipe = CreateNamedPipeW(
-      PipeName(id).c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+      PipeName(state_->id).c_str(),
+      PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 4096, 4096, 0,
       nullptr);
-  if (pipe == INVALID_HANDLE_VALUE) return run;
-  const OwnedHandle pipeOwner(pipe);
-  const OwnedHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!event) return run;
+  if (pipe == INVALID_HANDLE_VALUE) return;
+  state_->pipe.reset(pipe);
+  state_->event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (state_->event) state_->child.emplace(executable_, state_->id);
+}
 
-  ChildProcess child(exe, id);
-  if (!child.Process()) {
+ServerChild::~ServerChild() = default;
+
+ServerRun ServerChild::Run(const ChildRequest& request) {
+  ServerRun run;
+  if (request.path.empty() || !state_->child) return run;
+  if (!state_->child->Process()) {
     run.end = ChildEnd::NotStarted;
-    run.endDetail = child.Error();
+    run.endDetail = state_->child->Error();
   } else {
-    run = Conversation(pipe, event.get(), child).Run(request);
+    run = Conversation(state_->pipe.get(), state_->event.get(), *state_->child).Run(request);
   }
-  child.End();
-  run.executable = exe;
+  state_->child->End();
+  run.executable = executable_;
   return run;
+}
+
+ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> ready) {
+  if (request.path.empty()) return {};
+  const std::wstring exe = ChildExecutable(ReadImageMachine(request.path));
+  if (ready && ready->Executable() == exe) {
+    ServerRun run = ready->Run(request);
+    // A child that waited long may have been ended meanwhile; none of the
+    // server ran in it, so a fresh one runs the request.
+    if (run.end != ChildEnd::NoAnswer) return run;
+  }
+  return ServerChild(exe).Run(request);
 }
 
 std::optional<int> RunServerChildIfAsked() {

@@ -9,6 +9,7 @@
 // server's time; at the limit, and as soon as the outcome is in, the job is
 // ended, so that nothing the server left running does anything afterwards.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,11 +48,31 @@ inline constexpr std::uint32_t kChildStartLimitMs = 15000;
 // it stands beside this one, else this one, whose loader then gives the reason.
 std::wstring ChildExecutable(Machine machine);
 
-// Blocks until the child has ended and everything it started with it. An empty
-// path does nothing, as in the engine.
-ServerRun RunServer(const ChildRequest& request);
-// The same in a child that runs `executable`, a build of this tool.
-ServerRun RunServerIn(const std::wstring& executable, const ChildRequest& request);
+// One child of `executable`, a build of this tool, for one request. It starts
+// at once and waits for its request, so that a child started when the user
+// chooses a file leaves the press to wait only for the server. Whatever of it
+// is left ends with this object.
+class ServerChild {
+ public:
+  explicit ServerChild(std::wstring executable);
+  ~ServerChild();
+  ServerChild(const ServerChild&) = delete;
+  ServerChild& operator=(const ServerChild&) = delete;
+
+  const std::wstring& Executable() const { return executable_; }
+  // Blocks until the child has ended and everything it started with it. An
+  // empty path does nothing, as in the engine.
+  ServerRun Run(const ChildRequest& request);
+
+ private:
+  struct State;
+  std::wstring executable_;
+  std::unique_ptr<State> state_;
+};
+
+// Runs the request in a child of the server's bitness: `ready` when it runs
+// the right program, else one started now.
+ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> ready = nullptr);
 
 // The first thing the executable's entry point calls. In a child started by
 // RunServer it runs the request and ends the process; it returns a code only
