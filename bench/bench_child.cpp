@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include "file_name.h"
+#include "owned_handle.h"
 #include "server_child.h"
 
 namespace {
@@ -51,11 +52,10 @@ long RunToEnd(const std::wstring& exe, std::wstring commandLine) {
                       &startup, &info)) {
     return -1;
   }
+  const toolkit::OwnedHandle process(info.hProcess), thread(info.hThread);
   DWORD code = 0;
   const bool ended = WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0 &&
                      GetExitCodeProcess(info.hProcess, &code);
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
   return ended ? static_cast<long>(code) : -1;
 }
 

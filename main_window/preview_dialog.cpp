@@ -12,6 +12,7 @@
 #include "capture_text.h"
 #include "common_dialog.h"
 #include "error_report.h"
+#include "file_name.h"
 #include "handle_values.h"
 #include "list_ops_menu.h"
 #include "message_box.h"
@@ -104,13 +105,9 @@ void Fill(HWND list, Rows& rows) {
   }
 }
 
-std::wstring FileName(const std::wstring& path) {
-  return path.substr(path.find_last_of(L"\\/") + 1);
-}
-
 // The name offered in the save dialog: the server's, with .reg for its extension.
 std::wstring RegFileName(const std::wstring& path) {
-  const std::wstring name = FileName(path);
+  const std::wstring name(toolkit::FileNameOf(path));
   return name.substr(0, name.find_last_of(L'.')) + L".reg";
 }
 
@@ -254,7 +251,7 @@ class PreviewDialog {
 
     AddColumns(hwnd_, summary, kSummaryColumns);
     AddColumns(hwnd_, list, kCaptureColumns);
-    SetWindowTextW(hwnd_, (std::wstring(kPreviewCaption) + L" - " + FileName(path_)).c_str());
+    SetWindowTextW(hwnd_, (std::wstring(kPreviewCaption) + L" - " + std::wstring(toolkit::FileNameOf(path_))).c_str());
     Layout();
   }
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "file_name.h"
+#include "owned_handle.h"
 #include "tool_files.h"
 
 namespace {
@@ -28,7 +29,7 @@ std::wstring SystemText(std::uint32_t code, const std::wstring& path) {
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  const std::unique_ptr<wchar_t, decltype(&LocalFree)> owner(buffer, LocalFree);
+  const toolkit::OwnedLocal<wchar_t> owner(buffer);
   std::wstring text(buffer ? buffer : L"", length);
   for (auto& c : text) {
     if (c == L'\r' || c == L'\n') c = L' ';

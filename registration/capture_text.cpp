@@ -165,7 +165,7 @@ bool WriteRegFile(const std::wstring& path, const Capture& capture) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  const OwnedHandle closer(file);
+  const toolkit::OwnedHandle closer(file);
   const DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
   DWORD written = 0;
   return WriteFile(file, text.data(), size, &written, nullptr) && written == size;

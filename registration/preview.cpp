@@ -45,7 +45,7 @@ class PreviewKey {
 
  private:
   std::wstring name_;
-  OwnedHandle mutex_;
+  toolkit::OwnedHandle mutex_;
   OwnedKey key_;
 };
 
@@ -59,7 +59,7 @@ void RemoveStalePreviews() {
           ERROR_SUCCESS) {
         break;
       }
-      const OwnedHandle alive(OpenMutexW(SYNCHRONIZE, FALSE, PreviewMutexName(name).c_str()));
+      const toolkit::OwnedHandle alive(OpenMutexW(SYNCHRONIZE, FALSE, PreviewMutexName(name).c_str()));
       if (!alive && GetLastError() == ERROR_FILE_NOT_FOUND) stale.emplace_back(name);
     }
   }

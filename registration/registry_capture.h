@@ -2,19 +2,16 @@
 // What a server wrote to the registry, as plain data: every key that carries
 // values or has nothing below it, under the predefined root the server named.
 // Reading a tree never changes it.
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include <windows.h>
 
+#include "owned_handle.h"
+
 namespace Ostravel {
 
-struct KeyCloser {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using OwnedKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+using toolkit::OwnedKey;
 
 // Null when the key is missing or cannot be opened (or made) with that access.
 OwnedKey OpenKey(HKEY parent, const std::wstring& path, REGSAM access);

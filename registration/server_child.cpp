@@ -16,6 +16,8 @@
 namespace Ostravel {
 namespace {
 
+using toolkit::OwnedHandle;
+
 constexpr wchar_t kChildSwitch[] = L"/corvantis-child";
 std::wstring NewChildId() {
   GUID guid{};
@@ -322,13 +324,12 @@ ServerChild::ServerChild(std::wstring executable)
     : executable_(std::move(executable)), state_(std::make_unique<State>()) {
   if (state_->id.empty()) return;
   // One instance, local clients only: once the child holds it, no one else can.
-  const HANDLE pipe = CreateNamedPipeW(
+  state_->pipe = toolkit::OwnFile(CreateNamedPipeW(
       PipeName(state_->id).c_str(),
       PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 4096, 4096, 0,
-      nullptr);
-  if (pipe == INVALID_HANDLE_VALUE) return;
-  state_->pipe.reset(pipe);
+      nullptr));
+  if (!state_->pipe) return;
   state_->event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (state_->event) state_->child.emplace(executable_, state_->id);
 }
@@ -363,8 +364,7 @@ ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> re
 
 std::optional<int> RunServerChildIfAsked() {
   int count = 0;
-  const std::unique_ptr<LPWSTR, decltype(&LocalFree)> arguments(
-      CommandLineToArgvW(GetCommandLineW(), &count), LocalFree);
+  const toolkit::OwnedLocal<LPWSTR> arguments(CommandLineToArgvW(GetCommandLineW(), &count));
   if (!arguments || count != 3 || std::wcscmp(arguments.get()[1], kChildSwitch) != 0) {
     return std::nullopt;
   }
@@ -374,16 +374,13 @@ std::optional<int> RunServerChildIfAsked() {
   if (!IsChildId(id)) return ERROR_INVALID_PARAMETER;
   // Identification only: whoever holds the pipe's other end may learn who
   // this child is, never act as it.
-  const HANDLE pipe =
+  const OwnedHandle pipe = toolkit::OwnFile(
       CreateFileW(PipeName(id).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                  SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-  if (pipe == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
-  const std::optional<ChildRequest> request = ReadRequestFrom(pipe);
-  if (!request) {
-    CloseHandle(pipe);
-    return ERROR_INVALID_DATA;
-  }
-  RunChild(pipe, *request);
+                  SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+  if (!pipe) return static_cast<int>(GetLastError());
+  const std::optional<ChildRequest> request = ReadRequestFrom(pipe.get());
+  if (!request) return ERROR_INVALID_DATA;
+  RunChild(pipe.get(), *request);
 }
 
 }  // namespace Ostravel
