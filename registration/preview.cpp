@@ -59,7 +59,8 @@ void RemoveStalePreviews() {
           ERROR_SUCCESS) {
         break;
       }
-      const toolkit::OwnedHandle alive(OpenMutexW(SYNCHRONIZE, FALSE, PreviewMutexName(name).c_str()));
+      const toolkit::OwnedHandle alive(
+          OpenMutexW(SYNCHRONIZE, FALSE, PreviewMutexName(name).c_str()));
       if (!alive && GetLastError() == ERROR_FILE_NOT_FOUND) stale.emplace_back(name);
     }
   }

@@ -19,6 +19,7 @@ namespace {
 using toolkit::OwnedHandle;
 
 constexpr wchar_t kChildSwitch[] = L"/corvantis-child";
+
 std::wstring NewChildId() {
   GUID guid{};
   wchar_t text[40] = {};
@@ -140,7 +141,9 @@ Io Connect(HANDLE pipe, HANDLE event, HANDLE process, ULONGLONG deadline) {
   const HANDLE waits[] = {event, process};
   const DWORD which = WaitForMultipleObjects(2, waits, FALSE, Remaining(deadline));
   DWORD unused = 0;
-  if (which == WAIT_OBJECT_0) return GetOverlappedResult(pipe, &overlapped, &unused, FALSE) ? Io::Done : Io::Broken;
+  if (which == WAIT_OBJECT_0) {
+    return GetOverlappedResult(pipe, &overlapped, &unused, FALSE) ? Io::Done : Io::Broken;
+  }
   CancelIo(pipe);
   GetOverlappedResult(pipe, &overlapped, &unused, TRUE);
   return which == WAIT_OBJECT_0 + 1 ? Io::Broken : Io::TimedOut;
