@@ -68,7 +68,7 @@ int wmain() {
   SetDllDirectoryW(L"");
   // A server's code runs in a child copy of the program that asks for it,
   // which for this program is this program.
-  if (auto code = Ostravel::RunPreviewChildIfAsked()) return *code;
+  if (auto code = Ostravel::RunServerChildIfAsked()) return *code;
   // regsvr32 of the tool's own bitness: System32 as this process sees it.
   wchar_t system[MAX_PATH];
   GetSystemDirectoryW(system, MAX_PATH);

@@ -1,5 +1,7 @@
 #include "load_failure.h"
 
+#include <memory>
+
 #include <windows.h>
 
 namespace Inspection {
@@ -69,9 +71,8 @@ std::vector<std::wstring> StaticNotes(const Walk& walk, std::int32_t mode, bool 
 
 }  // namespace
 
-std::vector<std::wstring> ExplainLoadFailure(const std::wstring& path, std::int32_t mode,
-                                             const Ostravel::RegistrationOutcome& outcome,
-                                             const SearchPlaces& places) {
+std::vector<std::wstring> ExplainLoadFailure(const Walk& walk, std::int32_t mode,
+                                             const Ostravel::RegistrationOutcome& outcome) {
   if (outcome.Succeeded() || outcome.result == RegistrationResult::NothingDone ||
       outcome.result == RegistrationResult::TimedOut) {
     return {};
@@ -80,7 +81,6 @@ std::vector<std::wstring> ExplainLoadFailure(const std::wstring& path, std::int3
       outcome.machine != Ostravel::kOwnMachine) {
     return {};
   }
-  const Walk walk = WalkDependencies(path, places);
   if (!walk.readable) return {};
   if (walk.image && walk.machine != Ostravel::kOwnMachine) return {};  // not what this process's system would load
   std::vector<std::wstring> notes =
@@ -98,17 +98,33 @@ std::vector<std::wstring> ExplainLoadFailure(const std::wstring& path, std::int3
   return notes;
 }
 
-std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const std::wstring& path, std::int32_t mode) {
-  // Only the server itself matters here: a walk limited to it.
-  WalkLimits serverOnly;
-  serverOnly.depth = 0;
-  const Walk walk = WalkDependencies(path, SearchPlaces{}, serverOnly);
+std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const Walk& walk, std::int32_t mode) {
   if (!walk.readable) return std::nullopt;
   if (!walk.image) return Ostravel::RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT};
   if (walk.machine != Ostravel::kOwnMachine) return std::nullopt;
   const char* entry = Ostravel::EntryPointName(mode);
   if (entry && walk.Exports(entry)) return std::nullopt;
   return Ostravel::RegistrationOutcome{RegistrationResult::NoEntryPoint};
+}
+
+std::vector<std::wstring> ExplainLoadFailure(const std::wstring& path, std::int32_t mode,
+                                             const Ostravel::RegistrationOutcome& outcome,
+                                             const SearchPlaces& places) {
+  return ExplainLoadFailure(WalkDependencies(path, places), mode, outcome);
+}
+
+std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const std::wstring& path, std::int32_t mode) {
+  // Only the server itself matters here: a walk limited to it.
+  WalkLimits serverOnly;
+  serverOnly.depth = 0;
+  return OutcomeBeforeLoad(WalkDependencies(path, SearchPlaces{}, serverOnly), mode);
+}
+
+Ostravel::FileInspection InspectBeforeLoad(const std::wstring& path, std::int32_t mode) {
+  auto walk = std::make_shared<const Walk>(WalkDependencies(path, SearchPlaces::OfThisProcess()));
+  return {OutcomeBeforeLoad(*walk, mode), [walk, mode](const Ostravel::RegistrationOutcome& outcome) {
+            return ExplainLoadFailure(*walk, mode, outcome);
+          }};
 }
 
 }  // namespace Inspection

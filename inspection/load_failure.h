@@ -15,6 +15,7 @@
 
 #include "dependency_walk.h"
 #include "ostravel.h"
+#include "server_child.h"
 
 namespace Inspection {
 
@@ -30,5 +31,15 @@ std::vector<std::wstring> ExplainLoadFailure(const std::wstring& path, std::int3
 // entry point for the mode (a managed assembly has none of its own). Nothing
 // when it is worth loading, cannot be read, or is for the other bitness.
 std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const std::wstring& path, std::int32_t mode);
+
+// The same from a finished walk of the file.
+std::vector<std::wstring> ExplainLoadFailure(const Walk& walk, std::int32_t mode,
+                                             const Ostravel::RegistrationOutcome& outcome);
+std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const Walk& walk, std::int32_t mode);
+
+// What the child of the server's bitness reads before it loads the file: the
+// walk is made then, while no code of the server has run that could disturb
+// it, and explains the outcome afterwards.
+Ostravel::FileInspection InspectBeforeLoad(const std::wstring& path, std::int32_t mode);
 
 }  // namespace Inspection

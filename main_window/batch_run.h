@@ -21,6 +21,10 @@ class BatchRun {
   bool Several() const { return files_.size() > 1; }
   WorkerTask Task() const { return task_; }
   const std::wstring& Current() const { return files_[current_]; }
+  // The file after the current one, if any.
+  const std::wstring* Next() const {
+    return current_ + 1 < files_.size() ? &files_[current_ + 1] : nullptr;
+  }
   void Stop() { stopped_ = true; }
   // Over at once, as when a file could not even be started.
   void End() { active_ = false; }

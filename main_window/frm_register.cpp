@@ -196,7 +196,7 @@ void FrmRegister::OnWorkerDone() {
     } else {
       toolkit::MsgBox(hwnd_,
                       RegistrationReport(path, static_cast<std::int32_t>(worker_.Mode()),
-                                         result.outcome),
+                                         result),
                       MB_ICONINFORMATION, kNoticeTitle);
     }
   } catch (...) {
@@ -208,6 +208,8 @@ void FrmRegister::OnWorkerDone() {
     DestroyWindow(hwnd_);
   } else if (again) {
     StartTask(WorkerTask::Preview);
+  } else if (!files_.empty()) {
+    StartChildAhead(files_.front());
   }
 }
 
@@ -224,8 +226,8 @@ bool FrmRegister::RecordInBatch(const std::wstring& path, Ostravel::Preview resu
     return ShowPreview(hwnd_, path, std::move(result)) == PreviewAnswer::Refresh;
   }
   const ReportLine line =
-      RegistrationReportLine(path, static_cast<std::int32_t>(worker_.Mode()), result.outcome);
-  list_.Add(path, line.outcome, line.reason, result.outcome.Succeeded());
+      RegistrationReportLine(path, static_cast<std::int32_t>(worker_.Mode()), result);
+  list_.Add(path, line.outcome, line.reason, line.succeeded);
   return false;
 }
 
@@ -258,6 +260,16 @@ void FrmRegister::HoldFiles(std::vector<std::wstring> files) {
                                  : L"已选择 " + std::to_wstring(files_.size()) + L" 个文件";
   SetWindowTextW(Control(kPathBox), shown.c_str());
   UpdateCommands();
+  StartChildAhead(files_.front());
+}
+
+// Reading the file's header is data only, never its code. A child already
+// waiting for the same program is kept.
+void FrmRegister::StartChildAhead(const std::wstring& path) {
+  const std::wstring exe = Ostravel::ChildExecutable(Ostravel::ReadImageMachine(path));
+  if (!readyChild_ || readyChild_->Executable() != exe) {
+    readyChild_ = std::make_unique<Ostravel::ServerChild>(exe);
+  }
 }
 
 void FrmRegister::ChoosePaths(const std::vector<std::wstring>& paths) {
@@ -298,7 +310,7 @@ void FrmRegister::StartTask(WorkerTask task) {
 
 void FrmRegister::RunCurrent() {
   try {
-    worker_.Start(hwnd_, kWorkerDone, batch_.Current(), batch_.Task());
+    worker_.Start(hwnd_, kWorkerDone, batch_.Current(), batch_.Task(), std::move(readyChild_));
   } catch (...) {
     // No thread, so no message will come to end the command: end it here.
     batch_.End();
@@ -306,6 +318,8 @@ void FrmRegister::RunCurrent() {
     UpdateCommands();
     throw;
   }
+  // The next file of a batch finds its child waiting, as a single file does.
+  if (const std::wstring* next = batch_.Next()) StartChildAhead(*next);
   UpdateCommands();
   // The status line has no room for both the preview and its entry point.
   progress_.Show(hwnd_, fonts_,

@@ -7,6 +7,7 @@
 // window stays alive. Whatever a handler throws is caught at the window
 // procedure and shown; it never leaves it.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,6 +53,9 @@ class FrmRegister {
   void UpdateCommands();
   void StartTask(WorkerTask task);
   void RunCurrent();
+  // A child for `path`, started now so that a press waits only for the
+  // server.
+  void StartChildAhead(const std::wstring& path);
   // A path that names a folder is refused with the folder message: true if so.
   bool RefusedFolder(const std::wstring& path);
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
@@ -71,6 +75,7 @@ class FrmRegister {
   OwnedMenu mnuListOps_;
   std::vector<std::wstring> files_;
   RegistrationProgress progress_;
+  std::unique_ptr<Ostravel::ServerChild> readyChild_;
   RegistrationWorker worker_;
   BatchRun batch_;
   BatchList list_{[this] { StopBatch(); }};

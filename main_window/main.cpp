@@ -4,12 +4,13 @@
 #include <commctrl.h>
 
 #include "frm_register.h"
-#include "preview.h"
+#include "load_failure.h"
+#include "server_child.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   // Never load a DLL from the current folder, which may be the server's own.
   SetDllDirectoryW(L"");
-  if (auto code = Ostravel::RunPreviewChildIfAsked()) return *code;
+  if (auto code = Ostravel::RunServerChildIfAsked(Inspection::InspectBeforeLoad)) return *code;
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 

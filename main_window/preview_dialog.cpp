@@ -13,6 +13,7 @@
 #include "capture_rows.h"
 #include "common_dialog.h"
 #include "error_report.h"
+#include "file_name.h"
 #include "handle_values.h"
 #include "list_dialog.h"
 #include "list_ops_menu.h"
@@ -113,13 +114,9 @@ void Describe(LVITEMW& item, std::size_t count, std::wstring& cell, auto text) {
   item.pszText[length] = L'\0';
 }
 
-std::wstring FileName(const std::wstring& path) {
-  return path.substr(path.find_last_of(L"\\/") + 1);
-}
-
 // The name offered in the save dialog: the server's, with .reg for its extension.
 std::wstring RegFileName(const std::wstring& path) {
-  const std::wstring name = FileName(path);
+  const std::wstring name(toolkit::FileNameOf(path));
   return name.substr(0, name.find_last_of(L'.')) + L".reg";
 }
 
@@ -250,7 +247,7 @@ class PreviewDialog {
     ShowNotes(notes);
     AddColumns(hwnd_, summary, kSummaryColumns);
     AddColumns(hwnd_, list, kCaptureColumns);
-    SetWindowTextW(hwnd_, (std::wstring(kPreviewCaption) + L" - " + FileName(path_)).c_str());
+    SetWindowTextW(hwnd_, (std::wstring(kPreviewCaption) + L" - " + std::wstring(toolkit::FileNameOf(path_))).c_str());
     Layout();
   }
 
@@ -401,7 +398,7 @@ PreviewAnswer ShowPreview(HWND owner, const std::wstring& path, Preview preview)
   if (!preview.outcome.Succeeded()) {
     // A preview runs the registration's entry point, and fails as it does.
     const auto mode = static_cast<std::int32_t>(Ostravel::RegistrationMode::Register);
-    std::wstring message = RegistrationReport(path, mode, preview.outcome);
+    std::wstring message = RegistrationReport(path, mode, preview);
     if (preview.cleanup != ERROR_SUCCESS) message += L"\r\n" + CleanupNote(preview.cleanup);
     toolkit::MsgBox(owner, message, MB_ICONINFORMATION, kNoticeTitle);
     return PreviewAnswer::Closed;

@@ -5,10 +5,13 @@
 
 #include <windows.h>
 
-#include "load_failure.h"
+#include "file_name.h"
+#include "owned_handle.h"
+#include "tool_files.h"
 
 namespace {
 
+using Ostravel::ChildEnd;
 using Ostravel::RegistrationResult;
 
 const std::wstring kFailure = L"不能打开注册的DLL或OCX控件!";
@@ -26,7 +29,7 @@ std::wstring SystemText(std::uint32_t code, const std::wstring& path) {
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  const std::unique_ptr<wchar_t, decltype(&LocalFree)> owner(buffer, LocalFree);
+  const toolkit::OwnedLocal<wchar_t> owner(buffer);
   std::wstring text(buffer ? buffer : L"", length);
   for (auto& c : text) {
     if (c == L'\r' || c == L'\n') c = L' ';
@@ -34,7 +37,7 @@ std::wstring SystemText(std::uint32_t code, const std::wstring& path) {
   while (!text.empty() && text.back() == L' ') text.pop_back();
   const auto insert = text.find(L"%1");
   if (insert != std::wstring::npos) {
-    text.replace(insert, 2, path.substr(path.find_last_of(L'\\') + 1));
+    text.replace(insert, 2, toolkit::FileNameOf(path));
   }
   return text;
 }
@@ -45,34 +48,18 @@ std::wstring Explained(const std::wstring& what, std::uint32_t code, const std::
   return text.empty() ? what + L"。" : what + L": " + text;
 }
 
-// The two builds of the tool, one per machine; a server loads only into the
-// one of its own machine.
-struct Tool {
-  Ostravel::Machine machine;
-  const wchar_t* bits;
-  const wchar_t* file;
-};
-constexpr Tool kTools[] = {{Ostravel::Machine::X86, L"32", L"Corvantis.exe"},
-                           {Ostravel::Machine::X64, L"64", L"Corvantis64.exe"}};
-
-const Tool& OwnTool() {
-  return kTools[0].machine == Ostravel::kOwnMachine ? kTools[0] : kTools[1];
-}
-
 // The other tool, when it is the one that can load a file of `machine`.
-const Tool* OtherTool(Ostravel::Machine machine) {
-  for (const Tool& tool : kTools) {
-    if (tool.machine == machine && machine != Ostravel::kOwnMachine) return &tool;
-  }
-  return nullptr;
+const Ostravel::ToolFile* OtherTool(Ostravel::Machine machine) {
+  return machine == Ostravel::kOwnMachine ? nullptr : Ostravel::ToolFor(machine);
 }
 
 std::wstring Reason(const std::wstring& path, std::int32_t mode,
                     const Ostravel::RegistrationOutcome& outcome) {
   switch (outcome.result) {
     case RegistrationResult::NotLoadable:
-      if (const Tool* other = OtherTool(outcome.machine)) {
-        return L"这是" + std::wstring(other->bits) + L"位文件,本工具是" + OwnTool().bits +
+      if (const Ostravel::ToolFile* other = OtherTool(outcome.machine)) {
+        return L"这是" + std::wstring(other->bits) + L"位文件,本工具是" +
+               Ostravel::ToolFor(Ostravel::kOwnMachine)->bits +
                L"位程序,无法加载它。请改用 " + other->file + L"。";
       }
       return Explained(L"文件无法加载(错误 " + std::to_wstring(outcome.detail) + L")", outcome.detail,
@@ -99,6 +86,29 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
   return L"无法启动注册线程。";
 }
 
+// Why a child that never handed back an outcome ended.
+std::wstring ChildReason(std::int32_t mode, const Ostravel::ServerRun& run) {
+  const std::wstring program(toolkit::FileNameOf(run.executable));
+  switch (run.end) {
+    case ChildEnd::NotStarted:
+      return Explained(L"无法启动 " + program + L"(错误 " + std::to_wstring(run.endDetail) + L")",
+                       run.endDetail, run.executable);
+    case ChildEnd::NoAnswer:
+      return L"启动的 " + program + L" 没有应答,文件的代码没有运行。";
+    case ChildEnd::ExitedInLoad:
+      return L"文件的 DllMain 结束了进程,退出代码 " + Hex(run.endDetail) + L"。";
+    case ChildEnd::ExitedInCall:
+      return L"入口点 " + EntryPointText(mode) + L" 结束了进程,退出代码 " + Hex(run.endDetail) +
+             L"。";
+    case ChildEnd::LoadTimedOut:
+      return L"文件的 DllMain 在10秒内没有返回。";
+    case ChildEnd::Reported:
+    case ChildEnd::CallTimedOut:
+      break;
+  }
+  return {};
+}
+
 }  // namespace
 
 std::wstring EntryPointText(std::int32_t mode) {
@@ -107,33 +117,41 @@ std::wstring EntryPointText(std::int32_t mode) {
 }
 
 ReportLine RegistrationReportLine(const std::wstring& path, std::int32_t mode,
-                                  const Ostravel::RegistrationOutcome& outcome) {
-  switch (outcome.result) {
-    case RegistrationResult::Registered: return {L"文件注册成功!", L""};
-    case RegistrationResult::Unregistered: return {L"文件反注册成功!", L""};
-    default: break;
+                                  const Ostravel::ServerRun& run) {
+  ReportLine line;
+  if (run.end != ChildEnd::Reported && run.end != ChildEnd::CallTimedOut) {
+    line = {kFailure, ChildReason(mode, run), false};
+  } else if (run.outcome.result == RegistrationResult::Registered) {
+    line = {L"文件注册成功!", L"", true};
+  } else if (run.outcome.result == RegistrationResult::Unregistered) {
+    line = {L"文件反注册成功!", L"", true};
+  } else {
+    line = {kFailure, Reason(path, mode, run.outcome), false};
   }
-  std::wstring reason = Reason(path, mode, outcome);
-  // The one place the files are read for the cause; it belongs where the
-  // server's bitness sees the system, and moves there with the call.
-  for (const std::wstring& note : Inspection::ExplainLoadFailure(path, mode, outcome)) {
-    reason += L"\r\n" + note;
+  for (const std::wstring& note : run.notes) {
+    line.reason += (line.reason.empty() ? L"" : L"\r\n") + note;
   }
-  return {kFailure, reason};
+  return line;
+}
+
+std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
+                                const Ostravel::ServerRun& run) {
+  const ReportLine line = RegistrationReportLine(path, mode, run);
+  if (!line.succeeded) return line.outcome + path + L"\r\n" + line.reason;
+  return line.reason.empty() ? line.outcome : line.outcome + L"\r\n" + line.reason;
 }
 
 std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
                                 const Ostravel::RegistrationOutcome& outcome) {
-  const ReportLine line = RegistrationReportLine(path, mode, outcome);
-  return line.reason.empty() ? line.outcome : line.outcome + path + L"\r\n" + line.reason;
+  Ostravel::ServerRun run;
+  run.outcome = outcome;
+  return RegistrationReport(path, mode, run);
 }
 
 std::wstring FolderPathReport(const std::wstring& path) {
   return kFailure + path + L"\r\n路径是一个文件夹,不是文件。";
 }
 
-// What registering a file that is not there would say: the loader's own
-// words for a missing file.
 std::wstring MissingPathReport(const std::wstring& path) {
   const Ostravel::RegistrationOutcome missing{RegistrationResult::NotLoadable, ERROR_FILE_NOT_FOUND,
                                               Ostravel::Machine::None};

@@ -1,22 +1,30 @@
 #pragma once
 // What the window tells the user after a registration call: the success text,
 // or the failure text (the fixed sentence with the path right after it) and,
-// on a line of its own, why it failed, with a line per cause found in the
-// file and the DLLs it needs. Shown only once the outcome is known.
+// on a line of its own, why it failed; then what the child noted (the causes
+// it found in the file and the DLLs it needs) on lines of their own. Shown
+// only once the outcome is known. It reads no file: the run carries what it
+// says about the file.
 #include <cstdint>
 #include <string>
 
 #include "ostravel.h"
+#include "server_child.h"
 
 // A report as a list shows it beside the file: the success text or the
-// failure sentence, and the reason, empty on success.
+// failure sentence, and the reason with the notes, empty on a plain success.
 struct ReportLine {
   std::wstring outcome;
   std::wstring reason;
+  bool succeeded = false;
 };
+// The child's end where the server's outcome is not what ended it.
 ReportLine RegistrationReportLine(const std::wstring& path, std::int32_t mode,
-                                  const Ostravel::RegistrationOutcome& outcome);
+                                  const Ostravel::ServerRun& run);
 
+std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
+                                const Ostravel::ServerRun& run);
+// The same for an outcome of the engine alone, with no notes.
 std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
                                 const Ostravel::RegistrationOutcome& outcome);
 

@@ -3,33 +3,26 @@
 #include <cstdint>
 #include <utility>
 
-#include "load_failure.h"
-
-namespace {
-
-// A file that cannot register is not loaded: its DllMain never runs for
-// nothing, and the report explains it as it would a load that failed.
-Ostravel::RegistrationOutcome Register(const std::wstring& path, std::int32_t mode) {
-  if (auto known = Inspection::OutcomeBeforeLoad(path, mode)) return *known;
-  return Ostravel::CallServerRegistration(path, mode);
+Ostravel::Preview RunServerTask(const std::wstring& path, WorkerTask task,
+                                std::unique_ptr<Ostravel::ServerChild> ready) {
+  if (task == WorkerTask::Preview) return Ostravel::PreviewRegistration(path, std::move(ready));
+  const auto childTask =
+      task == WorkerTask::Register ? Ostravel::ChildTask::Register : Ostravel::ChildTask::Unregister;
+  Ostravel::Preview result;
+  static_cast<Ostravel::ServerRun&>(result) = Ostravel::RunServer(
+      {childTask, Ostravel::RegistrationScope::AsTheServerWrites, path, {}}, std::move(ready));
+  return result;
 }
 
-}  // namespace
-
-Ostravel::Preview RunServerTask(const std::wstring& path, WorkerTask task) {
-  if (task == WorkerTask::Preview) return Ostravel::PreviewRegistration(path);
-  const auto mode = task == WorkerTask::Unregister ? Ostravel::RegistrationMode::Unregister
-                                                   : Ostravel::RegistrationMode::Register;
-  return {Register(path, static_cast<std::int32_t>(mode)), {}};
-}
-
-void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerTask task) {
+void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerTask task,
+                               std::unique_ptr<Ostravel::ServerChild> ready) {
   task_ = task;
   done_ = false;
-  thread_ = std::jthread([this, window, message, path = std::move(path)] {
+  thread_ = std::jthread([this, window, message, path = std::move(path),
+                          ready = std::move(ready)]() mutable {
     // Nothing may escape a thread's routine; the window reports it instead.
     try {
-      result_ = RunServerTask(path, task_);
+      result_ = RunServerTask(path, task_, std::move(ready));
     } catch (...) {
       failure_ = std::current_exception();
     }

@@ -5,6 +5,7 @@
 // worker destroyed in mid-call waits for it, which the call's own limit bounds.
 #include <atomic>
 #include <exception>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -16,13 +17,17 @@
 enum class WorkerTask { Register, Unregister, Preview };
 
 // What one command does with one file, start to end, on the calling thread:
-// the unit that a batch of files is made of. A registration's capture is empty.
-Ostravel::Preview RunServerTask(const std::wstring& path, WorkerTask task);
+// the unit that a batch of files is made of, run in `ready` if it runs the
+// right program. A registration's capture is empty.
+Ostravel::Preview RunServerTask(const std::wstring& path, WorkerTask task,
+                                std::unique_ptr<Ostravel::ServerChild> ready = nullptr);
 
 class RegistrationWorker {
  public:
-  // Starts the call; `message` reaches `window` when it has returned.
-  void Start(HWND window, UINT message, std::wstring path, WorkerTask task);
+  // Starts the call, in `ready` if it runs the right program; `message`
+  // reaches `window` when it has returned.
+  void Start(HWND window, UINT message, std::wstring path, WorkerTask task,
+             std::unique_ptr<Ostravel::ServerChild> ready);
   bool Running() const { return thread_.joinable(); }
   // The call has returned and its thread, about to end, is not joined yet:
   // only then can a message of that number be the worker's.

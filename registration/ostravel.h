@@ -44,10 +44,24 @@ inline constexpr std::uint32_t kRegistrationTimeLimitMs = 10000;
 // "DllRegisterServer" for mode 1, "DllUnregisterServer" for mode 2, null otherwise.
 const char* EntryPointName(std::int32_t mode);
 
+// Told as the server's own code is about to run (its DllMain) and once the
+// loader has returned it, so that a child running a server for the window can
+// say where the server's time went.
+class LoadWatch {
+ public:
+  // False: the server is not loaded and nothing is done.
+  virtual bool AboutToLoad() = 0;
+  virtual void Loaded() = 0;
+
+ protected:
+  ~LoadWatch() = default;
+};
+
 // `path` is taken by value: the caller's string is never touched. The loader
 // gets exactly the file it names (made absolute, never with ".dll" added); a
 // path holding a NUL names no file and gives NotLoadable. Any mode other than 1
 // or 2 selects no entry point and gives NoEntryPoint.
-RegistrationOutcome CallServerRegistration(std::wstring path, std::int32_t mode);
+RegistrationOutcome CallServerRegistration(std::wstring path, std::int32_t mode,
+                                           LoadWatch* watch = nullptr);
 
 }  // namespace Ostravel

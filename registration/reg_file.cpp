@@ -204,10 +204,10 @@ DWORD WriteRegFile(const std::wstring& path, const Capture& capture) {
   if (temp.Path().empty()) return GetLastError();
   DWORD error = ERROR_SUCCESS;
   {
-    HANDLE opened = CreateFileW(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return GetLastError();
-    const OwnedHandle file(opened);
+    const toolkit::OwnedHandle file = toolkit::OwnFile(CreateFileW(
+        temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
+        nullptr));
+    if (!file) return GetLastError();
     Output out([&](const std::wstring& piece) {
       const DWORD size = static_cast<DWORD>(piece.size() * sizeof(wchar_t));
       DWORD written = 0;

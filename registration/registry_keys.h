@@ -2,18 +2,15 @@
 // Registry keys held open, and the ways of opening and deleting them that a
 // server's tree needs: a registry link (REG_OPTION_CREATE_LINK) is opened as
 // itself and deleted as itself, never followed to the key it names.
-#include <memory>
 #include <string>
-#include <type_traits>
 
 #include <windows.h>
 
+#include "owned_handle.h"
+
 namespace Ostravel {
 
-struct KeyCloser {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using OwnedKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+using toolkit::OwnedKey;
 
 // Null when the key is missing or cannot be opened (or made) with that access.
 // Both follow links: for the tool's own keys and the tests'.

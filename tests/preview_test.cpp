@@ -31,8 +31,8 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 int main(int argc, char** argv) {
-  // This program is also the preview's child.
-  if (auto code = RunPreviewChildIfAsked()) return *code;
+  // This program is also the child that runs the servers.
+  if (auto code = RunServerChildIfAsked()) return *code;
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -113,6 +113,16 @@ class LoadFailureReport : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { SetDllDirectoryW(L""); }
 
+  // The report as the window shows it, with the causes the child notes
+  // under the reason.
+  static std::wstring ReportWithCauses(const std::wstring& path, std::int32_t mode,
+                                       const RegistrationOutcome& outcome) {
+    Ostravel::ServerRun run;
+    run.outcome = outcome;
+    run.notes = Inspection::ExplainLoadFailure(path, mode, outcome);
+    return RegistrationReport(path, mode, run);
+  }
+
   // The report's lines after the path and the reason.
   static std::vector<std::wstring> CausesIn(const std::wstring& report) {
     std::vector<std::wstring> lines;
@@ -128,7 +138,7 @@ class LoadFailureReport : public ::testing::Test {
 
   // The same, for a real registration of `path`.
   static std::vector<std::wstring> Causes(const std::wstring& path, std::int32_t mode = 1) {
-    return CausesIn(RegistrationReport(path, mode, Ostravel::CallServerRegistration(path, mode)));
+    return CausesIn(ReportWithCauses(path, mode, Ostravel::CallServerRegistration(path, mode)));
   }
 
   // `fixture` copied into a scratch folder as `name`, alone.
@@ -182,7 +192,7 @@ TEST_F(LoadFailureReport, TheWrongKindOfFileIsNamedBeforeAnyDependency) {
 TEST_F(LoadFailureReport, DelayLoadsAndSideBySideAssembliesAreNamed) {
   const std::wstring delay = test_files::Fixture(L"delay_server.dll");
   const std::vector<std::wstring> missingDelay{L"缺少延迟加载的 delay_missing.dll(delay_server.dll 需要它)"};
-  EXPECT_EQ(CausesIn(RegistrationReport(delay, 1, RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC06D007E})),
+  EXPECT_EQ(CausesIn(ReportWithCauses(delay, 1, RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC06D007E})),
             missingDelay);
   // GNU ld 2.40 leaves the x86 fixture's delay-load slot empty, so there its
   // call faults before the delay helper can raise 0xC06D007E.
@@ -190,12 +200,12 @@ TEST_F(LoadFailureReport, DelayLoadsAndSideBySideAssembliesAreNamed) {
     EXPECT_EQ(Causes(delay), missingDelay);
   }
   // Any other failure leaves a delay-loaded DLL out: it is not needed to load.
-  EXPECT_EQ(CausesIn(RegistrationReport(delay, 1, RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC0000005})),
+  EXPECT_EQ(CausesIn(ReportWithCauses(delay, 1, RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC0000005})),
             std::vector<std::wstring>{});
   // Wine loads a DLL whose assembly is missing; Windows refuses it with 14001.
   const std::wstring sxs = test_files::Fixture(L"sxs_server.dll");
   const std::wstring refused =
-      RegistrationReport(sxs, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_SXS_CANT_GEN_ACTCTX});
+      ReportWithCauses(sxs, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_SXS_CANT_GEN_ACTCTX});
   EXPECT_NE(refused.find(L"\r\n文件无法加载(错误 14001)"), std::wstring::npos) << testing::PrintToString(refused);
   EXPECT_EQ(CausesIn(refused), std::vector<std::wstring>{
                                    L"缺少并行程序集 Corvantis.Fixture.Runtime 9.0.21022.8(sxs_server.dll 需要它)"});
@@ -219,8 +229,25 @@ TEST_F(LoadFailureReport, WhatTheFilesCannotShowIsSaidToBeDynamic) {
       << "the load names the other tool";
   // Told to the loader, a file it refused for its export table has it said from that table.
   const std::wstring report =
-      RegistrationReport(noEntry, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_DLL_INIT_FAILED});
+      ReportWithCauses(noEntry, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_DLL_INIT_FAILED});
   EXPECT_EQ(CausesIn(report), std::vector<std::wstring>{L"导出表里没有 DllRegisterServer。"});
+}
+
+// A child that never handed back an outcome is told by how it ended, and
+// whatever the child noted follows on lines of its own.
+TEST(RegistrationReport, AChildsEndIsToldAndItsNotesFollowTheReason) {
+  Ostravel::ServerRun run;
+  run.end = Ostravel::ChildEnd::ExitedInLoad;
+  run.endDetail = 3;
+  run.notes = {L"first note", L"second note"};
+  EXPECT_EQ(RegistrationReport(kPath, 1, run),
+            kHead + L"文件的 DllMain 结束了进程,退出代码 0x00000003。\r\nfirst note\r\nsecond note");
+
+  // Past the limit after the load, it is the entry point that did not finish.
+  run = {};
+  run.end = Ostravel::ChildEnd::CallTimedOut;
+  run.outcome.result = RegistrationResult::TimedOut;
+  EXPECT_EQ(RegistrationReport(kPath, 2, run), Report(RegistrationResult::TimedOut, 0, 2));
 }
 
 TEST(RegistrationReport, AFolderPathIsRefusedWithItsOwnReason) {

@@ -22,6 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using dialog_driver::WaitUntil;
 using test_files::Fixture;
+using tool_process::Choose;
 using tool_process::ToolPath;
 using dialog_driver::WindowText;
 using tool_process::Tool;
@@ -31,17 +32,6 @@ constexpr wchar_t kFailure[] = L"不能打开注册的DLL或OCX控件!";
 constexpr int kFilterCombo = 0x470;  // cmb1
 constexpr std::array<int, 4> kBusyButtons{kOpenButton, kRegisterButton, kUnregisterButton,
                                           kPreviewButton};
-
-// Chooses `path` in the tool's open dialog and waits until the path box shows it.
-void Choose(Tool& tool, const std::wstring& path) {
-  tool.Press(kOpenButton);
-  HWND dialog = tool.WaitForDialog();
-  ASSERT_NE(dialog, nullptr);
-  dialog_driver::TypeFileName(dialog, path);
-  dialog_driver::PressButton(dialog, IDOK);
-  ASSERT_TRUE(WaitUntil([&] { return WindowText(tool.Control(kPathBox)) == path; }, 10s))
-      << "path box: " << testing::PrintToString(WindowText(tool.Control(kPathBox)));
-}
 
 // The time of day as the user's locale writes it, `secondsAgo` before now.
 std::wstring TimeOfDay(int secondsAgo) {

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
+#include "control_ids.h"
 #include "dialog_driver.h"
 #include "test_files.h"
 
@@ -148,6 +150,17 @@ bool Tool::Responsive() const {
   DWORD_PTR result = 0;
   return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT &&
          SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+}
+
+void Choose(Tool& tool, const std::wstring& path) {
+  tool.Press(kOpenButton);
+  HWND dialog = tool.WaitForDialog();
+  ASSERT_NE(dialog, nullptr);
+  dialog_driver::TypeFileName(dialog, path);
+  dialog_driver::PressButton(dialog, IDOK);
+  ASSERT_TRUE(dialog_driver::WaitUntil(
+      [&] { return dialog_driver::WindowText(tool.Control(kPathBox)) == path; }, 10s))
+      << "path box: " << testing::PrintToString(dialog_driver::WindowText(tool.Control(kPathBox)));
 }
 
 bool Tool::WaitForExit(std::chrono::milliseconds limit) const {

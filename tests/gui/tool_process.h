@@ -54,4 +54,7 @@ class Tool {
   HWND window_ = nullptr;
 };
 
+// Chooses `path` in the tool's open dialog and waits until the path box shows it.
+void Choose(Tool& tool, const std::wstring& path);
+
 }  // namespace tool_process

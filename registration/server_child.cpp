@@ -1,0 +1,397 @@
+#include "server_child.h"
+
+#include <array>
+#include <cwchar>
+#include <memory>
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include "executable_name.h"
+#include "file_name.h"
+#include "owned_handle.h"
+#include "preview.h"
+#include "tool_files.h"
+
+namespace Ostravel {
+namespace {
+
+using toolkit::OwnedHandle;
+
+constexpr wchar_t kChildSwitch[] = L"/corvantis-child";
+
+std::wstring NewChildId() {
+  GUID guid{};
+  wchar_t text[40] = {};
+  if (FAILED(CoCreateGuid(&guid)) || !StringFromGUID2(guid, text, 40)) return {};
+  return text;
+}
+
+// Unguessable, so that no other program can take the child's place on it.
+std::wstring PipeName(const std::wstring& id) { return L"\\\\.\\pipe\\Corvantis.Child." + id; }
+
+ULONGLONG Now() { return GetTickCount64(); }
+DWORD Remaining(ULONGLONG deadline) {
+  const ULONGLONG now = Now();
+  return deadline > now ? static_cast<DWORD>(deadline - now) : 0;
+}
+
+// ---- The window's side ----
+
+// The child, held in a job that ends it and all it starts, also should this
+// process end first. Replaceable by a start that asks for other rights.
+class ChildProcess {
+ public:
+  ChildProcess(const std::wstring& exe, const std::wstring& id) {
+    job_.reset(CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job_ && !SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits,
+                                         sizeof limits)) {
+      job_.reset();
+    }
+    std::wstring commandLine = L"\"" + exe + L"\" " + kChildSwitch + L" " + id;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_FORCEOFFFEEDBACK;  // it shows no window: no busy cursor meanwhile
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &startup, &info)) {
+      error_ = GetLastError();
+      return;
+    }
+    process_.reset(info.hProcess);
+    const OwnedHandle thread(info.hThread);
+    // A tool that runs in a job that allows no other still runs servers; it
+    // then ends only the child itself.
+    inJob_ = job_ && AssignProcessToJobObject(job_.get(), info.hProcess);
+    ResumeThread(info.hThread);
+  }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess() { End(); }
+
+  HANDLE Process() const { return process_.get(); }
+  DWORD Error() const { return error_; }
+  // The exit code once the process has ended within `limitMs`.
+  std::optional<DWORD> ExitCode(DWORD limitMs) const {
+    DWORD code = 0;
+    if (WaitForSingleObject(process_.get(), limitMs) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process_.get(), &code)) {
+      return std::nullopt;
+    }
+    return code;
+  }
+  // The child and everything it started end here, whatever they are doing.
+  // Nothing of it may be read while it can still write, and a termination
+  // always completes.
+  void End() {
+    if (!process_) return;
+    if (inJob_) {
+      TerminateJobObject(job_.get(), ERROR_TIMEOUT);
+    } else {
+      TerminateProcess(process_.get(), ERROR_TIMEOUT);
+    }
+    WaitForSingleObject(process_.get(), INFINITE);
+  }
+
+ private:
+  OwnedHandle job_;
+  OwnedHandle process_;
+  bool inJob_ = false;
+  DWORD error_ = 0;
+};
+
+enum class Io { Done, Broken, TimedOut };
+
+// One overlapped read or write of all `size` bytes, given up at `deadline`.
+Io Transfer(HANDLE pipe, HANDLE event, bool write, void* data, DWORD size, ULONGLONG deadline) {
+  auto* bytes = static_cast<std::uint8_t*>(data);
+  for (DWORD done = 0; done < size;) {
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = event;
+    DWORD moved = 0;
+    BOOL ok = write ? WriteFile(pipe, bytes + done, size - done, &moved, &overlapped)
+                    : ReadFile(pipe, bytes + done, size - done, &moved, &overlapped);
+    if (!ok && GetLastError() == ERROR_IO_PENDING) {
+      if (WaitForSingleObject(event, Remaining(deadline)) != WAIT_OBJECT_0) {
+        CancelIo(pipe);
+        GetOverlappedResult(pipe, &overlapped, &moved, TRUE);
+        return Io::TimedOut;
+      }
+      ok = GetOverlappedResult(pipe, &overlapped, &moved, FALSE);
+    }
+    if (!ok) return Io::Broken;
+    done += moved;
+    if (done < size && Remaining(deadline) == 0) return Io::TimedOut;
+  }
+  return Io::Done;
+}
+
+// Until the child has opened its end of the pipe, or has ended first.
+Io Connect(HANDLE pipe, HANDLE event, HANDLE process, ULONGLONG deadline) {
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = event;
+  if (ConnectNamedPipe(pipe, &overlapped)) return Io::Done;
+  switch (GetLastError()) {
+    case ERROR_PIPE_CONNECTED: return Io::Done;
+    case ERROR_IO_PENDING: break;
+    default: return Io::Broken;
+  }
+  const HANDLE waits[] = {event, process};
+  const DWORD which = WaitForMultipleObjects(2, waits, FALSE, Remaining(deadline));
+  DWORD unused = 0;
+  if (which == WAIT_OBJECT_0) {
+    return GetOverlappedResult(pipe, &overlapped, &unused, FALSE) ? Io::Done : Io::Broken;
+  }
+  CancelIo(pipe);
+  GetOverlappedResult(pipe, &overlapped, &unused, TRUE);
+  return which == WAIT_OBJECT_0 + 1 ? Io::Broken : Io::TimedOut;
+}
+
+// Where the server's code was when the child last spoke.
+enum class Phase { Starting, Loading, Loaded };
+
+class Conversation {
+ public:
+  Conversation(HANDLE pipe, HANDLE event, const ChildProcess& child)
+      : pipe_(pipe), event_(event), child_(child), deadline_(Now() + kChildStartLimitMs) {}
+
+  ServerRun Run(const ChildRequest& request) {
+    Bytes record = RequestRecord(request);
+    if (Connect(pipe_, event_, child_.Process(), deadline_) != Io::Done ||
+        Transfer(pipe_, event_, true, record.data(), static_cast<DWORD>(record.size()), deadline_) !=
+            Io::Done) {
+      return Lost();
+    }
+    for (;;) {
+      std::array<std::uint8_t, kRecordHeaderSize> head{};
+      const Io io = Transfer(pipe_, event_, false, head.data(), head.size(), deadline_);
+      if (io == Io::TimedOut) return PastTheLimit();
+      const auto header = io == Io::Done ? ReadRecordHeader(head) : std::nullopt;
+      if (!header) return Lost();
+      Bytes body(header->bodySize);
+      if (const Io read = Transfer(pipe_, event_, false, body.data(), header->bodySize, deadline_);
+          read != Io::Done) {
+        return read == Io::TimedOut ? PastTheLimit() : Lost();
+      }
+      switch (header->kind) {
+        case RecordKind::AboutToLoad:
+          if (phase_ != Phase::Starting) return Lost();
+          phase_ = Phase::Loading;
+          // The server's own time starts here.
+          deadline_ = Now() + kRegistrationTimeLimitMs;
+          break;
+        case RecordKind::Loaded:
+          if (phase_ != Phase::Loading) return Lost();
+          phase_ = Phase::Loaded;
+          break;
+        case RecordKind::Outcome:
+          if (auto report = ReadOutcome(body)) {
+            return {report->outcome, ChildEnd::Reported, 0, {}, std::move(report->notes)};
+          }
+          return Lost();
+        case RecordKind::Request:
+          return Lost();
+      }
+    }
+  }
+
+ private:
+  ServerRun Ended(ChildEnd end, std::uint32_t detail = 0) const {
+    ServerRun run;
+    run.end = end;
+    run.endDetail = detail;
+    if (end == ChildEnd::CallTimedOut) run.outcome.result = RegistrationResult::TimedOut;
+    return run;
+  }
+
+  ServerRun PastTheLimit() const {
+    switch (phase_) {
+      case Phase::Starting: return Ended(ChildEnd::NoAnswer);
+      case Phase::Loading: return Ended(ChildEnd::LoadTimedOut);
+      case Phase::Loaded: break;
+    }
+    return Ended(ChildEnd::CallTimedOut);
+  }
+
+  // The pipe broke or carried something that is no record of ours: the
+  // process's end tells what happened, if it ends within the limit.
+  ServerRun Lost() const {
+    const std::optional<DWORD> code = child_.ExitCode(Remaining(deadline_));
+    if (!code) return PastTheLimit();
+    switch (phase_) {
+      case Phase::Starting: return Ended(ChildEnd::NoAnswer, *code);
+      case Phase::Loading: return Ended(ChildEnd::ExitedInLoad, *code);
+      case Phase::Loaded: break;
+    }
+    return Ended(ChildEnd::ExitedInCall, *code);
+  }
+
+  HANDLE pipe_;
+  HANDLE event_;
+  const ChildProcess& child_;
+  ULONGLONG deadline_;
+  Phase phase_ = Phase::Starting;
+};
+
+// ---- The child's side ----
+
+bool WriteRecord(HANDLE pipe, const Bytes& record) {
+  DWORD written = 0;
+  return WriteFile(pipe, record.data(), static_cast<DWORD>(record.size()), &written, nullptr) &&
+         written == record.size();
+}
+
+bool ReadExactly(HANDLE pipe, void* data, DWORD size) {
+  auto* bytes = static_cast<std::uint8_t*>(data);
+  for (DWORD done = 0; done < size;) {
+    DWORD read = 0;
+    if (!ReadFile(pipe, bytes + done, size - done, &read, nullptr)) return false;
+    done += read;
+  }
+  return true;
+}
+
+std::optional<ChildRequest> ReadRequestFrom(HANDLE pipe) {
+  std::array<std::uint8_t, kRecordHeaderSize> head{};
+  if (!ReadExactly(pipe, head.data(), head.size())) return std::nullopt;
+  const auto header = ReadRecordHeader(head);
+  if (!header || header->kind != RecordKind::Request) return std::nullopt;
+  Bytes body(header->bodySize);
+  if (!ReadExactly(pipe, body.data(), header->bodySize)) return std::nullopt;
+  return ReadRequest(body);
+}
+
+// Tells the window where the server's code is; a window that cannot be told
+// does not have the server loaded.
+class PipeWatch final : public LoadWatch {
+ public:
+  explicit PipeWatch(HANDLE pipe) : pipe_(pipe) {}
+  bool AboutToLoad() override { return WriteRecord(pipe_, PhaseRecord(RecordKind::AboutToLoad)); }
+  void Loaded() override { WriteRecord(pipe_, PhaseRecord(RecordKind::Loaded)); }
+
+ private:
+  HANDLE pipe_;
+};
+
+// The id is a GUID's text, nothing else: it becomes part of a pipe's name.
+bool IsChildId(const wchar_t* id) {
+  GUID guid{};
+  return std::wcslen(id) == 38 && SUCCEEDED(CLSIDFromString(id, &guid));
+}
+
+[[noreturn]] void RunChild(HANDLE pipe, const ChildRequest& request, FileInspector inspect) {
+  PipeWatch watch(pipe);
+  ChildReport report;
+  const std::int32_t mode = static_cast<std::int32_t>(
+      request.task == ChildTask::Unregister ? RegistrationMode::Unregister : RegistrationMode::Register);
+  const FileInspection inspection = inspect ? inspect(request.path, mode) : FileInspection{};
+  if (inspection.outcomeBeforeLoad) {
+    report.outcome = *inspection.outcomeBeforeLoad;
+  } else switch (request.task) {
+    case ChildTask::Register:
+    case ChildTask::Unregister:
+      report.outcome = CallServerRegistration(request.path, static_cast<std::int32_t>(request.task),
+                                              &watch);
+      break;
+    case ChildTask::Preview:
+      report.outcome = RegistrationInPreviewKey(request.previewKey, request.path, &watch);
+      break;
+  }
+  if (!report.outcome.Succeeded() && inspection.explain) {
+    report.notes = inspection.explain(report.outcome);
+  }
+  // Flushing waits until the window has read it all; then the process ends at
+  // once: no code of the server (a worker still running, its DLL's detach)
+  // runs after this. ExitProcess is only the compiler's assurance.
+  WriteRecord(pipe, OutcomeRecord(report));
+  FlushFileBuffers(pipe);
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(report.outcome.result));
+  ExitProcess(static_cast<UINT>(report.outcome.result));
+}
+
+}  // namespace
+
+std::wstring ChildExecutable(Machine machine) {
+  const std::wstring own = toolkit::ExecutablePath();
+  const ToolFile* tool = ToolFor(machine);
+  if (!tool || machine == kOwnMachine) return own;
+  const std::wstring other = std::wstring(toolkit::FolderOf(own)) + tool->file;
+  const DWORD attributes = GetFileAttributesW(other.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? other
+                                                                                           : own;
+}
+
+// The pipe exists before the child starts, or the child would find none.
+struct ServerChild::State {
+  std::wstring id = NewChildId();
+  OwnedHandle pipe;
+  OwnedHandle event;
+  std::optional<ChildProcess> child;
+};
+
+ServerChild::ServerChild(std::wstring executable)
+    : executable_(std::move(executable)), state_(std::make_unique<State>()) {
+  if (state_->id.empty()) return;
+  // One instance, local clients only: once the child holds it, no one else can.
+  state_->pipe = toolkit::OwnFile(CreateNamedPipeW(
+      PipeName(state_->id).c_str(),
+      PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 4096, 4096, 0,
+      nullptr));
+  if (!state_->pipe) return;
+  state_->event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (state_->event) state_->child.emplace(executable_, state_->id);
+}
+
+ServerChild::~ServerChild() = default;
+
+ServerRun ServerChild::Run(const ChildRequest& request) {
+  ServerRun run;
+  if (request.path.empty() || !state_->child) return run;
+  if (!state_->child->Process()) {
+    run.end = ChildEnd::NotStarted;
+    run.endDetail = state_->child->Error();
+  } else {
+    run = Conversation(state_->pipe.get(), state_->event.get(), *state_->child).Run(request);
+  }
+  state_->child->End();
+  run.executable = executable_;
+  return run;
+}
+
+ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> ready) {
+  if (request.path.empty()) return {};
+  const std::wstring exe = ChildExecutable(ReadImageMachine(request.path));
+  if (ready && ready->Executable() == exe) {
+    ServerRun run = ready->Run(request);
+    // A child that waited long may have been ended meanwhile; none of the
+    // server ran in it, so a fresh one runs the request.
+    if (run.end != ChildEnd::NoAnswer) return run;
+  }
+  return ServerChild(exe).Run(request);
+}
+
+std::optional<int> RunServerChildIfAsked(FileInspector inspect) {
+  int count = 0;
+  const toolkit::OwnedLocal<LPWSTR> arguments(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!arguments || count != 3 || std::wcscmp(arguments.get()[1], kChildSwitch) != 0) {
+    return std::nullopt;
+  }
+  // As the tool itself: never load a DLL from the current folder.
+  SetDllDirectoryW(L"");
+  const wchar_t* id = arguments.get()[2];
+  if (!IsChildId(id)) return ERROR_INVALID_PARAMETER;
+  // Identification only: whoever holds the pipe's other end may learn who
+  // this child is, never act as it.
+  const OwnedHandle pipe = toolkit::OwnFile(
+      CreateFileW(PipeName(id).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                  SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+  if (!pipe) return static_cast<int>(GetLastError());
+  const std::optional<ChildRequest> request = ReadRequestFrom(pipe.get());
+  if (!request) return ERROR_INVALID_DATA;
+  RunChild(pipe.get(), *request, inspect);
+}
+
+}  // namespace Ostravel

@@ -1,0 +1,93 @@
+#pragma once
+// Runs a server's code in a child copy of the tool of the server's bitness,
+// never in the calling process: a server that ends the process, deadlocks its
+// DllMain, corrupts the heap or runs past the limit takes only the child. The
+// child starts with a private switch inside a job that ends it and all it
+// starts, takes its request over a pipe of its own, and reports on that pipe
+// when the server's code is about to load, when it has loaded, and the outcome.
+// The limit counts from "about to load", so the child's own start is not the
+// server's time; at the limit, and as soon as the outcome is in, the job is
+// ended, so that nothing the server left running does anything afterwards.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "child_record.h"
+#include "ostravel.h"
+
+namespace Ostravel {
+
+// How the child's run ended, as the window saw it.
+enum class ChildEnd : std::int32_t {
+  Reported = 0,      // the child handed back the outcome
+  NotStarted = 1,    // its program could not be started: the detail is the error
+  NoAnswer = 2,      // it ended or hung before the server's code was to load: none of it ran
+  ExitedInLoad = 3,  // the process ended while the server loaded (its DllMain): the exit code
+  ExitedInCall = 4,  // the process ended after the server had loaded: the exit code
+  LoadTimedOut = 5,  // the server's DllMain had not returned at the limit
+  CallTimedOut = 6,  // the entry point (or the unloading) had not finished at the limit
+};
+
+struct ServerRun {
+  // What the engine found; for an end other than Reported nothing succeeded,
+  // and a call past the limit is TimedOut.
+  RegistrationOutcome outcome;
+  ChildEnd end = ChildEnd::Reported;
+  std::uint32_t endDetail = 0;
+  std::wstring executable = {};          // the program the child ran
+  std::vector<std::wstring> notes = {};  // lines the child adds under the outcome
+};
+
+// What the child has before the server's code is to load: its start, the
+// pipe, and for a preview the registry's redirection.
+inline constexpr std::uint32_t kChildStartLimitMs = 15000;
+
+// The program that runs a server of `machine`: the tool of that machine when
+// it stands beside this one, else this one, whose loader then gives the reason.
+std::wstring ChildExecutable(Machine machine);
+
+// One child of `executable`, a build of this tool, for one request. It starts
+// at once and waits for its request, so that a child started when the user
+// chooses a file leaves the press to wait only for the server. Whatever of it
+// is left ends with this object.
+class ServerChild {
+ public:
+  explicit ServerChild(std::wstring executable);
+  ~ServerChild();
+  ServerChild(const ServerChild&) = delete;
+  ServerChild& operator=(const ServerChild&) = delete;
+
+  const std::wstring& Executable() const { return executable_; }
+  // Blocks until the child has ended and everything it started with it. An
+  // empty path does nothing, as in the engine.
+  ServerRun Run(const ChildRequest& request);
+
+ private:
+  struct State;
+  std::wstring executable_;
+  std::unique_ptr<State> state_;
+};
+
+// Runs the request in a child of the server's bitness: `ready` when it runs
+// the right program, else one started now.
+ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> ready = nullptr);
+
+// What a child learns from a file's bytes before it runs any of its code: an
+// outcome that makes loading it pointless, and the lines that explain the
+// outcome the call ends in. The tool's entry point supplies the reader.
+struct FileInspection {
+  std::optional<RegistrationOutcome> outcomeBeforeLoad;
+  std::function<std::vector<std::wstring>(const RegistrationOutcome&)> explain;
+};
+using FileInspector = FileInspection (*)(const std::wstring& path, std::int32_t mode);
+
+// The first thing the executable's entry point calls. In a child started by
+// RunServer it runs the request and ends the process; it returns a code only
+// when that child could not even take its request. In any other process it
+// returns nothing at once.
+std::optional<int> RunServerChildIfAsked(FileInspector inspect = nullptr);
+
+}  // namespace Ostravel
