@@ -14,14 +14,17 @@
 
 namespace {
 
-// Every text buffer handed to the dialog holds this many characters.
+// Every text buffer handed to the dialog holds this many characters, but the
+// file name's of a multiple selection, which holds a folder and every name
+// chosen in it: as much as the dialog can return.
 constexpr std::size_t kBufferLength = 260;
+constexpr std::size_t kSelectionBufferLength = 32768;
 
 // The text padded with NULs to the full buffer length.
-std::wstring DialogBuffer(const std::wstring& text) {
+std::wstring DialogBuffer(const std::wstring& text, std::size_t length = kBufferLength) {
   if (text.size() > kBufferLength) toolkit::Raise(toolkit::kInvalidArgument);
   std::wstring buffer = text;
-  buffer.resize(kBufferLength, L'\0');
+  buffer.resize(length, L'\0');
   return buffer;
 }
 
@@ -60,6 +63,10 @@ std::wstring FilterByIndex(const std::wstring& filters, std::int32_t index) {
 
 std::wstring TrimAtNull(const std::wstring& text) { return text.substr(0, text.find(L'\0')); }
 
+std::wstring TrimAtDoubleNull(const std::wstring& text) {
+  return text.substr(0, text.find(std::wstring(2, L'\0')));
+}
+
 }  // namespace file_dialogs
 
 template <class Args>
@@ -67,7 +74,9 @@ bool cCommonDialog::ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenF
                                    std::int32_t cancelledIndex) {
   LastAPIReturn = 0;
   LastExtendedError = 0;
-  std::wstring fileBuffer = DialogBuffer(args.FileName);
+  const bool selection = flags & OFN_ALLOWMULTISELECT;
+  std::wstring fileBuffer =
+      DialogBuffer(args.FileName, selection ? kSelectionBufferLength : kBufferLength);
   std::wstring titleBuffer = DialogBuffer(args.FileTitle);
   const std::wstring filter = file_dialogs::DialogFilter(args.Filter);
 
@@ -77,7 +86,7 @@ bool cCommonDialog::ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenF
   record.lpstrFilter = filter.c_str();
   record.nFilterIndex = static_cast<DWORD>(args.FilterIndex);
   record.lpstrFile = fileBuffer.data();
-  record.nMaxFile = kBufferLength;
+  record.nMaxFile = static_cast<DWORD>(fileBuffer.size());
   record.lpstrFileTitle = titleBuffer.data();
   record.nMaxFileTitle = kBufferLength;
   record.lpstrInitialDir = NullIfEmpty(args.InitDir);
@@ -87,7 +96,8 @@ bool cCommonDialog::ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenF
 
   LastAPIReturn = show(&record);
   if (LastAPIReturn == 1) {
-    args.FileName = file_dialogs::TrimAtNull(fileBuffer);
+    args.FileName = selection ? file_dialogs::TrimAtDoubleNull(fileBuffer)
+                              : file_dialogs::TrimAtNull(fileBuffer);
     args.FileTitle = file_dialogs::TrimAtNull(titleBuffer);
     args.flags = static_cast<std::int32_t>(record.Flags);
     args.FilterIndex = static_cast<std::int32_t>(record.nFilterIndex);
@@ -106,7 +116,9 @@ bool cCommonDialog::ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenF
 bool cCommonDialog::VBGetOpenFileName(OpenFileNameArgs& args) {
   DWORD flags = 0;
   if (args.FileMustExist) flags |= OFN_FILEMUSTEXIST;
-  if (args.MultiSelect) flags |= OFN_ALLOWMULTISELECT;
+  // Only the Explorer-style dialog separates the chosen names with NULs; the
+  // old one separates them with spaces, which long names hold themselves.
+  if (args.MultiSelect) flags |= OFN_ALLOWMULTISELECT | OFN_EXPLORER;
   if (args.ReadOnly) flags |= OFN_READONLY;
   if (args.HideReadOnly) flags |= OFN_HIDEREADONLY;
   if (!ShowFileDialog(args, flags, dialogs_.GetOpenFileName, -1)) return false;

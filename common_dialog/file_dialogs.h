@@ -18,4 +18,8 @@ std::wstring FilterByIndex(const std::wstring& filters, std::int32_t index);
 // The text before the first NUL, or all of it.
 std::wstring TrimAtNull(const std::wstring& text);
 
+// The text before the first two NULs in a row, or all of it: a multiple
+// selection, whose parts are NUL-separated.
+std::wstring TrimAtDoubleNull(const std::wstring& text);
+
 }  // namespace file_dialogs

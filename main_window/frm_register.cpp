@@ -7,6 +7,7 @@
 #include <windowsx.h>
 
 #include "about_help.h"
+#include "capture_rows.h"
 #include "common_dialog.h"
 #include "error_report.h"
 #include "handle_values.h"
@@ -18,6 +19,7 @@
 #include "per_user.h"
 #include "preview_dialog.h"
 #include "registration_report.h"
+#include "server_files.h"
 #include "twips.h"
 
 namespace {
@@ -25,9 +27,11 @@ namespace {
 constexpr UINT_PTR kTimerClock = 1;
 constexpr UINT kClockIntervalMs = 1000;
 constexpr UINT kWorkerDone = WM_APP + 1;
+constexpr UINT kTakeArguments = WM_APP + 2;
 constexpr wchar_t kRightsNotice[] = L"版权所有 (C) 2026 Corvantis";
 constexpr wchar_t kFileFilter[] = L"OCX Files (*.ocx)|*.ocx|DLL Files (*.dll)|*.dll|All Files (*.*)|*.*";
-constexpr wchar_t kFirstFileOnly[] = L"一次只能注册一个文件,已选用拖放的第一个文件:\r\n";
+constexpr wchar_t kWalkSubfolders[] = L"文件夹含有子文件夹。也注册子文件夹中的 .ocx 和 .dll 文件吗?\r\n";
+constexpr wchar_t kPreviewed[] = L"预览完成";
 constexpr wchar_t kElevatedForUser[] =
     L"本工具正以管理员身份运行:为当前用户注册或反注册会写入管理员的用户配置,而不是你的。"
     L"请以普通用户身份启动本工具后再试。";
@@ -68,7 +72,8 @@ void AllowDropsFromLowerLevels(HWND hwnd) {
       GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx")));
   if (!filter) return;
   constexpr UINT kCopyGlobalData = 0x0049;  // the drop's data, carried by the system
-  for (UINT message : {static_cast<UINT>(WM_DROPFILES), static_cast<UINT>(WM_COPYDATA), kCopyGlobalData}) {
+  for (UINT message :
+       {static_cast<UINT>(WM_DROPFILES), static_cast<UINT>(WM_COPYDATA), kCopyGlobalData}) {
     filter(hwnd, message, MSGFLT_ALLOW, nullptr);
   }
 }
@@ -158,8 +163,14 @@ std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM
       }
       Form_Load();
       SetTimer(hwnd_, kTimerClock, kClockIntervalMs, nullptr);
+      // Once the window shows, so that any question or refusal has it as owner.
+      PostMessageW(hwnd_, kTakeArguments, 0, 0);
       return 0;
     }
+    case kTakeArguments:
+      // Another process may post this number too: the arguments are taken once.
+      if (!std::exchange(argumentsTaken_, true)) ChoosePaths(CommandLinePaths(GetCommandLineW()));
+      return 0;
     case WM_TIMER:
       if (wParam != kTimerClock) break;
       timerClock_Timer();
@@ -229,45 +240,60 @@ void FrmRegister::OnCommand(int id) {
 // process the user cannot see. So a close asked for during a call is kept,
 // shown in the status line, and carried out once the outcome is shown.
 bool FrmRegister::OnClose() {
-  if (!worker_.Running()) return true;
+  if (!Busy()) return true;
   closeWhenDone_ = true;
+  StopBatch();
   progress_.Update(closeWhenDone_);
   return false;
 }
 
-// Idle again before anything is shown, even should the call have thrown. What
-// the call threw, or showing its outcome throws, is reported here, so that a
-// close asked for meanwhile is still carried out. A preview's Refresh closes
-// its dialog and previews again from here, so that the window waits for every
-// call the same way.
+// Idle again before a single file's outcome is shown, even should the call
+// have thrown. What the call threw, or showing its outcome throws, is reported
+// here, so that a close asked for meanwhile is still carried out. A preview's
+// Refresh closes its dialog and previews again from here, so that the window
+// waits for every call the same way.
 void FrmRegister::OnWorkerDone() {
   worker_.Join();
-  UpdateCommands();
   progress_.Hide();
+  const WorkerJob job = worker_.Job();
+  const auto mode = static_cast<std::int32_t>(worker_.Mode());
+  const std::wstring path = batch_.Current();
+  const bool several = batch_.Several();
+  if (!several) {
+    batch_.Advance();
+    UpdateCommands();
+  }
+  const bool close = several ? closeWhenDone_ : std::exchange(closeWhenDone_, false);
   // The button that started the call was disabled meanwhile and lost the focus.
-  if (focus_ && IsWindowEnabled(focus_)) SetFocus(focus_);
-  const bool close = std::exchange(closeWhenDone_, false);
-  std::optional<WorkerJob> next;
+  if (!several && focus_ && IsWindowEnabled(focus_)) SetFocus(focus_);
+  bool again = false;
+  std::optional<WorkerJob> retry;
   try {
     Ostravel::Preview result = worker_.Result();
-    const WorkerJob job = worker_.Job();
-    const auto mode = static_cast<std::int32_t>(worker_.Mode());
-    if (job.task == WorkerTask::Preview) {
-      if (ShowPreview(hwnd_, sFileName, std::move(result)) == PreviewAnswer::Refresh) next = job;
+    if (several) {
+      again = RecordInBatch(path, std::move(result));
+    } else if (job.task == WorkerTask::Preview) {
+      again = ShowPreview(hwnd_, path, std::move(result)) == PreviewAnswer::Refresh;
     } else if (job.scope == Ostravel::RegistrationScope::AsTheServerWrites &&
                job.start == Ostravel::ChildStart::AsThisTool && !close && LackedRights(result)) {
-      next = OfferRetry(RegistrationReport(sFileName, mode, result), job.task);
+      retry = OfferRetry(RegistrationReport(path, mode, result), job.task);
     } else {
-      toolkit::MsgBox(hwnd_, RegistrationReport(sFileName, mode, result, job.scope),
-                      MB_ICONINFORMATION, kNoticeTitle);
+      toolkit::MsgBox(hwnd_, RegistrationReport(path, mode, result, job.scope), MB_ICONINFORMATION,
+                      kNoticeTitle);
     }
   } catch (...) {
     ReportCurrentException(hwnd_);
   }
-  if (close) {
+  if (several) {
+    NextInBatch(again);
+  } else if (close) {
     DestroyWindow(hwnd_);
-  } else if (next) {
-    StartTask(*next);
+  } else if (again) {
+    StartTask({WorkerTask::Preview});
+  } else if (retry) {
+    StartTask(*retry);
+  } else if (!files_.empty()) {
+    StartChildAhead(files_.front());
   }
 }
 
@@ -275,13 +301,11 @@ void FrmRegister::OnWorkerDone() {
 // which in the question, it looks the same on every system the tool runs on,
 // and it needs no version of the common controls.
 std::optional<WorkerJob> FrmRegister::OfferRetry(const std::wstring& report, WorkerTask task) {
-  const int answer = MessageBoxW(
-      hwnd_, (report + L"\r\n\r\n" + RetryQuestion(static_cast<std::int32_t>(
-                                              task == WorkerTask::Unregister
+  const auto mode = static_cast<std::int32_t>(task == WorkerTask::Unregister
                                                   ? Ostravel::RegistrationMode::Unregister
-                                                  : Ostravel::RegistrationMode::Register)))
-                 .c_str(),
-      kNoticeTitle, MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON1);
+                                                  : Ostravel::RegistrationMode::Register);
+  const int answer = MessageBoxW(hwnd_, (report + L"\r\n\r\n" + RetryQuestion(mode)).c_str(),
+                                 kNoticeTitle, MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON1);
   switch (answer) {
     case IDYES: return WorkerJob{task, Ostravel::RegistrationScope::CurrentUser};
     case IDNO:
@@ -291,17 +315,82 @@ std::optional<WorkerJob> FrmRegister::OfferRetry(const std::wstring& report, Wor
   return std::nullopt;
 }
 
-void FrmRegister::HoldPath(const std::wstring& path) {
-  sFileName = path;
-  SetWindowTextW(Control(kPathBox), sFileName.c_str());
-  UpdateCommands();
+// The row says what the single file's message would: a registration's outcome
+// and reason, or a preview that failed as a registration does. A preview that
+// ran shows its dialog in turn, one file after the other, as the capture of
+// several servers in one list could not tell whose key is whose.
+bool FrmRegister::RecordInBatch(const std::wstring& path, Ostravel::Preview result) {
+  const bool previewed = worker_.Task() == WorkerTask::Preview && result.outcome.Succeeded();
+  if (previewed) {
+    list_.Add(path, kPreviewed,
+              L"截获了 " + std::to_wstring(ListRows(result.capture).size()) + L" 项注册表写入。",
+              true);
+    return ShowPreview(hwnd_, path, std::move(result)) == PreviewAnswer::Refresh;
+  }
+  const ReportLine line = RegistrationReportLine(path, static_cast<std::int32_t>(worker_.Mode()),
+                                                 result, worker_.Job().scope);
+  list_.Add(path, line.outcome, line.reason, line.succeeded);
+  return false;
 }
 
-// Only a held path gives the server's commands something to act on, and only
-// one call runs at a time.
+void FrmRegister::NextInBatch(bool again) {
+  if (again && !batch_.Stopped()) {
+    list_.Again();
+    RunCurrent();
+    return;
+  }
+  if (batch_.Advance()) {
+    RunCurrent();
+    return;
+  }
+  for (const std::wstring& file : batch_.Rest()) list_.AddUnrun(file);
+  list_.Finished();
+  UpdateCommands();
+  if (std::exchange(closeWhenDone_, false)) DestroyWindow(hwnd_);
+}
+
+void FrmRegister::StopBatch() {
+  if (!batch_.Active() || !batch_.Several() || batch_.Stopped()) return;
+  batch_.Stop();
+  list_.Stopping();
+}
+
+void FrmRegister::HoldFiles(std::vector<std::wstring> files) {
+  files_ = std::move(files);
+  const std::wstring shown = files_.size() == 1
+                                 ? files_.front()
+                                 : L"已选择 " + std::to_wstring(files_.size()) + L" 个文件";
+  SetWindowTextW(Control(kPathBox), shown.c_str());
+  UpdateCommands();
+  StartChildAhead(files_.front());
+}
+
+// Reading the file's header is data only, never its code. A child already
+// waiting for the same program is kept.
+void FrmRegister::StartChildAhead(const std::wstring& path) {
+  const std::wstring exe = Ostravel::ChildExecutable(Ostravel::ReadImageMachine(path));
+  if (!readyChild_ || readyChild_->Executable() != exe) {
+    readyChild_ = std::make_unique<Ostravel::ServerChild>(exe);
+  }
+}
+
+void FrmRegister::ChoosePaths(const std::vector<std::wstring>& paths) {
+  if (paths.empty()) return;
+  const ChosenFiles chosen = GatherServerFiles(paths, [this](const std::wstring& folder) {
+    return MessageBoxW(hwnd_, (kWalkSubfolders + folder).c_str(), kNoticeTitle,
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+  });
+  if (!chosen.files.empty()) HoldFiles(chosen.files);
+  if (!chosen.refusal.empty()) {
+    toolkit::MsgBox(hwnd_, chosen.refusal, MB_ICONINFORMATION, kNoticeTitle);
+  }
+}
+
+// Only held files give the server's commands something to act on, and only
+// one command runs at a time.
 void FrmRegister::UpdateCommands() {
-  const bool idle = !worker_.Running();
-  const bool serverCommands = idle && !sFileName.empty();
+  const bool idle = !Busy();
+  const bool serverCommands = idle && !files_.empty();
   EnableWindow(Control(kOpenButton), idle);
   for (int id : {kRegisterButton, kUnregisterButton, kPreviewButton}) {
     EnableWindow(Control(id), serverCommands);
@@ -314,18 +403,38 @@ void FrmRegister::UpdateCommands() {
 }
 
 void FrmRegister::StartTask(WorkerJob job) {
-  if (sFileName.empty() || worker_.Running()) return;
-  if (RefusedFolder(sFileName)) return;
+  if (files_.empty() || Busy()) return;
+  if (files_.size() == 1 && RefusedFolder(files_.front())) return;
   if (job.scope == Ostravel::RegistrationScope::CurrentUser && Ostravel::RunningElevated()) {
     toolkit::MsgBox(hwnd_, kElevatedForUser, MB_ICONWARNING, kNoticeTitle);
     return;
   }
   KeepFocus();
-  worker_.Start(hwnd_, kWorkerDone, sFileName, job);
+  command_ = job;
+  batch_.Begin(files_, job.task);
+  // Busy before the list shows, so that nothing it lets the user do can
+  // start another command.
+  UpdateCommands();
+  if (batch_.Several()) list_.Open(hwnd_, files_.size());
+  RunCurrent();
+}
+
+void FrmRegister::RunCurrent() {
+  try {
+    worker_.Start(hwnd_, kWorkerDone, batch_.Current(), command_, std::move(readyChild_));
+  } catch (...) {
+    // No thread, so no message will come to end the command: end it here.
+    batch_.End();
+    list_.Finished();
+    UpdateCommands();
+    throw;
+  }
+  // The next file of a batch finds its child waiting, as a single file does.
+  if (const std::wstring* next = batch_.Next()) StartChildAhead(*next);
   UpdateCommands();
   // The status line has no room for both the preview and its entry point.
   progress_.Show(hwnd_, fonts_,
-                 job.task == WorkerTask::Preview
+                 batch_.Task() == WorkerTask::Preview
                      ? L"预览注册"
                      : EntryPointText(static_cast<std::int32_t>(worker_.Mode())));
 }
@@ -358,20 +467,14 @@ void FrmRegister::Form_Load() {
   AllowDropsFromLowerLevels(hwnd_);
 }
 
-// A dropped file is held as if it had been picked in the open dialog. The
-// window registers one file at a time: of several, the first is held and the
-// user is told so, since registering one where several were meant would
-// otherwise pass unnoticed. A folder is refused with the folder message.
+// Dropped files are held as if picked in the open dialog; of several, and in
+// a dropped folder, the .ocx and .dll files.
 void FrmRegister::Form_DropFiles(HDROP drop) {
-  const DroppedFiles files(drop);
-  if (worker_.Running() || files.Count() == 0) return;
-  const std::wstring first = files.Path(0);
-  if (first.empty()) return;
-  if (RefusedFolder(first)) return;
-  HoldPath(first);
-  if (files.Count() > 1) {
-    toolkit::MsgBox(hwnd_, kFirstFileOnly + first, MB_ICONINFORMATION, kNoticeTitle);
-  }
+  const DroppedFiles dropped(drop);
+  if (Busy()) return;
+  std::vector<std::wstring> paths;
+  for (UINT i = 0; i < dropped.Count(); ++i) paths.push_back(dropped.Path(i));
+  ChoosePaths(paths);
 }
 
 void FrmRegister::timerClock_Timer() {
@@ -384,7 +487,11 @@ void FrmRegister::cmdOpen_Click() {
   args.Filter = kFileFilter;
   args.DefaultExt = L"ocx";
   args.Owner = toolkit::HandleValue(hwnd_);
-  HoldPath(dialog.VBGetOpenFileName(args) ? args.FileName : sFileName);
+  args.MultiSelect = true;
+  if (!dialog.VBGetOpenFileName(args)) return;
+  if (std::vector<std::wstring> files = SplitSelection(args.FileName); !files.empty()) {
+    HoldFiles(std::move(files));
+  }
 }
 
 void FrmRegister::cmdReg_Click(std::int16_t index) {

@@ -1,16 +1,22 @@
 #pragma once
-// frmRegister: the tool's only window. The user picks a server file, or drops
-// one on the window, then registers, unregisters or previews it and is told
-// the outcome; a clock and a rights notice sit at the bottom. Each call runs
-// on a worker while the window stays alive. Whatever a handler throws is
-// caught at the window procedure and shown; it never leaves it.
+// frmRegister: the tool's window. The user picks server files, drops them or
+// a folder on the window, or names them on the command line, then registers,
+// unregisters or previews them and is told the outcome: of one file in a
+// message, of several in the result list beside the window. A clock and a
+// rights notice sit at the bottom. Each call runs on a worker while the
+// window stays alive. Whatever a handler throws is caught at the window
+// procedure and shown; it never leaves it.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 #include <shellapi.h>
 
+#include "batch_list.h"
+#include "batch_run.h"
 #include "form_window.h"
 #include "list_ops_menu.h"
 #include "registration_progress.h"
@@ -34,8 +40,16 @@ class FrmRegister {
   void OnCommand(int id);
   bool OnClose();
   void OnWorkerDone();
-  void HoldPath(const std::wstring& path);
-  // Enables what the user may do now, which a running call and the path decide.
+  // A file of several has ended: its row; true when its preview is to run
+  // again. Then the next file, or the end.
+  bool RecordInBatch(const std::wstring& path, Ostravel::Preview result);
+  void NextInBatch(bool again);
+  void StopBatch();
+  void HoldFiles(std::vector<std::wstring> files);
+  // Holds the server files that dropped or named paths stand for.
+  void ChoosePaths(const std::vector<std::wstring>& paths);
+  bool Busy() const { return worker_.Running() || batch_.Active(); }
+  // Enables what the user may do now, which a running call and the files decide.
   void UpdateCommands();
   void StartTask(WorkerJob job);
   // The register or unregister button's menu, at the mouse or, from the
@@ -45,11 +59,15 @@ class FrmRegister {
   bool OnServerCommand(int id);
   // Shows a failure for lack of rights with the retry question; what to run next.
   std::optional<WorkerJob> OfferRetry(const std::wstring& report, WorkerTask task);
+  // Notes the control that has the focus, to give it back later.
+  void KeepFocus();
+  void RunCurrent();
+  // A child for `path`, started now so that a press waits only for the
+  // server.
+  void StartChildAhead(const std::wstring& path);
   // A path that names a folder is refused with the folder message: true if so.
   bool RefusedFolder(const std::wstring& path);
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
-  // Notes the control that has the focus, to give it back later.
-  void KeepFocus();
 
   void Form_Load();
   void Form_DropFiles(HDROP drop);
@@ -64,9 +82,15 @@ class FrmRegister {
   FormFonts fonts_;
   // Built as the design has it; no handler opens it and it is never shown.
   OwnedMenu mnuListOps_;
-  std::wstring sFileName;
+  std::vector<std::wstring> files_;
   RegistrationProgress progress_;
+  std::unique_ptr<Ostravel::ServerChild> readyChild_;
   RegistrationWorker worker_;
+  BatchRun batch_;
+  BatchList list_{[this] { StopBatch(); }};
   bool closeWhenDone_ = false;
+  // For whom and with which rights the running command's files run.
+  WorkerJob command_;
   HWND focus_ = nullptr;
+  bool argumentsTaken_ = false;
 };

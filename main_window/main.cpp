@@ -4,12 +4,13 @@
 #include <commctrl.h>
 
 #include "frm_register.h"
+#include "load_failure.h"
 #include "server_child.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   // Never load a DLL from the current folder, which may be the server's own.
   SetDllDirectoryW(L"");
-  if (auto code = Ostravel::RunServerChildIfAsked()) return *code;
+  if (auto code = Ostravel::RunServerChildIfAsked(Inspection::InspectBeforeLoad)) return *code;
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 
@@ -17,8 +18,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   if (!form.Show(instance, showCommand)) return 1;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    // Tab and the arrow keys move between the controls, as in a dialog.
-    if (IsDialogMessageW(form.Handle(), &message)) continue;
+    // Tab and the arrow keys move between the controls, as in a dialog, in
+    // the window and in the result list beside it.
+    HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (root && IsDialogMessageW(root, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

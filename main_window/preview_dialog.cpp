@@ -1,22 +1,27 @@
 #include "preview_dialog.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstring>
+#include <cwchar>
 #include <iterator>
 #include <vector>
 
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include "capture_text.h"
+#include "capture_rows.h"
 #include "common_dialog.h"
 #include "error_report.h"
+#include "file_name.h"
 #include "handle_values.h"
+#include "list_dialog.h"
 #include "list_ops_menu.h"
 #include "message_box.h"
 #include "notice_title.h"
+#include "preview_notes.h"
 #include "recognise.h"
+#include "reg_file.h"
 #include "registration_report.h"
 
 namespace {
@@ -30,17 +35,13 @@ constexpr wchar_t kNothingWritten[] = L"服务器没有写入任何注册表项�
 constexpr wchar_t kNothingRecognised[] = L"没有识别出 COM 注册 (类、ProgID、类型库、接口)。";
 constexpr wchar_t kRegFilter[] = L"Registration Files (*.reg)|*.reg|All Files (*.*)|*.*";
 
-struct Column {
-  const wchar_t* title;
-  int width;  // the least, in dialog units, so that it follows the font and the DPI
-};
 constexpr Column kSummaryColumns[] = {{L"类别", 45}, {L"标识", 150}, {L"根键", 95}, {L"内容", 300}};
-constexpr Column kCaptureColumns[Ostravel::kRowColumns] = {
+constexpr Column kCaptureColumns[kRowColumns] = {
     {L"根键", 95}, {L"键", 170}, {L"名称", 60}, {L"类型", 60}, {L"数据", 150}};
 using SummaryRow = std::array<std::wstring, std::size(kSummaryColumns)>;
 
-constexpr int kDialogWidth = 480, kDialogHeight = 300, kMargin = 7, kNoticeHeight = 18,
-              kSummaryHeight = 60, kButtonWidth = 70, kButtonHeight = 14;
+constexpr int kDialogWidth = 480, kDialogHeight = 340, kMargin = 7, kNoticeHeight = 18,
+              kNotesHeight = 48, kSummaryHeight = 60, kButtonWidth = 70, kButtonHeight = 14;
 
 const wchar_t* KindName(Ostravel::Registered::Kind kind) {
   switch (kind) {
@@ -59,107 +60,78 @@ std::vector<SummaryRow> Summary(const Ostravel::Capture& capture) {
   for (const Ostravel::Registered& registered : Ostravel::Recognise(capture)) {
     std::wstring facts;
     for (const auto& [label, data] : registered.facts) {
-      facts += (facts.empty() ? L"" : L"; ") + (label.empty() ? data : label + L" = " + data);
+      const std::wstring text = DataText(data);
+      facts += (facts.empty() ? L"" : L"; ") + (label.empty() ? text : label + L" = " + text);
     }
     rows.push_back(
         {KindName(registered.kind), registered.id, Ostravel::RootName(registered.root), facts});
   }
-  if (rows.empty())
-    rows.push_back({L"", L"", L"", capture.empty() ? kNothingWritten : kNothingRecognised});
+  if (rows.empty()) {
+    rows.push_back(
+        {L"", L"", L"", capture.keys.empty() ? kNothingWritten : kNothingRecognised});
+  }
   return rows;
 }
 
-template <std::size_t N>
-void AddColumns(HWND dialog, HWND list, const Column (&columns)[N]) {
-  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  for (std::size_t i = 0; i < N; ++i) {
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<wchar_t*>(columns[i].title);
-    RECT width{0, 0, columns[i].width, 0};
-    MapDialogRect(dialog, &width);
-    column.cx = width.right;
-    ListView_InsertColumn(list, static_cast<int>(i), &column);
-  }
-}
-
-// The rows, each column widened to its widest text, so that no identifier or
-// path a server wrote is cut short.
-template <typename Rows>
-void Fill(HWND list, Rows& rows) {
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(i);
-    item.pszText = rows[i][0].data();
-    const int index = ListView_InsertItem(list, &item);
-    for (std::size_t column = 1; column < rows[i].size(); ++column) {
-      ListView_SetItemText(list, index, static_cast<int>(column), rows[i][column].data());
+// Each column at least as wide as it was made, and as its widest text.
+void Widen(HWND list, const std::vector<int>& widths) {
+  for (int column = 0; column < static_cast<int>(widths.size()); ++column) {
+    if (ListView_GetColumnWidth(list, column) < widths[column]) {
+      ListView_SetColumnWidth(list, column, widths[column]);
     }
   }
-  for (int column = 0; column < Header_GetItemCount(ListView_GetHeader(list)); ++column) {
-    const int least = ListView_GetColumnWidth(list, column);
-    ListView_SetColumnWidth(list, column, LVSCW_AUTOSIZE);
-    if (ListView_GetColumnWidth(list, column) < least) ListView_SetColumnWidth(list, column, least);
-  }
 }
 
-std::wstring FileName(const std::wstring& path) {
-  return path.substr(path.find_last_of(L"\\/") + 1);
+// Each column's widest text among the first rows and the `longest` (rows
+// whose text is likely the longest in a column), measured in the list's font:
+// measuring every row would cost as much as making every row.
+template <typename Text>
+std::vector<int> TextWidths(HWND list, std::size_t count, const std::vector<std::size_t>& longest,
+                            int columns, Text text) {
+  std::vector<std::size_t> rows = longest;
+  for (std::size_t i = 0; i < count && i < 200; ++i) rows.push_back(i);
+  std::vector<int> widths(columns, 0);
+  constexpr int kPadding = 16;  // the list's own margins around a cell's text
+  for (std::size_t row : rows) {
+    for (int column = 0; column < columns && row < count; ++column) {
+      const std::wstring cell = text(row, column);
+      widths[column] =
+          std::max(widths[column], ListView_GetStringWidth(list, cell.c_str()) + kPadding);
+    }
+  }
+  return widths;
+}
+
+// Text for a row of a list made as it is shown.
+void Describe(LVITEMW& item, std::size_t count, std::wstring& cell, auto text) {
+  if (!(item.mask & LVIF_TEXT) || item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= count ||
+      item.cchTextMax <= 0) {
+    return;
+  }
+  cell = text(static_cast<std::size_t>(item.iItem), item.iSubItem);
+  const std::size_t length = std::min(cell.size(), static_cast<std::size_t>(item.cchTextMax - 1));
+  std::wmemcpy(item.pszText, cell.data(), length);
+  item.pszText[length] = L'\0';
 }
 
 // The name offered in the save dialog: the server's, with .reg for its extension.
 std::wstring RegFileName(const std::wstring& path) {
-  const std::wstring name = FileName(path);
+  const std::wstring name(toolkit::FileNameOf(path));
   return name.substr(0, name.find_last_of(L'.')) + L".reg";
-}
-
-void CopyToClipboard(HWND owner, const std::wstring& text) {
-  if (!OpenClipboard(owner)) return;
-  EmptyClipboard();
-  const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  void* target = memory ? GlobalLock(memory) : nullptr;
-  if (target) {
-    std::memcpy(target, text.c_str(), bytes);
-    GlobalUnlock(memory);
-  }
-  // Once set, the clipboard owns the memory.
-  if (memory && (!target || !SetClipboardData(CF_UNICODETEXT, memory))) GlobalFree(memory);
-  CloseClipboard();
-}
-
-// An in-memory dialog template: no controls (they are made on WM_INITDIALOG,
-// sized from the dialog's font) and the shell's dialog font.
-std::vector<WORD> DialogTemplate() {
-  DLGTEMPLATE header{};
-  header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | DS_SETFONT |
-                 DS_MODALFRAME | DS_CENTER;
-  header.cx = kDialogWidth;
-  header.cy = kDialogHeight;
-  std::vector<WORD> words(sizeof header / sizeof(WORD));
-  std::memcpy(words.data(), &header, sizeof header);
-  const auto append = [&](const wchar_t* text) {
-    for (; *text; ++text) words.push_back(static_cast<WORD>(*text));
-    words.push_back(0);
-  };
-  words.push_back(0);  // no menu
-  words.push_back(0);  // the standard dialog class
-  append(kPreviewCaption);
-  words.push_back(9);  // points
-  append(L"MS Shell Dlg");
-  return words;
 }
 
 class PreviewDialog {
  public:
-  PreviewDialog(const std::wstring& path, Ostravel::Capture capture)
-      : path_(path), capture_(std::move(capture)) {}
+  PreviewDialog(const std::wstring& path, Ostravel::Preview preview)
+      : path_(path), notes_(PreviewNotes(preview)), capture_(std::move(preview.capture)) {}
 
   PreviewAnswer Run(HWND owner) {
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    const std::vector<WORD> words = DialogTemplate();
+    const std::vector<WORD> words = DialogTemplate(
+        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | DS_MODALFRAME |
+            DS_CENTER,
+        kDialogWidth, kDialogHeight, nullptr, kPreviewCaption);
     const INT_PTR ended = DialogBoxIndirectParamW(
         GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, Proc,
         reinterpret_cast<LPARAM>(this));
@@ -168,6 +140,14 @@ class PreviewDialog {
   }
 
  private:
+  // A cell's text, by row and column, for each list.
+  auto CaptureCell() const {
+    return [this](std::size_t row, int column) { return CellText(capture_, rows_[row], column); };
+  }
+  auto SummaryCell() const {
+    return [this](std::size_t row, int column) { return summary_[row][column]; };
+  }
+
   static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
     auto* dialog = reinterpret_cast<PreviewDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
@@ -201,6 +181,13 @@ class PreviewDialog {
         ShowListMenu(lParam);
         return TRUE;
       case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->code == LVN_GETDISPINFOW) {
+          LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(lParam)->item;
+          if (header->idFrom == kPreviewList) Describe(item, rows_.size(), cell_, CaptureCell());
+          if (header->idFrom == kPreviewSummary) Describe(item, summary_.size(), cell_, SummaryCell());
+          return TRUE;
+        }
         const auto* key = reinterpret_cast<const NMLVKEYDOWN*>(lParam);
         if (key->hdr.idFrom != kPreviewList || key->hdr.code != LVN_KEYDOWN || key->wVKey != 'C' ||
             GetKeyState(VK_CONTROL) >= 0) {
@@ -245,16 +232,22 @@ class PreviewDialog {
       return control;
     };
     make(0, WC_STATICW, kNoticeText, SS_LEFT | SS_NOPREFIX, kPreviewNotice);
+    // A line a row: the list draws every script the notes may hold, where an
+    // edit control under Wine falls back to no font for Chinese.
+    HWND notes = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                      WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL, kPreviewNotes);
     const DWORD listStyle = WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS;
-    HWND summary =
-        make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", listStyle | LVS_NOSORTHEADER, kPreviewSummary);
-    HWND list = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", listStyle, kPreviewList);
+    // Rows are made as they are shown: a capture of any size opens at once.
+    HWND summary = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                        listStyle | LVS_NOSORTHEADER | LVS_OWNERDATA, kPreviewSummary);
+    HWND list = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", listStyle | LVS_OWNERDATA, kPreviewList);
     make(0, WC_BUTTONW, L"另存为 .reg(&S)...", WS_TABSTOP | BS_PUSHBUTTON, kPreviewSaveReg);
     make(0, WC_BUTTONW, L"关闭", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL);
 
+    ShowNotes(notes);
     AddColumns(hwnd_, summary, kSummaryColumns);
     AddColumns(hwnd_, list, kCaptureColumns);
-    SetWindowTextW(hwnd_, (std::wstring(kPreviewCaption) + L" - " + FileName(path_)).c_str());
+    SetWindowTextW(hwnd_, (std::wstring(kPreviewCaption) + L" - " + std::wstring(toolkit::FileNameOf(path_))).c_str());
     Layout();
   }
 
@@ -264,7 +257,8 @@ class PreviewDialog {
     RECT client;
     GetClientRect(hwnd_, &client);
     const RECT margin = Units(kMargin, kMargin), notice = Units(0, kNoticeHeight),
-               summary = Units(0, kSummaryHeight), button = Units(kButtonWidth, kButtonHeight);
+               notes = Units(0, kNotesHeight), summary = Units(0, kSummaryHeight),
+               button = Units(kButtonWidth, kButtonHeight);
     const int width = client.right - 2 * margin.right;
     int top = margin.bottom;
     const auto place = [&](int id, int left, int y, int w, int h) {
@@ -274,6 +268,8 @@ class PreviewDialog {
     // Its lines wrap anew at another width; moving repaints only what it gained.
     InvalidateRect(Item(kPreviewNotice), nullptr, TRUE);
     top += notice.bottom + margin.bottom / 2;
+    place(kPreviewNotes, margin.right, top, width, notes.bottom);
+    top += notes.bottom + margin.bottom / 2;
     place(kPreviewSummary, margin.right, top, width, summary.bottom);
     top += summary.bottom + margin.bottom / 2;
     const int buttonTop = client.bottom - margin.bottom - button.bottom;
@@ -284,11 +280,67 @@ class PreviewDialog {
   }
 
   void Show() {
-    std::vector<SummaryRow> summary = Summary(capture_);
-    Fill(Item(kPreviewSummary), summary);
-    rows_ = Ostravel::Rows(capture_);
-    Fill(Item(kPreviewList), rows_);
+    summary_ = Summary(capture_);
+    HWND summary = Item(kPreviewSummary);
+    ListView_SetItemCountEx(summary, static_cast<int>(summary_.size()), LVSICF_NOINVALIDATEALL);
+    std::vector<std::size_t> longest(std::size(kSummaryColumns), 0);
+    for (std::size_t i = 0; i < summary_.size(); ++i) {
+      for (std::size_t column = 0; column < longest.size(); ++column) {
+        if (summary_[i][column].size() > summary_[longest[column]][column].size()) longest[column] = i;
+      }
+    }
+    Widen(summary, TextWidths(summary, summary_.size(), longest,
+                              static_cast<int>(std::size(kSummaryColumns)), SummaryCell()));
+
+    rows_ = ListRows(capture_);
+    HWND list = Item(kPreviewList);
+    ListView_SetItemCountEx(list, static_cast<int>(rows_.size()), LVSICF_NOINVALIDATEALL);
+    Widen(list, TextWidths(list, rows_.size(), LongestRows(), kRowColumns, CaptureCell()));
     EnableWindow(Item(kPreviewSaveReg), !rows_.empty());
+  }
+
+  void ShowNotes(HWND notes) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH;
+    ListView_InsertColumn(notes, 0, &column);
+    std::size_t start = 0;
+    for (int line = 0; start <= notes_.size(); ++line) {
+      const std::size_t end = std::min(notes_.find(L"\r\n", start), notes_.size());
+      std::wstring text = notes_.substr(start, end - start);
+      LVITEMW item{};
+      item.mask = LVIF_TEXT;
+      item.iItem = line;
+      item.pszText = text.data();
+      ListView_InsertItem(notes, &item);
+      start = end + 2;
+    }
+    ListView_SetColumnWidth(notes, 0, LVSCW_AUTOSIZE);
+  }
+
+  // The rows whose key, name or data is the longest, and the cut: the rows
+  // that likely hold each column's widest text.
+  std::vector<std::size_t> LongestRows() const {
+    std::vector<std::size_t> longest(kRowColumns, 0);
+    std::size_t length[kRowColumns] = {};
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+      const ListRow row = rows_[i];
+      if (row.key >= capture_.keys.size()) {
+        longest.push_back(i);
+        continue;
+      }
+      const Ostravel::CapturedKey& key = capture_.keys[row.key];
+      const Ostravel::CapturedValue* value =
+          row.value == kNoValue ? nullptr : &key.values[row.value];
+      const std::size_t sizes[kRowColumns] = {0, key.path.size(), value ? value->name.size() : 0,
+                                              0, value ? value->data.size() : 0};
+      for (int column = 0; column < kRowColumns; ++column) {
+        if (sizes[column] > length[column]) {
+          length[column] = sizes[column];
+          longest[column] = i;
+        }
+      }
+    }
+    return longest;
   }
 
   void ShowListMenu(LPARAM at) {
@@ -308,13 +360,12 @@ class PreviewDialog {
 
   void CopySelectedRows() {
     std::wstring text;
-    HWND list = Item(kPreviewList);
-    for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0;
-         i = ListView_GetNextItem(list, i, LVNI_SELECTED)) {
-      const Ostravel::Row& row = rows_[static_cast<std::size_t>(i)];
-      for (int column = 0; column < Ostravel::kRowColumns; ++column) {
-        text += row[column] + (column + 1 < Ostravel::kRowColumns ? L"\t" : L"\r\n");
+    for (std::size_t i : SelectedRows(Item(kPreviewList))) {
+      std::array<std::wstring, kRowColumns> cells;
+      for (int column = 0; column < kRowColumns; ++column) {
+        cells[column] = CellText(capture_, rows_[i], column);
       }
+      text += TabSeparated(cells);
     }
     if (!text.empty()) CopyToClipboard(hwnd_, text);
   }
@@ -325,16 +376,20 @@ class PreviewDialog {
     args.Filter = kRegFilter;
     args.DefaultExt = L"reg";
     args.Owner = toolkit::HandleValue(hwnd_);
-    if (dialog.VBGetSaveFileName(args) &&
-        !Ostravel::WriteRegFile(args.FileName, capture_)) {
-      toolkit::MsgBox(hwnd_, L"无法写入文件 " + args.FileName, MB_ICONINFORMATION, kNoticeTitle);
+    if (!dialog.VBGetSaveFileName(args)) return;
+    if (const DWORD error = Ostravel::WriteRegFile(args.FileName, capture_)) {
+      toolkit::MsgBox(hwnd_, L"无法写入文件 " + args.FileName + L"\r\n" + ErrorText(error),
+                      MB_ICONINFORMATION, kNoticeTitle);
     }
   }
 
   HWND hwnd_ = nullptr;
   std::wstring path_;
+  std::wstring notes_;
   Ostravel::Capture capture_;
-  std::vector<Ostravel::Row> rows_;
+  std::vector<SummaryRow> summary_;
+  std::vector<ListRow> rows_;
+  std::wstring cell_;  // the text last handed to the list, alive until it asks again
 };
 
 }  // namespace
@@ -343,9 +398,10 @@ PreviewAnswer ShowPreview(HWND owner, const std::wstring& path, Preview preview)
   if (!preview.outcome.Succeeded()) {
     // A preview runs the registration's entry point, and fails as it does.
     const auto mode = static_cast<std::int32_t>(Ostravel::RegistrationMode::Register);
-    toolkit::MsgBox(owner, RegistrationReport(path, mode, preview), MB_ICONINFORMATION,
-                    kNoticeTitle);
+    std::wstring message = RegistrationReport(path, mode, preview);
+    if (preview.cleanup != ERROR_SUCCESS) message += L"\r\n" + CleanupNote(preview.cleanup);
+    toolkit::MsgBox(owner, message, MB_ICONINFORMATION, kNoticeTitle);
     return PreviewAnswer::Closed;
   }
-  return PreviewDialog(path, std::move(preview.capture)).Run(owner);
+  return PreviewDialog(path, std::move(preview)).Run(owner);
 }

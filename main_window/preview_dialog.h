@@ -1,8 +1,9 @@
 #pragma once
 // What a preview found, shown to the user. A failed preview gets the message a
 // failed registration gets; otherwise a resizable modal dialog says plainly
-// that the server's code ran, sums up what it registers, and lists every key
-// and value it wrote. The list's context menu is mnuListOps, whose Refresh
+// that the server's code ran and what the capture holds beyond plain keys
+// (links, unreadable keys, a cut, the view), sums up what it registers, and
+// lists every key and value it wrote. The list's context menu is mnuListOps, whose Refresh
 // closes the dialog for the caller to preview again; Ctrl+C copies the
 // selected rows as tab-separated text, and a button saves the capture as a
 // .reg file.
@@ -19,6 +20,7 @@ enum PreviewControl : int {
   kPreviewSummary = 101,
   kPreviewList = 102,
   kPreviewSaveReg = 103,  // the close button is IDCANCEL
+  kPreviewNotes = 104,    // what the capture holds beside keys and values
 };
 
 enum class PreviewAnswer { Closed, Refresh };

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "file_name.h"
+#include "owned_handle.h"
 #include "tool_files.h"
 
 namespace {
@@ -28,7 +29,7 @@ std::wstring SystemText(std::uint32_t code, const std::wstring& path) {
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  const std::unique_ptr<wchar_t, decltype(&LocalFree)> owner(buffer, LocalFree);
+  const toolkit::OwnedLocal<wchar_t> owner(buffer);
   std::wstring text(buffer ? buffer : L"", length);
   for (auto& c : text) {
     if (c == L'\r' || c == L'\n') c = L' ';
@@ -116,29 +117,38 @@ std::wstring EntryPointText(std::int32_t mode) {
   return name ? std::wstring(name, name + std::char_traits<char>::length(name)) : L"注册";
 }
 
-std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
-                                const Ostravel::RegistrationOutcome& outcome) {
-  switch (outcome.result) {
-    case RegistrationResult::Registered: return L"文件注册成功!";
-    case RegistrationResult::Unregistered: return L"文件反注册成功!";
-    default: return kFailure + path + L"\r\n" + Reason(path, mode, outcome);
+ReportLine RegistrationReportLine(const std::wstring& path, std::int32_t mode,
+                                  const Ostravel::ServerRun& run,
+                                  Ostravel::RegistrationScope scope) {
+  const bool forUser = scope == Ostravel::RegistrationScope::CurrentUser;
+  ReportLine line;
+  if (run.end != ChildEnd::Reported && run.end != ChildEnd::CallTimedOut) {
+    line = {kFailure, ChildReason(mode, run), false};
+  } else if (run.outcome.result == RegistrationResult::Registered) {
+    line = {forUser ? L"已为当前用户注册" : L"文件注册成功!", L"", true};
+  } else if (run.outcome.result == RegistrationResult::Unregistered) {
+    line = {forUser ? L"已为当前用户反注册" : L"文件反注册成功!", L"", true};
+  } else {
+    line = {kFailure, Reason(path, mode, run.outcome), false};
   }
+  for (const std::wstring& note : run.notes) {
+    line.reason += (line.reason.empty() ? L"" : L"\r\n") + note;
+  }
+  return line;
 }
 
 std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
                                 const Ostravel::ServerRun& run, Ostravel::RegistrationScope scope) {
-  const bool forUser = scope == Ostravel::RegistrationScope::CurrentUser;
-  std::wstring text;
-  if (forUser && run.end == ChildEnd::Reported && run.outcome.Succeeded()) {
-    text = run.outcome.result == RegistrationResult::Registered ? L"已为当前用户注册"
-                                                                : L"已为当前用户反注册";
-  } else if (run.end == ChildEnd::Reported || run.end == ChildEnd::CallTimedOut) {
-    text = RegistrationReport(path, mode, run.outcome);
-  } else {
-    text = kFailure + path + L"\r\n" + ChildReason(mode, run);
-  }
-  for (const std::wstring& note : run.notes) text += L"\r\n" + note;
-  return text;
+  const ReportLine line = RegistrationReportLine(path, mode, run, scope);
+  if (!line.succeeded) return line.outcome + path + L"\r\n" + line.reason;
+  return line.reason.empty() ? line.outcome : line.outcome + L"\r\n" + line.reason;
+}
+
+std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
+                                const Ostravel::RegistrationOutcome& outcome) {
+  Ostravel::ServerRun run;
+  run.outcome = outcome;
+  return RegistrationReport(path, mode, run);
 }
 
 bool LackedRights(const Ostravel::ServerRun& run) {
@@ -153,10 +163,17 @@ std::wstring RetryQuestion(std::int32_t mode) {
   const std::wstring what = mode == static_cast<std::int32_t>(Ostravel::RegistrationMode::Unregister)
                                 ? L"反注册"
                                 : L"注册";
-  return L"是否重试?\r\n“是”: 只为当前用户" + what + L"(不需要管理员权限)\r\n“否”: 以管理员身份" + what +
-         L"(全机范围)\r\n“取消”: 不重试";
+  return L"是否重试?\r\n“是”: 只为当前用户" + what + L"(不需要管理员权限)\r\n“否”: 以管理员身份" +
+         what + L"(全机范围)\r\n“取消”: 不重试";
 }
 
 std::wstring FolderPathReport(const std::wstring& path) {
   return kFailure + path + L"\r\n路径是一个文件夹,不是文件。";
+}
+
+std::wstring MissingPathReport(const std::wstring& path) {
+  const Ostravel::RegistrationOutcome missing{RegistrationResult::NotLoadable, ERROR_FILE_NOT_FOUND,
+                                              Ostravel::Machine::None};
+  return RegistrationReport(path, static_cast<std::int32_t>(Ostravel::RegistrationMode::Register),
+                            missing);
 }

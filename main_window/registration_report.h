@@ -1,24 +1,36 @@
 #pragma once
 // What the window tells the user after a registration call: the success text,
 // or the failure text (the fixed sentence with the path right after it) and,
-// on a line of its own, why it failed. Shown only once the outcome is known.
-// It reads no file: the outcome carries what it says about the file.
+// on a line of its own, why it failed; then what the child noted (the causes
+// it found in the file and the DLLs it needs) on lines of their own. Shown
+// only once the outcome is known. It reads no file: the run carries what it
+// says about the file.
 #include <cstdint>
 #include <string>
 
-#include "ostravel.h"
 #include "child_record.h"
+#include "ostravel.h"
 #include "server_child.h"
 
-std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
-                                const Ostravel::RegistrationOutcome& outcome);
+// A report as a list shows it beside the file: the success text or the
+// failure sentence, and the reason with the notes, empty on a plain success.
+struct ReportLine {
+  std::wstring outcome;
+  std::wstring reason;
+  bool succeeded = false;
+};
+// The child's end where the server's outcome is not what ended it. A success
+// for the current user only says so.
+ReportLine RegistrationReportLine(
+    const std::wstring& path, std::int32_t mode, const Ostravel::ServerRun& run,
+    Ostravel::RegistrationScope scope = Ostravel::RegistrationScope::AsTheServerWrites);
 
-// The same for a server run in a child: the child's end where the server's
-// outcome is not what ended it, and the child's notes on lines of their own
-// below. A success for the current user only says so.
 std::wstring RegistrationReport(
     const std::wstring& path, std::int32_t mode, const Ostravel::ServerRun& run,
     Ostravel::RegistrationScope scope = Ostravel::RegistrationScope::AsTheServerWrites);
+// The same for an outcome of the engine alone, with no notes.
+std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
+                                const Ostravel::RegistrationOutcome& outcome);
 
 // The server refused for lack of rights: a machine-wide registration that may
 // succeed for the current user only, or as administrator.
@@ -35,3 +47,6 @@ std::wstring EntryPointText(std::int32_t mode);
 // The failure text for a path that names a folder, which is never handed to
 // the registration call.
 std::wstring FolderPathReport(const std::wstring& path);
+
+// The failure text for a path that names nothing, as registering it would give.
+std::wstring MissingPathReport(const std::wstring& path);

@@ -5,22 +5,28 @@
 #include <cstdint>
 #include <utility>
 
-void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerJob job) {
+Ostravel::Preview RunServerTask(const std::wstring& path, const WorkerJob& job,
+                                std::unique_ptr<Ostravel::ServerChild> ready) {
+  if (job.task == WorkerTask::Preview) return Ostravel::PreviewRegistration(path, std::move(ready));
+  const auto childTask = job.task == WorkerTask::Register ? Ostravel::ChildTask::Register
+                                                          : Ostravel::ChildTask::Unregister;
+  Ostravel::Preview result;
+  static_cast<Ostravel::ServerRun&>(result) =
+      job.scope == Ostravel::RegistrationScope::CurrentUser
+          ? Ostravel::RunForCurrentUser(childTask, path, std::move(ready))
+          : Ostravel::RunServer({childTask, job.scope, path, {}}, std::move(ready), job.start);
+  return result;
+}
+
+void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerJob job,
+                               std::unique_ptr<Ostravel::ServerChild> ready) {
   job_ = job;
   done_ = false;
-  thread_ = std::jthread([this, window, message, path = std::move(path)] {
+  thread_ = std::jthread([this, window, message, path = std::move(path),
+                          ready = std::move(ready)]() mutable {
     // Nothing may escape a thread's routine; the window reports it instead.
     try {
-      if (job_.task == WorkerTask::Preview) {
-        result_ = Ostravel::PreviewRegistration(path);
-      } else {
-        const auto task = job_.task == WorkerTask::Register ? Ostravel::ChildTask::Register
-                                                            : Ostravel::ChildTask::Unregister;
-        result_ = {job_.scope == Ostravel::RegistrationScope::CurrentUser
-                       ? Ostravel::RunForCurrentUser(task, path)
-                       : Ostravel::RunServer({task, job_.scope, path, {}}, job_.start),
-                   {}};
-      }
+      result_ = RunServerTask(path, job_, std::move(ready));
     } catch (...) {
       failure_ = std::current_exception();
     }

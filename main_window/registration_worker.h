@@ -5,6 +5,7 @@
 // worker destroyed in mid-call waits for it, which the call's own limit bounds.
 #include <atomic>
 #include <exception>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -18,16 +19,30 @@
 enum class WorkerTask { Register, Unregister, Preview };
 
 // What the user asked for: the task, for whom, and in a child of which rights.
+// A task alone is the plain command: as the server writes, with the user's rights.
 struct WorkerJob {
-  WorkerTask task = WorkerTask::Register;
-  Ostravel::RegistrationScope scope = Ostravel::RegistrationScope::AsTheServerWrites;
-  Ostravel::ChildStart start = Ostravel::ChildStart::AsThisTool;
+  constexpr WorkerJob(WorkerTask task = WorkerTask::Register,
+                      Ostravel::RegistrationScope scope =
+                          Ostravel::RegistrationScope::AsTheServerWrites,
+                      Ostravel::ChildStart start = Ostravel::ChildStart::AsThisTool)
+      : task(task), scope(scope), start(start) {}
+  WorkerTask task;
+  Ostravel::RegistrationScope scope;
+  Ostravel::ChildStart start;
 };
+
+// What one command does with one file, start to end, on the calling thread:
+// the unit that a batch of files is made of, run in `ready` if it runs the
+// right program. A registration's capture is empty.
+Ostravel::Preview RunServerTask(const std::wstring& path, const WorkerJob& job,
+                                std::unique_ptr<Ostravel::ServerChild> ready = nullptr);
 
 class RegistrationWorker {
  public:
-  // Starts the call; `message` reaches `window` when it has returned.
-  void Start(HWND window, UINT message, std::wstring path, WorkerJob job);
+  // Starts the call, in `ready` if it runs the right program; `message`
+  // reaches `window` when it has returned.
+  void Start(HWND window, UINT message, std::wstring path, WorkerJob job,
+             std::unique_ptr<Ostravel::ServerChild> ready = nullptr);
   bool Running() const { return thread_.joinable(); }
   // The call has returned and its thread, about to end, is not joined yet:
   // only then can a message of that number be the worker's.

@@ -60,7 +60,8 @@ Bytes OutcomeRecord(const ChildReport& report);
 
 // Nothing when the header is not one of this version, of a known kind, with a
 // body of an acceptable size.
-std::optional<RecordHeader> ReadRecordHeader(const std::array<std::uint8_t, kRecordHeaderSize>& data);
+std::optional<RecordHeader> ReadRecordHeader(
+    const std::array<std::uint8_t, kRecordHeaderSize>& data);
 // Nothing unless the body holds exactly one well-formed record of its kind.
 std::optional<ChildRequest> ReadRequest(const Bytes& body);
 std::optional<ChildReport> ReadOutcome(const Bytes& body);

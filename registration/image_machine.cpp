@@ -7,10 +7,11 @@
 namespace Ostravel {
 
 Machine ReadImageMachine(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return Machine::None;
-  const OwnedHandle closer(file);
+  const toolkit::OwnedHandle owner = toolkit::OwnFile(CreateFileW(
+      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+      nullptr));
+  if (!owner) return Machine::None;
+  HANDLE file = owner.get();
   const auto readAt = [file](LONG offset, void* data, DWORD size) {
     DWORD read = 0;
     return SetFilePointer(file, offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&

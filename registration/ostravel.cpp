@@ -8,6 +8,7 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include "file_name.h"
 #include "owned_handle.h"
 #include "worker_guard.h"
 
@@ -15,26 +16,6 @@ namespace Ostravel {
 namespace {
 
 using detail::ServerEntryPoint;
-
-class Library {
- public:
-  Library() = default;
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
-  ~Library() {
-    if (module_) FreeLibrary(module_);
-  }
-  HMODULE get() const { return module_; }
-  void Load(const std::wstring& name) {
-    // The altered search path finds the DLLs that sit beside the server, as
-    // the system's own registration tool does, whatever the current folder is.
-    module_ = LoadLibraryExW(name.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  }
-  void Keep() { module_ = nullptr; }
-
- private:
-  HMODULE module_ = nullptr;
-};
 
 class ComApartment {
  public:
@@ -54,7 +35,7 @@ class ComApartment {
 // side lets go last frees both: a worker still running at the time limit keeps
 // the library loaded until it ends.
 struct Job {
-  Library library;
+  toolkit::OwnedLibrary library;
   ServerEntryPoint entry = nullptr;
   detail::GuardedCall call;
   std::atomic<int> owners{1};
@@ -75,7 +56,7 @@ DWORD WINAPI RunEntryPoint(void* parameter) {
     job->call = detail::CallGuarded(job->entry);
   }
   // A crashed server's state is unknown: it stays loaded.
-  if (job->call.crashed) job->library.Keep();
+  if (job->call.crashed) static_cast<void>(job->library.release());
   return 0;
 }
 
@@ -88,8 +69,7 @@ std::wstring LoaderName(const std::wstring& path) {
   std::wstring full(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
   if (full.empty()) return {};
   full.resize(GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
-  const auto nameStart = full.find_last_of(L"\\/") + 1;  // npos + 1 == 0
-  if (full.find(L'.', nameStart) == std::wstring::npos) full += L'.';
+  if (toolkit::FileNameOf(full).find(L'.') == std::wstring_view::npos) full += L'.';
   return full;
 }
 
@@ -115,8 +95,10 @@ RegistrationOutcome CallServerRegistration(std::wstring path, std::int32_t mode,
 
   const JobShare job(new Job);
   if (watch && !watch->AboutToLoad()) return Outcome(RegistrationResult::NothingDone);
-  job->library.Load(name);
-  if (!job->library.get()) {
+  // The altered search path finds the DLLs that sit beside the server, as the
+  // system's own registration tool does, whatever the current folder is.
+  job->library.reset(LoadLibraryExW(name.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  if (!job->library) {
     RegistrationOutcome outcome = Outcome(RegistrationResult::NotLoadable, GetLastError());
     outcome.machine = ReadImageMachine(name);
     return outcome;
@@ -130,7 +112,7 @@ RegistrationOutcome CallServerRegistration(std::wstring path, std::int32_t mode,
   if (!job->entry) return Outcome(RegistrationResult::NoEntryPoint);
 
   ++job->owners;  // the worker's share
-  const OwnedHandle worker(CreateThread(nullptr, 0, RunEntryPoint, job.get(), 0, nullptr));
+  const toolkit::OwnedHandle worker(CreateThread(nullptr, 0, RunEntryPoint, job.get(), 0, nullptr));
   if (!worker) {
     --job->owners;
     return Outcome(RegistrationResult::NothingDone);

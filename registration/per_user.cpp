@@ -5,9 +5,7 @@
 
 #include <objbase.h>
 
-#include "key_links.h"
-#include "owned_handle.h"
-#include "registry_capture.h"
+#include "registry_keys.h"
 
 namespace Ostravel {
 namespace {
@@ -28,6 +26,26 @@ std::wstring NewKeyName() {
 
 std::wstring PrivatePath(const std::wstring& name) {
   return std::wstring(kPerUserMachineKey) + L"\\" + name;
+}
+
+bool IsLink(HKEY key) {
+  DWORD type = REG_NONE;
+  return RegQueryValueExW(key, kSymbolicLinkValue, nullptr, &type, nullptr, nullptr) ==
+             ERROR_SUCCESS &&
+         type == REG_LINK;
+}
+
+std::vector<std::wstring> SubkeyNames(HKEY key) {
+  std::vector<std::wstring> names;
+  wchar_t name[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = 256;
+    if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    names.emplace_back(name, length);
+  }
+  return names;
 }
 
 bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
@@ -69,7 +87,7 @@ class MachineWrites {
       NotApplied(path);
     }
     for (const std::wstring& child : SubkeyNames(key)) {
-      if (const OwnedKey sub = OpenOwnKey(key, child, KEY_READ)) {
+      if (const OwnedKey sub = OpenUnfollowed(key, child, KEY_READ)) {
         Walk(sub.get(), path.empty() ? child : path + L"\\" + child, depth + 1);
       }
     }
@@ -144,23 +162,25 @@ void EnablePerUserTypeLibraries() {
 bool RunningElevated() {
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  const OwnedHandle owner(token);
+  const toolkit::OwnedHandle owner(token);
   TOKEN_ELEVATION elevation{};
   DWORD size = 0;
   return GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
          elevation.TokenIsElevated != 0;
 }
 
-ServerRun RunForCurrentUser(ChildTask task, const std::wstring& path) {
+ServerRun RunForCurrentUser(ChildTask task, const std::wstring& path,
+                            std::unique_ptr<ServerChild> ready) {
   const std::wstring name = NewKeyName();
   if (path.empty() || name.empty()) return {};
-  ServerRun run = RunServer({task, RegistrationScope::CurrentUser, path, name});
+  ServerRun run = RunServer({task, RegistrationScope::CurrentUser, path, name}, std::move(ready));
   // The child and all it started have ended: nothing writes there any more.
-  if (const OwnedKey parent = OpenKey(HKEY_CURRENT_USER, kPerUserMachineKey, KEY_READ)) {
-    DeleteOwnTree(parent.get(), name);
+  if (const OwnedKey parent =
+          OpenUnfollowed(HKEY_CURRENT_USER, kPerUserMachineKey, KEY_ENUMERATE_SUB_KEYS)) {
+    DeleteTreeUnfollowed(parent.get(), name);
   }
-  RegDeleteKeyW(HKEY_CURRENT_USER, kPerUserMachineKey);
-  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Corvantis");
+  DeleteIfEmpty(HKEY_CURRENT_USER, kPerUserMachineKey);
+  DeleteIfEmpty(HKEY_CURRENT_USER, L"Software\\Corvantis");
   return run;
 }
 

@@ -4,6 +4,7 @@
 // registered per user, and leads HKEY_LOCAL_MACHINE into a private key of its
 // own; of what a server writes there, its classes are copied into the user's
 // and every other machine-wide write is named in a note, not applied.
+#include <memory>
 #include <string>
 
 #include "child_record.h"
@@ -18,7 +19,8 @@ inline constexpr wchar_t kPerUserMachineKey[] = L"Software\\Corvantis\\PerUser";
 
 // Runs `task` (Register or Unregister) for the current user in a child of the
 // server's bitness, and removes the child's private key once it has ended.
-ServerRun RunForCurrentUser(ChildTask task, const std::wstring& path);
+ServerRun RunForCurrentUser(ChildTask task, const std::wstring& path,
+                            std::unique_ptr<ServerChild> ready = nullptr);
 
 // The child's half: the call with the roots so led into `name`'s private key,
 // its outcome, and notes on what was not applied.

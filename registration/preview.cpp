@@ -4,11 +4,12 @@
 
 #include <objbase.h>
 
-#include "key_links.h"
 #include "owned_handle.h"
 
 namespace Ostravel {
 namespace {
+
+using toolkit::OwnedHandle;
 
 std::wstring NewPreviewName() {
   GUID guid{};
@@ -17,14 +18,19 @@ std::wstring NewPreviewName() {
   return text;
 }
 
-void DeletePreviewKey(const std::wstring& name) {
-  if (const OwnedKey previews = OpenKey(HKEY_CURRENT_USER, kPreviewsKey, KEY_READ)) {
-    DeleteOwnTree(previews.get(), name);
+// Nothing here follows a link: a server may have replaced any of these keys
+// with one that leads to the user's real data.
+LSTATUS DeletePreviewKey(const std::wstring& name) {
+  LSTATUS status = ERROR_FILE_NOT_FOUND;
+  if (const OwnedKey previews =
+          OpenUnfollowed(HKEY_CURRENT_USER, kPreviewsKey, KEY_ENUMERATE_SUB_KEYS, &status)) {
+    status = DeleteTreeUnfollowed(previews.get(), name);
   }
   // Leave no trace of the tool once no preview is left; a key still holding
   // another instance's preview stays.
-  RegDeleteKeyW(HKEY_CURRENT_USER, kPreviewsKey);
-  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Corvantis");
+  DeleteIfEmpty(HKEY_CURRENT_USER, kPreviewsKey);
+  DeleteIfEmpty(HKEY_CURRENT_USER, L"Software\\Corvantis");
+  return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
 // One preview's private key and the mutex that marks it alive; both go with
@@ -38,10 +44,12 @@ class PreviewKey {
   }
   PreviewKey(const PreviewKey&) = delete;
   PreviewKey& operator=(const PreviewKey&) = delete;
-  ~PreviewKey() {
-    if (!key_) return;
+  ~PreviewKey() { Remove(); }
+  // Once only; a key that stays is removed by a later preview, as a dead one's.
+  LSTATUS Remove() {
+    if (!key_) return ERROR_SUCCESS;
     key_.reset();
-    DeletePreviewKey(name_);
+    return DeletePreviewKey(name_);
   }
   HKEY get() const { return key_.get(); }
   const std::wstring& Name() const { return name_; }
@@ -54,7 +62,8 @@ class PreviewKey {
 
 void RemoveStalePreviews() {
   std::vector<std::wstring> stale;
-  if (const OwnedKey previews = OpenKey(HKEY_CURRENT_USER, kPreviewsKey, KEY_READ)) {
+  if (const OwnedKey previews =
+          OpenUnfollowed(HKEY_CURRENT_USER, kPreviewsKey, KEY_ENUMERATE_SUB_KEYS)) {
     wchar_t name[256];
     for (DWORD i = 0;; ++i) {
       DWORD length = 256;
@@ -69,20 +78,10 @@ void RemoveStalePreviews() {
   for (const std::wstring& name : stale) DeletePreviewKey(name);
 }
 
-// Every predefined root a program can write to, and its handle.
-constexpr RegistryRoot kRegistryRoots[] = {RegistryRoot::ClassesRoot, RegistryRoot::LocalMachine,
-                                           RegistryRoot::CurrentUser, RegistryRoot::Users,
-                                           RegistryRoot::CurrentConfig};
-
-HKEY PredefinedKey(RegistryRoot root) {
-  switch (root) {
-    case RegistryRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
-    case RegistryRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
-    case RegistryRoot::CurrentUser: return HKEY_CURRENT_USER;
-    case RegistryRoot::Users: return HKEY_USERS;
-    case RegistryRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
-  }
-  return nullptr;
+// A 32-bit process asks; a 64-bit one is its own answer.
+bool WindowsIs64Bit() {
+  BOOL wow64 = FALSE;
+  return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
 }
 
 }  // namespace
@@ -92,20 +91,21 @@ std::wstring PreviewMutexName(const std::wstring& name) {
   return L"Global\\Corvantis.Preview." + name;
 }
 
-Preview PreviewRegistration(const std::wstring& path) {
+Preview PreviewRegistration(const std::wstring& path, std::unique_ptr<ServerChild> ready) {
   Preview preview;
   if (path.empty()) return preview;
   RemoveStalePreviews();
 
-  const PreviewKey key;
+  PreviewKey key;
   if (!key.get()) return preview;
+  // The child and all it started have ended when this returns: nothing writes
+  // into the key while it is read.
   static_cast<ServerRun&>(preview) = RunServer(
-      {ChildTask::Preview, RegistrationScope::AsTheServerWrites, path, key.Name()});
-  for (RegistryRoot root : kRegistryRoots) {
-    if (const OwnedKey tree = OpenKey(key.get(), RootName(root), KEY_READ)) {
-      ReadTree(tree.get(), root, L"", preview.capture);
-    }
-  }
+      {ChildTask::Preview, RegistrationScope::AsTheServerWrites, path, key.Name()},
+      std::move(ready));
+  preview.capture = ReadCapture(key.get());
+  preview.capture.wow64 = preview.outcome.machine == Machine::X86 && WindowsIs64Bit();
+  preview.cleanup = key.Remove();
   return preview;
 }
 
@@ -116,13 +116,17 @@ RegistrationOutcome RegistrationInPreviewKey(const std::wstring& name, const std
   if (!previewKey) return {RegistrationResult::NothingDone};
   bool redirected = true;
   std::vector<OwnedKey> targets;  // open for as long as the roots lead there
-  for (RegistryRoot root : kRegistryRoots) {
-    targets.push_back(CreateKey(previewKey.get(), RootName(root)));
+  for (const PredefinedRoot& root : PredefinedRoots()) {
+    targets.push_back(CreateKey(previewKey.get(), root.redirectTo));
     redirected = redirected && targets.back() &&
-                 RegOverridePredefKey(PredefinedKey(root), targets.back().get()) == ERROR_SUCCESS;
+                 RegOverridePredefKey(root.handle, targets.back().get()) == ERROR_SUCCESS;
   }
   if (!redirected) return {RegistrationResult::NothingDone};
-  return CallServerRegistration(server, static_cast<int>(RegistrationMode::Register), watch);
+  RegistrationOutcome outcome =
+      CallServerRegistration(server, static_cast<int>(RegistrationMode::Register), watch);
+  // The server ran here, so it is built for this process's machine.
+  if (outcome.Succeeded()) outcome.machine = kOwnMachine;
+  return outcome;
 }
 
 }  // namespace Ostravel

@@ -6,6 +6,7 @@
 // server wrote there is read back and the key deleted. The child and all it
 // started have ended before the key is read, so a server still running can
 // write nothing anywhere afterwards.
+#include <memory>
 #include <string>
 
 #include "ostravel.h"
@@ -16,11 +17,15 @@ namespace Ostravel {
 
 struct Preview : ServerRun {
   Capture capture;  // empty unless the server wrote something
+  // Not ERROR_SUCCESS: the private key could not all be deleted, for this
+  // reason; the next preview tries again.
+  LSTATUS cleanup = ERROR_SUCCESS;
 };
 
-// Blocks for as long as a registration; an empty path does nothing, as in a
-// registration.
-Preview PreviewRegistration(const std::wstring& path);
+// Blocks for as long as a registration, which `ready` runs if it can; an
+// empty path does nothing, as in a registration.
+Preview PreviewRegistration(const std::wstring& path,
+                            std::unique_ptr<ServerChild> ready = nullptr);
 
 // Below HKEY_CURRENT_USER, where the tool may always write: one private key per
 // running preview, named as the preview is, and deleted when it ends. Not
@@ -37,5 +42,12 @@ std::wstring PreviewMutexName(const std::wstring& name);
 // registration. A server is never run against a real root.
 RegistrationOutcome RegistrationInPreviewKey(const std::wstring& name, const std::wstring& server,
                                              LoadWatch* watch);
+
+// The switches with which the tool starts copies of itself all begin alike, so
+// that the window never takes one of them, or what follows it, for a file.
+inline constexpr wchar_t kPrivateSwitchPrefix[] = L"/corvantis-";
+inline bool IsPrivateSwitch(const std::wstring& argument) {
+  return argument.rfind(kPrivateSwitchPrefix, 0) == 0;
+}
 
 }  // namespace Ostravel

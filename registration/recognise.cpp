@@ -3,7 +3,6 @@
 #include <map>
 #include <set>
 
-#include "capture_text.h"
 
 namespace Ostravel {
 namespace {
@@ -74,7 +73,7 @@ std::vector<Registered> Recognise(const Capture& capture) {
   // A ProgID is a key right below the classes key that names its class in a
   // CLSID subkey.
   std::set<std::wstring> progIds;
-  for (const CapturedKey& key : capture) {
+  for (const CapturedKey& key : capture.keys) {
     std::wstring rest;
     if (!BelowClasses(key.root, key.path, rest)) continue;
     const std::wstring first = FirstComponent(rest);
@@ -86,7 +85,7 @@ std::vector<Registered> Recognise(const Capture& capture) {
 
   std::vector<Registered> found;
   std::map<std::wstring, std::size_t> byHome;  // root and home path -> index in `found`
-  for (const CapturedKey& key : capture) {
+  for (const CapturedKey& key : capture.keys) {
     std::wstring rest, id, home;
     Registered::Kind kind;
     if (!BelowClasses(key.root, key.path, rest) || !Owner(rest, progIds, kind, id, home)) continue;
@@ -96,7 +95,7 @@ std::vector<Registered> Recognise(const Capture& capture) {
     Registered& registered = found[entry->second];
     const std::wstring below = rest.size() > home.size() ? rest.substr(home.size() + 1) : L"";
     for (const CapturedValue& value : key.values) {
-      registered.facts.emplace_back(Label(below, value), DataText(value));
+      registered.facts.emplace_back(Label(below, value), value);
     }
   }
   return found;

@@ -11,13 +11,13 @@
 namespace Ostravel {
 
 // One COM registration found in a capture: its kind, where, its identifier (a
-// CLSID, ProgID, LIBID or IID), and the facts below it, each labelled with the
+// CLSID, ProgID, LIBID or IID), and the values below it, each labelled with the
 // name regedit shows for it (the value's name, or the key's for a default value).
 struct Registered {
   enum class Kind { Class, ProgId, TypeLib, Interface } kind;
   RegistryRoot root;
   std::wstring id;
-  std::vector<std::pair<std::wstring, std::wstring>> facts;
+  std::vector<std::pair<std::wstring, CapturedValue>> facts;
 };
 
 std::vector<Registered> Recognise(const Capture& capture);

@@ -18,7 +18,10 @@
 namespace Ostravel {
 namespace {
 
+using toolkit::OwnedHandle;
+
 constexpr wchar_t kChildSwitch[] = L"/corvantis-child";
+
 std::wstring NewChildId() {
   GUID guid{};
   wchar_t text[40] = {};
@@ -79,7 +82,7 @@ class ChildProcess {
     if (!process_) return;
     const bool ended = inJob_ ? TerminateJobObject(job_.get(), ERROR_TIMEOUT)
                               : TerminateProcess(process_.get(), ERROR_TIMEOUT);
-    // One this process may not end, ends itself at its own limit.
+    // One this process may not end ends itself at its own limit.
     WaitForSingleObject(process_.get(), ended ? INFINITE : kChildSelfLimitMs);
   }
 
@@ -149,7 +152,7 @@ class PipeSecurity {
         !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
       return;
     }
-    const std::unique_ptr<wchar_t, decltype(&LocalFree)> sidOwner(sid, LocalFree);
+    const toolkit::OwnedLocal<wchar_t> sidOwner(sid);
     const std::wstring sddl = std::wstring(L"D:P(A;;GA;;;") + sid + L")(A;;GA;;;BA)(A;;GA;;;SY)";
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
                                                               &descriptor_, nullptr)) {
@@ -162,9 +165,7 @@ class PipeSecurity {
   ~PipeSecurity() { LocalFree(descriptor_); }
   PipeSecurity(const PipeSecurity&) = delete;
   PipeSecurity& operator=(const PipeSecurity&) = delete;
-  SECURITY_ATTRIBUTES* Attributes() const {
-    return descriptor_ ? const_cast<SECURITY_ATTRIBUTES*>(&attributes_) : nullptr;
-  }
+  SECURITY_ATTRIBUTES* Attributes() { return descriptor_ ? &attributes_ : nullptr; }
 
  private:
   PSECURITY_DESCRIPTOR descriptor_ = nullptr;
@@ -210,7 +211,9 @@ Io Connect(HANDLE pipe, HANDLE event, HANDLE process, ULONGLONG deadline) {
   const HANDLE waits[] = {event, process};
   const DWORD which = WaitForMultipleObjects(2, waits, FALSE, Remaining(deadline));
   DWORD unused = 0;
-  if (which == WAIT_OBJECT_0) return GetOverlappedResult(pipe, &overlapped, &unused, FALSE) ? Io::Done : Io::Broken;
+  if (which == WAIT_OBJECT_0) {
+    return GetOverlappedResult(pipe, &overlapped, &unused, FALSE) ? Io::Done : Io::Broken;
+  }
   CancelIo(pipe);
   GetOverlappedResult(pipe, &overlapped, &unused, TRUE);
   return which == WAIT_OBJECT_0 + 1 ? Io::Broken : Io::TimedOut;
@@ -350,8 +353,9 @@ DWORD WINAPI EndAtTheLimit(void* ownJob) {
 }
 
 // Ends this child and all it started at kChildSelfLimitMs, whatever it or the
-// server does then. In a job of its own where the system allows nesting, so
-// that processes the server started end with it.
+// server does then: an elevated child may be one the window cannot end. In a
+// job of its own where the system allows nesting, so that processes the
+// server started end with it. The job's handle lives as long as the process.
 void BoundSelf() {
   const HANDLE job = CreateJobObjectW(nullptr, nullptr);
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
@@ -360,9 +364,8 @@ void BoundSelf() {
                      SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
                                              sizeof limits) &&
                      AssignProcessToJobObject(job, GetCurrentProcess());
-  // Never closed: the handle lives as long as the process, and the job's
-  // processes end with it.
-  const HANDLE watchdog = CreateThread(nullptr, 0, EndAtTheLimit, inJob ? job : nullptr, 0, nullptr);
+  const HANDLE watchdog =
+      CreateThread(nullptr, 0, EndAtTheLimit, inJob ? job : nullptr, 0, nullptr);
   if (watchdog) CloseHandle(watchdog);
 }
 
@@ -372,15 +375,22 @@ bool IsChildId(const wchar_t* id) {
   return std::wcslen(id) == 38 && SUCCEEDED(CLSIDFromString(id, &guid));
 }
 
-[[noreturn]] void RunChild(HANDLE pipe, const ChildRequest& request) {
+[[noreturn]] void RunChild(HANDLE pipe, const ChildRequest& request, FileInspector inspect) {
   PipeWatch watch(pipe);
   ChildReport report;
-  switch (request.task) {
+  const std::int32_t mode = static_cast<std::int32_t>(
+      request.task == ChildTask::Unregister ? RegistrationMode::Unregister : RegistrationMode::Register);
+  const FileInspection inspection = inspect ? inspect(request.path, mode) : FileInspection{};
+  if (inspection.outcomeBeforeLoad) {
+    report.outcome = *inspection.outcomeBeforeLoad;
+  } else switch (request.task) {
     case ChildTask::Register:
     case ChildTask::Unregister:
       if (request.scope == RegistrationScope::CurrentUser) {
-        report = RegistrationForCurrentUser(request.privateKey, request.path,
-                                            static_cast<RegistrationMode>(request.task), &watch);
+        ChildReport forUser = RegistrationForCurrentUser(
+            request.privateKey, request.path, static_cast<RegistrationMode>(request.task), &watch);
+        report.outcome = forUser.outcome;
+        report.notes = std::move(forUser.notes);
       } else {
         report.outcome = CallServerRegistration(
             request.path, static_cast<std::int32_t>(request.task), &watch);
@@ -389,6 +399,9 @@ bool IsChildId(const wchar_t* id) {
     case ChildTask::Preview:
       report.outcome = RegistrationInPreviewKey(request.privateKey, request.path, &watch);
       break;
+  }
+  if (!report.outcome.Succeeded() && inspection.explain) {
+    for (std::wstring& line : inspection.explain(report.outcome)) report.notes.push_back(std::move(line));
   }
   // Flushing waits until the window has read it all; then the process ends at
   // once: no code of the server (a worker still running, its DLL's detach)
@@ -411,43 +424,63 @@ std::wstring ChildExecutable(Machine machine) {
                                                                                            : own;
 }
 
-ServerRun RunServer(const ChildRequest& request, ChildStart start) {
-  return RunServerIn(ChildExecutable(ReadImageMachine(request.path)), request, start);
+// The pipe exists before the child starts, or the child would find none.
+struct ServerChild::State {
+  std::wstring id = NewChildId();
+  OwnedHandle pipe;
+  OwnedHandle event;
+  std::optional<ChildProcess> child;
+};
+
+ServerChild::ServerChild(std::wstring executable, ChildStart start)
+    : executable_(std::move(executable)), state_(std::make_unique<State>()) {
+  if (state_->id.empty()) return;
+  PipeSecurity security;
+  if (!security.Attributes()) return;
+  // One instance, local clients only: once the child holds it, no one else can.
+  state_->pipe = toolkit::OwnFile(CreateNamedPipeW(
+      PipeName(state_->id).c_str(),
+      PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 4096, 4096, 0,
+      security.Attributes()));
+  if (!state_->pipe) return;
+  state_->event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (state_->event) state_->child.emplace(executable_, state_->id, start);
 }
 
-ServerRun RunServerIn(const std::wstring& exe, const ChildRequest& request, ChildStart start) {
-  ServerRun run;
-  if (request.path.empty()) return run;
-  const std::wstring id = NewChildId();
-  if (id.empty()) return run;
-  const PipeSecurity security;
-  if (!security.Attributes()) return run;
-  // One instance, local clients only: once the child holds it, no one else can.
-  const HANDLE pipe = CreateNamedPipeW(
-      PipeName(id).c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 4096, 4096, 0,
-      security.Attributes());
-  if (pipe == INVALID_HANDLE_VALUE) return run;
-  const OwnedHandle pipeOwner(pipe);
-  const OwnedHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!event) return run;
+ServerChild::~ServerChild() = default;
 
-  ChildProcess child(exe, id, start);
-  if (!child.Process()) {
+ServerRun ServerChild::Run(const ChildRequest& request) {
+  ServerRun run;
+  if (request.path.empty() || !state_->child) return run;
+  if (!state_->child->Process()) {
     run.end = ChildEnd::NotStarted;
-    run.endDetail = child.Error();
+    run.endDetail = state_->child->Error();
   } else {
-    run = Conversation(pipe, event.get(), child).Run(request);
+    run = Conversation(state_->pipe.get(), state_->event.get(), *state_->child).Run(request);
   }
-  child.End();
-  run.executable = exe;
+  state_->child->End();
+  run.executable = executable_;
   return run;
 }
 
-std::optional<int> RunServerChildIfAsked() {
+ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> ready,
+                    ChildStart start) {
+  if (request.path.empty()) return {};
+  const std::wstring exe = ChildExecutable(ReadImageMachine(request.path));
+  if (start == ChildStart::Elevated) return ServerChild(exe, start).Run(request);
+  if (ready && ready->Executable() == exe) {
+    ServerRun run = ready->Run(request);
+    // A child that waited long may have been ended meanwhile; none of the
+    // server ran in it, so a fresh one runs the request.
+    if (run.end != ChildEnd::NoAnswer) return run;
+  }
+  return ServerChild(exe, start).Run(request);
+}
+
+std::optional<int> RunServerChildIfAsked(FileInspector inspect) {
   int count = 0;
-  const std::unique_ptr<LPWSTR, decltype(&LocalFree)> arguments(
-      CommandLineToArgvW(GetCommandLineW(), &count), LocalFree);
+  const toolkit::OwnedLocal<LPWSTR> arguments(CommandLineToArgvW(GetCommandLineW(), &count));
   if (!arguments || count != 3 || std::wcscmp(arguments.get()[1], kChildSwitch) != 0) {
     return std::nullopt;
   }
@@ -458,16 +491,13 @@ std::optional<int> RunServerChildIfAsked() {
   if (!IsChildId(id)) return ERROR_INVALID_PARAMETER;
   // Identification only: whoever holds the pipe's other end may learn who
   // this child is, never act as it.
-  const HANDLE pipe =
+  const OwnedHandle pipe = toolkit::OwnFile(
       CreateFileW(PipeName(id).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                  SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-  if (pipe == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
-  const std::optional<ChildRequest> request = ReadRequestFrom(pipe);
-  if (!request) {
-    CloseHandle(pipe);
-    return ERROR_INVALID_DATA;
-  }
-  RunChild(pipe, *request);
+                  SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+  if (!pipe) return static_cast<int>(GetLastError());
+  const std::optional<ChildRequest> request = ReadRequestFrom(pipe.get());
+  if (!request) return ERROR_INVALID_DATA;
+  RunChild(pipe.get(), *request, inspect);
 }
 
 }  // namespace Ostravel

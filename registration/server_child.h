@@ -9,6 +9,8 @@
 // server's time; at the limit, and as soon as the outcome is in, the job is
 // ended, so that nothing the server left running does anything afterwards.
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,23 +52,53 @@ enum class ChildStart { AsThisTool, Elevated };
 // Past this long from its own start, a child ends itself and all it started,
 // whether or not the window can still end it: a window of a standard user may
 // hold an elevated child's handle without the right to end it.
-inline constexpr std::uint32_t kChildSelfLimitMs = kChildStartLimitMs + kRegistrationTimeLimitMs + 5000;
+inline constexpr std::uint32_t kChildSelfLimitMs =
+    kChildStartLimitMs + kRegistrationTimeLimitMs + 5000;
 
 // The program that runs a server of `machine`: the tool of that machine when
 // it stands beside this one, else this one, whose loader then gives the reason.
 std::wstring ChildExecutable(Machine machine);
 
-// Blocks until the child has ended and everything it started with it. An empty
-// path does nothing, as in the engine.
-ServerRun RunServer(const ChildRequest& request, ChildStart start = ChildStart::AsThisTool);
-// The same in a child that runs `executable`, a build of this tool.
-ServerRun RunServerIn(const std::wstring& executable, const ChildRequest& request,
-                      ChildStart start = ChildStart::AsThisTool);
+// One child of `executable`, a build of this tool, for one request. It starts
+// at once and waits for its request, so that a child started when the user
+// chooses a file leaves the press to wait only for the server. Whatever of it
+// is left ends with this object.
+class ServerChild {
+ public:
+  explicit ServerChild(std::wstring executable, ChildStart start = ChildStart::AsThisTool);
+  ~ServerChild();
+  ServerChild(const ServerChild&) = delete;
+  ServerChild& operator=(const ServerChild&) = delete;
+
+  const std::wstring& Executable() const { return executable_; }
+  // Blocks until the child has ended and everything it started with it. An
+  // empty path does nothing, as in the engine.
+  ServerRun Run(const ChildRequest& request);
+
+ private:
+  struct State;
+  std::wstring executable_;
+  std::unique_ptr<State> state_;
+};
+
+// Runs the request in a child of the server's bitness: `ready` when it runs
+// the right program (never for an elevated start), else one started now.
+ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> ready = nullptr,
+                    ChildStart start = ChildStart::AsThisTool);
+
+// What a child learns from a file's bytes before it runs any of its code: an
+// outcome that makes loading it pointless, and the lines that explain the
+// outcome the call ends in. The tool's entry point supplies the reader.
+struct FileInspection {
+  std::optional<RegistrationOutcome> outcomeBeforeLoad;
+  std::function<std::vector<std::wstring>(const RegistrationOutcome&)> explain;
+};
+using FileInspector = FileInspection (*)(const std::wstring& path, std::int32_t mode);
 
 // The first thing the executable's entry point calls. In a child started by
 // RunServer it runs the request and ends the process; it returns a code only
 // when that child could not even take its request. In any other process it
 // returns nothing at once.
-std::optional<int> RunServerChildIfAsked();
+std::optional<int> RunServerChildIfAsked(FileInspector inspect = nullptr);
 
 }  // namespace Ostravel

@@ -13,13 +13,17 @@ PREFIX_STAMP="fonts-1"
 WINE32=/usr/lib/wine/wine
 WINE64=/usr/lib/wine/wine64
 
+# Each program the build runs comes from a package named here (check_packages).
 PACKAGES=(
-  cmake ninja-build
+  cmake ninja-build clang-format clang-tidy
   mingw-w64 mingw-w64-tools g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest
+  gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 wine32:i386 xvfb x11-apps x11-utils imagemagick gcc libx11-dev
   cups printer-driver-cups-pdf libcups2:i386
   fonts-wine fonts-wqy-microhei
 )
+
+. "$ROOT/scripts/package_check.sh"
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 

@@ -4,6 +4,7 @@
 . "$(dirname "$0")/lib.sh"
 
 install_missing
+check_packages
 build x86 Corvantis
 build x64 Corvantis
 cmake -D "TOOLS=$BUILD/x86/Corvantis.exe;$BUILD/x64/Corvantis64.exe" \

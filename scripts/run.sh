@@ -17,6 +17,7 @@ case "$(uname -s)" in
 esac
 
 install_missing
+check_packages
 choose_archs
 if [ ${#ARCHS[@]} -eq 0 ]; then
   printf 'No architecture left to run (%s).\n' "${SKIPPED[@]}" >&2

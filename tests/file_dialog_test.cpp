@@ -116,7 +116,7 @@ TEST_F(FileDialogSeam, OptionsSelectTheirFlagsAndHooksAndTemplatesNeverPass) {
   const Case cases[] = {
       {[](OpenFileNameArgs&) {}, OFN_FILEMUSTEXIST},
       {[](OpenFileNameArgs& a) { a.FileMustExist = false; }, 0},
-      {[](OpenFileNameArgs& a) { a.MultiSelect = true; }, OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT},
+      {[](OpenFileNameArgs& a) { a.MultiSelect = true; }, OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_EXPLORER},
       {[](OpenFileNameArgs& a) { a.ReadOnly = true; }, OFN_FILEMUSTEXIST | OFN_READONLY},
       {[](OpenFileNameArgs& a) { a.HideReadOnly = true; }, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY},
       {[](OpenFileNameArgs& a) {

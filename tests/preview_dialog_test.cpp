@@ -10,11 +10,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "capture_text.h"
+#include "capture_rows.h"
 #include "dialog_driver.h"
 #include "list_ops_menu.h"
 #include "preview_dialog.h"
 #include "preview_samples.h"
+#include "reg_file.h"
 #include "test_files.h"
 
 using namespace Ostravel;
@@ -62,6 +63,13 @@ void TypeCtrlC() {
   SendInput(4, keys, sizeof(INPUT));
 }
 
+Preview Previewed(RegistrationResult result, Capture capture) {
+  Preview preview;
+  preview.outcome.result = result;
+  preview.capture = std::move(capture);
+  return preview;
+}
+
 int SelectedCount(HWND list) {
   return static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0));
 }
@@ -103,7 +111,7 @@ TEST(PreviewDialog, ListsCopiesSavesAndEndsForARefresh) {
   OpenClipboard(nullptr);
   EmptyClipboard();
   CloseClipboard();
-  EXPECT_EQ(ShowPreview(nullptr, kServer, {{RegistrationResult::Registered}, AwkwardCapture()}),
+  EXPECT_EQ(ShowPreview(nullptr, kServer, Previewed(RegistrationResult::Registered, AwkwardCapture())),
             PreviewAnswer::Refresh);
   ASSERT_TRUE(driver.Found());
 
@@ -127,9 +135,70 @@ TEST(PreviewDialog, ListsCopiesSavesAndEndsForARefresh) {
 TEST(PreviewDialog, FailedPreviewShowsTheRegistrationMessageInsteadOfTheList) {
   std::wstring message;
   dialog_driver::Driver driver([&](HWND box) { message = dialog_driver::TakeMessageBox(box); });
-  EXPECT_EQ(ShowPreview(nullptr, kServer, {{RegistrationResult::TimedOut}, AwkwardCapture()}),
+  EXPECT_EQ(ShowPreview(nullptr, kServer, Previewed(RegistrationResult::TimedOut, AwkwardCapture())),
             PreviewAnswer::Closed);
   ASSERT_TRUE(driver.Found());
   EXPECT_EQ(message, L"不能打开注册的DLL或OCX控件!" + std::wstring(kServer) +
                          L"\r\n入口点 DllRegisterServer 在10秒内没有完成。");
+
+  // A private key left behind is said with the message too.
+  Preview leftover = Previewed(RegistrationResult::TimedOut, {});
+  leftover.cleanup = ERROR_ACCESS_DENIED;
+  dialog_driver::Driver again([&](HWND box) { message = dialog_driver::TakeMessageBox(box); });
+  ShowPreview(nullptr, kServer, std::move(leftover));
+  ASSERT_TRUE(again.Found());
+  EXPECT_NE(message.find(std::wstring(L"HKEY_CURRENT_USER\\") + kPreviewsKey), std::wstring::npos);
+}
+
+TEST(PreviewDialog, NotesNameTheViewLinksOutUnreadableKeysTheCutAndALeftoverKey) {
+  const std::wstring outside = L"\\REGISTRY\\USER\\S-1-5-21-1\\Software\\Real";
+  Capture capture;
+  capture.wow64 = true;
+  capture.keys.push_back(PlainKey(RegistryRoot::ClassesRoot, L"CLSID\\{C}", {}));
+  CapturedKey out = PlainKey(
+      RegistryRoot::CurrentUser, L"Software\\Out",
+      {{kSymbolicLinkValue, REG_LINK,
+        {reinterpret_cast<const BYTE*>(outside.data()),
+         reinterpret_cast<const BYTE*>(outside.data() + outside.size())}}});
+  out.link = outside;
+  out.linkLeaves = true;
+  capture.keys.push_back(out);
+  CapturedKey denied = PlainKey(RegistryRoot::CurrentUser, L"Software\\Denied", {});
+  denied.error = ERROR_ACCESS_DENIED;
+  capture.keys.push_back(denied);
+  capture.keys.push_back(PlainKey(RegistryRoot::CurrentUser, L"Software\\a\r\nb", {}));
+  capture.cut = CaptureCut{CaptureCut::Reason::Keys, RegistryRoot::CurrentUser,
+                           L"Software\\Many\\000123"};
+  Preview preview = Previewed(RegistrationResult::Registered, capture);
+  preview.cleanup = ERROR_ACCESS_DENIED;
+
+  std::wstring notes, firstKey;
+  int listed = -1;
+  dialog_driver::Driver driver([&](HWND dialog) {
+    HWND lines = GetDlgItem(dialog, kPreviewNotes);
+    for (int i = 0; i < ListView_GetItemCount(lines); ++i) {
+      wchar_t text[512] = {};
+      ListView_GetItemText(lines, i, 0, text, 512);
+      notes += std::wstring(text) + L"\n";
+    }
+    HWND list = GetDlgItem(dialog, kPreviewList);
+    listed = ListView_GetItemCount(list);
+    wchar_t text[256] = {};
+    ListView_GetItemText(list, 0, kRowKey, text, 256);
+    firstKey = text;
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ(ShowPreview(nullptr, kServer, std::move(preview)), PreviewAnswer::Closed);
+  ASSERT_TRUE(driver.Found());
+
+  EXPECT_EQ(listed, 5);  // a row a key, and the cut
+  EXPECT_EQ(firstKey, L"WOW6432Node\\CLSID\\{C}");
+  for (const std::wstring& named :
+       {std::wstring(L"WOW6432Node"), L"HKEY_CURRENT_USER\\Software\\Out → " + outside,
+        std::wstring(L"HKEY_CURRENT_USER\\Software\\Denied"),
+        std::wstring(L"HKEY_CURRENT_USER\\Software\\Many\\000123"),
+        std::wstring(L"HKEY_CURRENT_USER\\Software\\a<CR><LF>b"),
+        std::wstring(L"HKEY_CURRENT_USER\\") + kPreviewsKey}) {
+    EXPECT_NE(notes.find(named), std::wstring::npos) << testing::PrintToString(named);
+  }
 }

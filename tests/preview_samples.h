@@ -10,6 +10,12 @@
 
 inline constexpr wchar_t kRoundTripKey[] = L"Software\\CorvantisRoundTrip";
 
+// A key as the reader gives it for a plain key that it read whole.
+inline Ostravel::CapturedKey PlainKey(Ostravel::RegistryRoot root, const std::wstring& path,
+                                      std::vector<Ostravel::CapturedValue> values) {
+  return {root, path, std::move(values), std::nullopt, false, ERROR_SUCCESS};
+}
+
 inline Ostravel::Capture AwkwardCapture() {
   const auto text = [](const std::wstring& s) {
     const auto* bytes = reinterpret_cast<const BYTE*>(s.c_str());
@@ -18,8 +24,9 @@ inline Ostravel::Capture AwkwardCapture() {
   std::vector<BYTE> binary(100);
   for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<BYTE>(i * 7);
   const std::wstring base = kRoundTripKey;
-  return {
-      {Ostravel::RegistryRoot::CurrentUser,
+  Ostravel::Capture capture;
+  capture.keys = {
+      PlainKey(Ostravel::RegistryRoot::CurrentUser,
        base + L"\\CLSID\\{Class}",
        {{L"", REG_SZ, text(L"C:\\Program Files\\\"quoted\" 控件.ocx")},
         {L"Empty", REG_SZ, text(L"")},
@@ -31,7 +38,8 @@ inline Ostravel::Capture AwkwardCapture() {
         {L"Binary", REG_BINARY, binary},
         {L"Nothing", REG_BINARY, {}},
         {L"None", REG_NONE, {1, 2}},
-        {L"back\\slash \"name\"", REG_DWORD, {1, 0, 0, 0}}}},
-      {Ostravel::RegistryRoot::CurrentUser, base + L"\\Empty key", {}},
+        {L"back\\slash \"name\"", REG_DWORD, {1, 0, 0, 0}}}),
+      PlainKey(Ostravel::RegistryRoot::CurrentUser, base + L"\\Empty key", {}),
   };
+  return capture;
 }

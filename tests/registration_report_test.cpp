@@ -3,7 +3,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <fstream>
+#include <vector>
+
 #include "architecture.h"
+#include "load_failure.h"
 #include "registration_report.h"
 #include "test_files.h"
 
@@ -16,6 +21,25 @@ using Ostravel::RegistrationResult;
 
 const std::wstring kPath = L"C:\\a\\b.ocx";
 const std::wstring kHead = L"不能打开注册的DLL或OCX控件!C:\\a\\b.ocx\r\n";
+
+// Points the image's COM descriptor directory (data directory 14) at its
+// headers, as a .NET compiler's output has one.
+void MarkManaged(const std::wstring& path) {
+  std::fstream file(path.c_str(), std::ios::in | std::ios::out | std::ios::binary);
+  IMAGE_DOS_HEADER dos{};
+  file.read(reinterpret_cast<char*>(&dos), sizeof dos);
+  WORD magic = 0;
+  const std::streamoff optional = dos.e_lfanew + 4 + sizeof(IMAGE_FILE_HEADER);
+  file.seekg(optional);
+  file.read(reinterpret_cast<char*>(&magic), sizeof magic);
+  const std::streamoff directories =
+      optional + (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory)
+                                                         : offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory));
+  const IMAGE_DATA_DIRECTORY clr{0x40, 0x48};
+  file.seekp(directories + IMAGE_DIRECTORY_ENTRY_COM_DESCRIPTOR * sizeof clr);
+  file.write(reinterpret_cast<const char*>(&clr), sizeof clr);
+  ASSERT_TRUE(file.good());
+}
 
 std::wstring Report(RegistrationResult result, std::uint32_t detail = 0, std::int32_t mode = 1,
                     const std::wstring& path = kPath) {
@@ -80,6 +104,133 @@ TEST(RegistrationReport, AFileForTheOtherToolNamesItAndNoOtherFileIsBlamedOnBitn
   const std::wstring foreign =
       RegistrationReport(kPath, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT, arm64});
   EXPECT_EQ(foreign.rfind(kHead + L"文件无法加载(错误 193): ", 0), 0u) << testing::PrintToString(foreign);
+}
+
+// Why a file does not register, named under the loader's reason. Each case
+// makes the real call on a fixture that fails one way, and reads the lines
+// after the reason.
+class LoadFailureReport : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { SetDllDirectoryW(L""); }
+
+  // The report as the window shows it, with the causes the child notes
+  // under the reason.
+  static std::wstring ReportWithCauses(const std::wstring& path, std::int32_t mode,
+                                       const RegistrationOutcome& outcome) {
+    Ostravel::ServerRun run;
+    run.outcome = outcome;
+    run.notes = Inspection::ExplainLoadFailure(path, mode, outcome);
+    return RegistrationReport(path, mode, run);
+  }
+
+  // The report's lines after the path and the reason.
+  static std::vector<std::wstring> CausesIn(const std::wstring& report) {
+    std::vector<std::wstring> lines;
+    for (std::size_t at = 0; at != std::wstring::npos;) {
+      const std::size_t end = report.find(L"\r\n", at);
+      lines.push_back(report.substr(at, end == std::wstring::npos ? end : end - at));
+      at = end == std::wstring::npos ? end : end + 2;
+    }
+    EXPECT_GE(lines.size(), 2u) << testing::PrintToString(report);
+    lines.erase(lines.begin(), lines.begin() + std::min<std::size_t>(2, lines.size()));
+    return lines;
+  }
+
+  // The same, for a real registration of `path`.
+  static std::vector<std::wstring> Causes(const std::wstring& path, std::int32_t mode = 1) {
+    return CausesIn(ReportWithCauses(path, mode, Ostravel::CallServerRegistration(path, mode)));
+  }
+
+  // `fixture` copied into a scratch folder as `name`, alone.
+  std::wstring Alone(const std::wstring& fixture, const std::wstring& name) {
+    const std::wstring copy = dir_.File(name);
+    EXPECT_TRUE(CopyFileW(test_files::Fixture(fixture).c_str(), copy.c_str(), FALSE));
+    return copy;
+  }
+
+  test_files::TempFolder dir_;
+};
+
+TEST_F(LoadFailureReport, AMissingDllIsNamedWithWhatNeedsIt) {
+  EXPECT_EQ(Causes(Alone(L"beside\\needs_helper.dll", L"dep.dll")),
+            std::vector<std::wstring>{L"缺少 fixture_helper.dll(dep.dll 需要它)"});
+  EXPECT_EQ(Causes(test_files::Fixture(L"chain\\chain_server.dll")),
+            std::vector<std::wstring>{
+                L"缺少 chain_runtime.dll(chain_server.dll → chain_vendor.dll → chain_runtime.dll)"});
+}
+
+// Wine's loader loads the file and the call raises 0x80000100 instead: the
+// report names the function whatever the load did.
+TEST_F(LoadFailureReport, AFunctionTheDllLacksIsNamed) {
+  EXPECT_EQ(Causes(test_files::Fixture(L"gone\\gone_server.dll")),
+            std::vector<std::wstring>{L"helper.dll 缺少函数 helper_gone(gone_server.dll 需要它)"});
+}
+
+TEST_F(LoadFailureReport, ACandidateOfTheOtherBitnessIsNamedAsSkipped) {
+  const std::wstring dep = Alone(L"beside\\needs_helper.dll", L"dep.dll");
+  const std::wstring other = Alone(L"other_bitness\\fixture_helper.dll", L"fixture_helper.dll");
+  EXPECT_EQ(Causes(dep), (std::vector<std::wstring>{
+                             L"缺少 fixture_helper.dll(dep.dll 需要它)",
+                             L"已跳过 " + other + PerArchitecture(L":这是64位文件,dep.dll 需要32位的。",
+                                                                  L":这是32位文件,dep.dll 需要64位的。")}));
+}
+
+TEST_F(LoadFailureReport, TheWrongKindOfFileIsNamedBeforeAnyDependency) {
+  const std::wstring text = dir_.File(L"readme.ocx");
+  {
+    std::ofstream(text.c_str()) << "not a library";
+  }
+  EXPECT_EQ(Causes(text), std::vector<std::wstring>{L"文件不是 PE 映像,不是 DLL 或 OCX 控件。"});
+
+  // A .NET assembly: a DLL with a CLR header and no registration entry point.
+  const std::wstring managed = Alone(L"no_entry_points.dll", L"managed.dll");
+  MarkManaged(managed);
+  EXPECT_EQ(Causes(managed),
+            std::vector<std::wstring>{L"这是 .NET 程序集:请用 .NET 的注册工具 RegAsm 注册它,不能用本工具。"});
+}
+
+TEST_F(LoadFailureReport, DelayLoadsAndSideBySideAssembliesAreNamed) {
+  const std::wstring delay = test_files::Fixture(L"delay_server.dll");
+  const std::vector<std::wstring> missingDelay{L"缺少延迟加载的 delay_missing.dll(delay_server.dll 需要它)"};
+  EXPECT_EQ(CausesIn(ReportWithCauses(delay, 1, RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC06D007E})),
+            missingDelay);
+  // GNU ld 2.40 leaves the x86 fixture's delay-load slot empty, so there its
+  // call faults before the delay helper can raise 0xC06D007E.
+  if (architecture::kIs64Bit) {
+    EXPECT_EQ(Causes(delay), missingDelay);
+  }
+  // Any other failure leaves a delay-loaded DLL out: it is not needed to load.
+  EXPECT_EQ(CausesIn(ReportWithCauses(delay, 1, RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC0000005})),
+            std::vector<std::wstring>{});
+  // Wine loads a DLL whose assembly is missing; Windows refuses it with 14001.
+  const std::wstring sxs = test_files::Fixture(L"sxs_server.dll");
+  const std::wstring refused =
+      ReportWithCauses(sxs, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_SXS_CANT_GEN_ACTCTX});
+  EXPECT_NE(refused.find(L"\r\n文件无法加载(错误 14001)"), std::wstring::npos) << testing::PrintToString(refused);
+  EXPECT_EQ(CausesIn(refused), std::vector<std::wstring>{
+                                   L"缺少并行程序集 Corvantis.Fixture.Runtime 9.0.21022.8(sxs_server.dll 需要它)"});
+}
+
+// Nothing in the files explains a DllMain that refuses: the loader's reason
+// stays, with the word that the cause is dynamic. A file without the entry
+// point is said to lack it once, and is not worth loading.
+TEST_F(LoadFailureReport, WhatTheFilesCannotShowIsSaidToBeDynamic) {
+  EXPECT_EQ(Causes(test_files::Fixture(L"refusing_dllmain.dll")),
+            std::vector<std::wstring>{
+                L"文件本身没有发现缺少的 DLL 或函数:原因在加载时才出现,例如 DllMain 返回失败(错误 1114)。"});
+
+  const std::wstring noEntry = test_files::Fixture(L"no_entry_points.dll");
+  EXPECT_EQ(Causes(noEntry), std::vector<std::wstring>{});
+  const auto before = Inspection::OutcomeBeforeLoad(noEntry, 2);
+  ASSERT_TRUE(before.has_value()) << "not worth loading";
+  EXPECT_EQ(before->result, RegistrationResult::NoEntryPoint);
+  EXPECT_EQ(Inspection::OutcomeBeforeLoad(test_files::Fixture(L"good_server.dll"), 1), std::nullopt);
+  EXPECT_EQ(Inspection::OutcomeBeforeLoad(test_files::Fixture(L"other_architecture_server.dll"), 1), std::nullopt)
+      << "the load names the other tool";
+  // Told to the loader, a file it refused for its export table has it said from that table.
+  const std::wstring report =
+      ReportWithCauses(noEntry, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_DLL_INIT_FAILED});
+  EXPECT_EQ(CausesIn(report), std::vector<std::wstring>{L"导出表里没有 DllRegisterServer。"});
 }
 
 // A child that never handed back an outcome is told by how it ended, and

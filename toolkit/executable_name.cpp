@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "file_name.h"
+
 namespace toolkit {
 
 std::wstring ExecutablePath() {
@@ -17,9 +19,7 @@ std::wstring ExecutablePath() {
 }
 
 std::wstring ExecutableBaseName() {
-  const std::wstring path = ExecutablePath();
-  const auto slash = path.find_last_of(L"\\/");
-  std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+  std::wstring name(FileNameOf(ExecutablePath()));
   const auto dot = name.find_last_of(L'.');
   return dot == std::wstring::npos ? name : name.substr(0, dot);
 }

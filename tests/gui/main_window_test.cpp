@@ -13,6 +13,7 @@
 #include "fixture_registry.h"
 #include "list_ops_menu.h"
 #include "preview_dialog.h"
+#include "registration_report.h"
 #include "test_files.h"
 #include "tool_process.h"
 #include "twips.h"
@@ -248,8 +249,8 @@ TEST_F(MainWindow, RegistersAndUnregistersAGoodServerAndSaysSoAfterwards) {
 }
 
 // Each broken server gets the failure text with its path and a line on why,
-// and the tool carries on.
-TEST_F(MainWindow, BrokenServersAreReportedWithThePathAndTheReason) {
+// then a line per cause found in the files, and the tool carries on.
+TEST_F(MainWindow, BrokenServersAreReportedWithThePathTheReasonAndTheCause) {
   const test_files::TempFolder folder;
   const std::wstring notADll = folder.File(L"not_a_server.ocx");
   std::ofstream(notADll.c_str()) << "This is a text file, not a library.\n";
@@ -257,13 +258,16 @@ TEST_F(MainWindow, BrokenServersAreReportedWithThePathAndTheReason) {
   struct Case {
     std::wstring path;
     const wchar_t* reason;
+    std::wstring causes;
   };
   const Case cases[] = {
-      {Fixture(L"failing_server.dll"), L"报告失败 0x80070005"},
-      {Fixture(L"crashing_server.dll"), L"异常代码 0xC0000005"},
-      {Fixture(L"no_entry_points.dll"), L"没有 DllRegisterServer 入口点"},
-      {Fixture(L"other_architecture_server.dll"), L"64位"},
-      {notADll, L"文件无法加载(错误 193): "},
+      // Refused for lack of rights: the retry is offered below.
+      {Fixture(L"failing_server.dll"), L"报告失败 0x80070005", L"\r\n\r\n" + RetryQuestion(1)},
+      {Fixture(L"crashing_server.dll"), L"异常代码 0xC0000005", L""},
+      {Fixture(L"no_entry_points.dll"), L"没有 DllRegisterServer 入口点", L""},
+      {Fixture(L"other_architecture_server.dll"), L"64位", L""},
+      {notADll, L"文件无法加载(错误 193): ", L"\r\n文件不是 PE 映像,不是 DLL 或 OCX 控件。"},
+      {Fixture(L"gone\\gone_server.dll"), L"", L"\r\nhelper.dll 缺少函数 helper_gone(gone_server.dll 需要它)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.path));
@@ -273,10 +277,10 @@ TEST_F(MainWindow, BrokenServersAreReportedWithThePathAndTheReason) {
     const std::wstring text = tool.TakeMessage(&title);
     const std::wstring head = kFailure + c.path + L"\r\n";
     ASSERT_EQ(text.substr(0, head.size()), head) << testing::PrintToString(text);
-    // A refusal for lack of rights is followed by the retry question.
-    const std::wstring reason = text.substr(head.size(), text.find(L"\r\n\r\n") - head.size());
-    EXPECT_NE(reason.find(c.reason), std::wstring::npos) << testing::PrintToString(reason);
-    EXPECT_EQ(reason.find(L'\n'), std::wstring::npos) << "one line";
+    const std::wstring rest = text.substr(head.size());
+    const std::size_t lineEnd = rest.find(L"\r\n");
+    EXPECT_NE(rest.substr(0, lineEnd).find(c.reason), std::wstring::npos) << testing::PrintToString(rest);
+    EXPECT_EQ(lineEnd == std::wstring::npos ? L"" : rest.substr(lineEnd), c.causes) << testing::PrintToString(rest);
     EXPECT_EQ(title, L"提示");
     EXPECT_TRUE(tool.Responsive());
   }
@@ -347,7 +351,7 @@ TEST_F(MainWindow, ClosingDuringARegistrationClosesOnceTheOutcomeIsShown) {
   EXPECT_TRUE(tool.WaitForExit(10s)) << "the window stayed after the outcome";
 }
 
-TEST_F(MainWindow, ADroppedFileIsHeldAsIfPickedAndAFolderIsRefused) {
+TEST_F(MainWindow, DroppedFilesAreHeldAsIfPickedAndAFolderWithoutServersIsRefused) {
   if (!file_drop::Available()) GTEST_SKIP() << "files are dropped through Wine's X11 driver";
   const std::wstring server = Fixture(L"good_server.dll");
   EXPECT_EQ(file_drop::Drop(tool.Window(), {server}), "dropped");
@@ -360,11 +364,12 @@ TEST_F(MainWindow, ADroppedFileIsHeldAsIfPickedAndAFolderIsRefused) {
   EXPECT_EQ(tool.TakeMessage(), kFailure + folder.Path() + L"\r\n路径是一个文件夹,不是文件。");
   EXPECT_EQ(WindowText(tool.Control(kPathBox)), server) << "a folder is never held";
 
-  // Of several files the first is held, and the user learns that only one was.
-  const std::wstring quick = Fixture(L"quick_server.dll");
-  EXPECT_EQ(file_drop::Drop(tool.Window(), {quick, server}), "dropped");
-  EXPECT_EQ(tool.TakeMessage(), L"一次只能注册一个文件,已选用拖放的第一个文件:\r\n" + quick);
-  ExpectIdleWith(quick);
+  // Several files are all held, and the path box counts them.
+  EXPECT_EQ(file_drop::Drop(tool.Window(), {Fixture(L"quick_server.dll"), server}), "dropped");
+  ASSERT_TRUE(WaitUntil([&] { return WindowText(tool.Control(kPathBox)) == L"已选择 2 个文件"; }, 5s))
+      << testing::PrintToString(WindowText(tool.Control(kPathBox)));
+  EXPECT_TRUE(tool.WaitForNoDialog());
+  ExpectIdleWith(L"已选择 2 个文件");
 }
 
 // The preview runs the good server where its writes are caught: the dialog

@@ -59,7 +59,8 @@ class PerUser : public testing::Test {
       RegDeleteTreeW(HKEY_LOCAL_MACHINE, (kUserClasses + key).c_str());
     }
     fixture_registry::Forget();
-    tool.emplace(tool_process::ToolPath(), kFrmRegisterClass, tool_process::Rights::Limited);
+    tool.emplace(tool_process::ToolPath(), kFrmRegisterClass, std::vector<std::wstring>{},
+                 tool_process::Rights::Limited);
     ASSERT_NE(tool->Window(), nullptr) << "the tool's window never showed";
   }
 
@@ -76,10 +77,10 @@ class PerUser : public testing::Test {
     return tool->TakeMessage(nullptr, 40s);
   }
 
-  // The item of `mnemonic` in the window's system menu, opened with Alt+Space.
+  // The item of `mnemonic` in the window's system menu, opened from its icon.
   std::wstring FromSystemMenu(const std::wstring& server, WORD mnemonic) {
     Hold(server);
-    tool->Type({VK_MENU, VK_SPACE});
+    tool->ClickSystemIcon();
     if (!tool->WaitForMenu()) return L"(no menu)";
     tool->Type({mnemonic});
     return tool->TakeMessage(nullptr, 40s);
@@ -108,7 +109,6 @@ TEST_F(PerUser, EachKindOfServerLandsInTheUsersClassesOnly) {
   EXPECT_EQ(FromButtonMenu(typelibServer, kUnregisterButton, 'E'), kUnregisteredForUser);
   EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kUserClasses + kTypeLibrary));
 
-  // Last: under Wine the first click after a menu opened with Alt+Space is lost.
   const std::wstring machineServer = Fixture(L"machine_server.dll");
   EXPECT_EQ(FromSystemMenu(machineServer, 'U'), kRegisteredForUser);
   EXPECT_EQ(Text(HKEY_CURRENT_USER, kUserClasses + kMachineClass + L"\\InprocServer32"),

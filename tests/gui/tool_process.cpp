@@ -20,6 +20,18 @@ LONG Normalised(LONG pixel, int screenPixels) {
   return static_cast<LONG>((pixel * 65536LL + 32768) / screenPixels);
 }
 
+// The process's shown top-level window of this class, enabled or not: a box
+// the tool shows at its start disables its window at once.
+HWND ShownWindowOf(DWORD process, const wchar_t* windowClass) {
+  for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
+       window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == process && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
+
 // The limited half of this process's token: what an administrator's programs
 // run with until they are elevated, and all a standard user ever has. Null
 // when the token has no such half (it is not elevated).
@@ -46,10 +58,12 @@ HANDLE LimitedToken() {
 // The build names the tool of this architecture (Corvantis.exe or Corvantis64.exe).
 std::wstring ToolPath() { return test_files::TestFolder() + L"\\..\\" TOOL_FILE_NAME; }
 
-Tool::Tool(const std::wstring& exe, const wchar_t* windowClass, Rights rights) {
+Tool::Tool(const std::wstring& exe, const wchar_t* windowClass,
+           const std::vector<std::wstring>& arguments, Rights rights) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   std::wstring commandLine = L"\"" + exe + L"\"";
+  for (const std::wstring& argument : arguments) commandLine += L" \"" + argument + L"\"";
   const std::unique_ptr<void, decltype(&CloseHandle)> limited(
       rights == Rights::Limited ? LimitedToken() : nullptr, CloseHandle);
   if (rights == Rights::Limited && !limited) {
@@ -64,7 +78,7 @@ Tool::Tool(const std::wstring& exe, const wchar_t* windowClass, Rights rights) {
   if (!started) return;
   WaitForInputIdle(info_.hProcess, 20000);
   dialog_driver::WaitUntil(
-      [&] { return (window_ = FindWindowOf(info_.dwProcessId, windowClass)) != nullptr; }, 20s);
+      [&] { return (window_ = ShownWindowOf(info_.dwProcessId, windowClass)) != nullptr; }, 20s);
 }
 
 Tool::~Tool() {
@@ -83,24 +97,27 @@ Tool::~Tool() {
   CloseHandle(info_.hProcess);
 }
 
-void Tool::Press(int id) { Click(id, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); }
-
-void Tool::PressRight(int id) { Click(id, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }
-
-void Tool::Type(std::initializer_list<WORD> keys) {
-  SetForegroundWindow(window_);
-  // Keys go to an open menu, else to the focus, which the window sets once it
-  // is active again.
-  const DWORD thread = GetWindowThreadProcessId(window_, nullptr);
+// Until `window` is the foreground and its thread has an open menu or the
+// focus in it: input sent earlier may reach a window still being activated.
+static void WaitUntilActive(HANDLE process, HWND window) {
+  SetForegroundWindow(window);
+  // And its thread waits for input with none pending: a window that closed
+  // just now may still have its leaving to do.
+  WaitForInputIdle(process, 5000);
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
   dialog_driver::WaitUntil(
       [&] {
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
-        return GetForegroundWindow() == window_ && GetGUIThreadInfo(thread, &info) &&
-               ((info.flags & GUI_INMENUMODE) != 0 || info.hwndFocus == window_ ||
-                IsChild(window_, info.hwndFocus));
+        return GetForegroundWindow() == window && GetGUIThreadInfo(thread, &info) &&
+               ((info.flags & GUI_INMENUMODE) != 0 || info.hwndFocus == window ||
+                IsChild(window, info.hwndFocus));
       },
       5s);
+}
+
+void Tool::Type(std::initializer_list<WORD> keys) {
+  WaitUntilActive(info_.hProcess, window_);
   std::vector<INPUT> events;
   for (WORD key : keys) {
     INPUT down{};
@@ -125,14 +142,35 @@ HWND Tool::WaitForMenu(std::chrono::milliseconds limit) const {
   return menu;
 }
 
-void Tool::Click(int id, DWORD down, DWORD up) {
-  // A click reaches whatever lies under the pointer, so the tool comes first.
-  SetForegroundWindow(window_);
-  dialog_driver::WaitUntil([&] { return GetForegroundWindow() == window_; }, 5s);
+void Tool::Mouse(HWND target, DWORD down, DWORD up) {
   RECT control;
-  GetWindowRect(Control(id), &control);
-  const LONG x = Normalised((control.left + control.right) / 2, GetSystemMetrics(SM_CXSCREEN));
-  const LONG y = Normalised((control.top + control.bottom) / 2, GetSystemMetrics(SM_CYSCREEN));
+  GetWindowRect(target, &control);
+  MouseAt(GetAncestor(target, GA_ROOT),
+          {(control.left + control.right) / 2, (control.top + control.bottom) / 2}, down, up);
+}
+
+void Tool::ClickSystemIcon() {
+  // Where the window itself says its icon is, along its caption.
+  RECT frame;
+  GetWindowRect(window_, &frame);
+  for (LONG y = frame.top; y < frame.top + GetSystemMetrics(SM_CYCAPTION) * 2; y += 2) {
+    for (LONG x = frame.left; x < frame.left + GetSystemMetrics(SM_CXSIZE) * 3; x += 2) {
+      DWORD_PTR hit = HTNOWHERE;
+      SendMessageTimeoutW(window_, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 1000, &hit);
+      if (hit == HTSYSMENU) {
+        MouseAt(window_, {x + 2, y + 2}, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+        return;
+      }
+    }
+  }
+  ADD_FAILURE() << "the window shows no icon for its system menu";
+}
+
+void Tool::MouseAt(HWND window, POINT at, DWORD down, DWORD up) {
+  // A click reaches whatever lies under the pointer, so the window comes first.
+  WaitUntilActive(info_.hProcess, window);
+  const LONG x = Normalised(at.x, GetSystemMetrics(SM_CXSCREEN));
+  const LONG y = Normalised(at.y, GetSystemMetrics(SM_CYSCREEN));
   // Each event carries the position: under Wine the X server's own pointer
   // events may move the cursor between them.
   INPUT click[3] = {};

@@ -22,8 +22,10 @@ enum class Rights { AsTheTest, Limited };
 
 class Tool {
  public:
-  // Starts `exe` and waits until its window of class `windowClass` is shown.
-  Tool(const std::wstring& exe, const wchar_t* windowClass, Rights rights = Rights::AsTheTest);
+  // Starts `exe` with each of `arguments` quoted on its command line, and
+  // waits until its window of class `windowClass` is shown.
+  Tool(const std::wstring& exe, const wchar_t* windowClass,
+       const std::vector<std::wstring>& arguments = {}, Rights rights = Rights::AsTheTest);
   ~Tool();
   Tool(const Tool&) = delete;
   Tool& operator=(const Tool&) = delete;
@@ -35,11 +37,17 @@ class Tool {
   // Clicks a control of the main window as a user's mouse does, through the
   // system's input queue, without waiting for its handler: a disabled button
   // stays unpressed.
-  void Press(int id);
+  void Press(int id) { Click(Control(id)); }
+  // The same for any control of the tool's, in whichever of its windows.
+  void Click(HWND control) { Mouse(control, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); }
   // The same with the right button, which opens a control's context menu.
-  void PressRight(int id);
+  void PressRight(int id) { Mouse(Control(id), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }
+  // Clicks the window's own icon at the left of its caption, which opens its
+  // system menu.
+  void ClickSystemIcon();
   // Presses `keys` in turn and releases them in reverse, through the system's
-  // input queue, into whatever has the focus: Alt then Space opens the system menu.
+  // input queue, into the tool's open menu or its focus: Alt then Space opens
+  // the system menu.
   void Type(std::initializer_list<WORD> keys);
   // A menu of the tool that is open, or null once `limit` passes.
   HWND WaitForMenu(std::chrono::milliseconds limit = 10s) const;
@@ -58,7 +66,8 @@ class Tool {
   bool WaitForExit(std::chrono::milliseconds limit) const;
 
  private:
-  void Click(int id, DWORD down, DWORD up);
+  void Mouse(HWND control, DWORD down, DWORD up);
+  void MouseAt(HWND window, POINT at, DWORD down, DWORD up);
 
   PROCESS_INFORMATION info_{};
   HWND window_ = nullptr;

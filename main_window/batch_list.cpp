@@ -1,0 +1,266 @@
+#include "batch_list.h"
+
+#include <algorithm>
+
+#include <commctrl.h>
+
+#include "common_dialog.h"
+#include "error_report.h"
+#include "handle_values.h"
+#include "list_dialog.h"
+#include "message_box.h"
+#include "notice_title.h"
+
+namespace {
+
+constexpr wchar_t kCaption[] = L"注册结果";
+constexpr Column kColumns[] = {{L"文件", 150}, {L"结果", 110}, {L"原因", 200}};
+constexpr wchar_t kUnrun[] = L"未运行";
+constexpr wchar_t kUnrunReason[] = L"批处理已停止,没有运行这个文件。";
+constexpr wchar_t kTextFilter[] = L"Text Files (*.txt)|*.txt|All Files (*.*)|*.*";
+constexpr int kWidth = 400, kHeight = 190, kMargin = 7, kButtonWidth = 60, kButtonHeight = 14,
+              kGap = 4;
+
+void RegisterListClass(HINSTANCE instance) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = DefDlgProcW;
+  windowClass.cbWndExtra = DLGWINDOWEXTRA;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kBatchListClass;
+  RegisterClassExW(&windowClass);  // already there from an earlier batch: fine
+}
+
+// Below the owner, or above it where the screen ends, kept on its monitor.
+void PlaceBeside(HWND window, HWND owner) {
+  RECT mine, theirs;
+  GetWindowRect(window, &mine);
+  GetWindowRect(owner, &theirs);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& area = monitor.rcWork;
+  const int width = mine.right - mine.left, height = mine.bottom - mine.top;
+  int left = (theirs.left + theirs.right - width) / 2;
+  int top = theirs.bottom + 8;
+  if (top + height > area.bottom) top = theirs.top - 8 - height;
+  left = std::max<int>(area.left, std::min<int>(left, area.right - width));
+  top = std::max<int>(area.top, std::min<int>(top, area.bottom - height));
+  SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+BatchList::~BatchList() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void BatchList::Open(HWND owner, std::size_t count) {
+  rows_.clear();
+  count_ = count;
+  ended_ = succeeded_ = 0;
+  running_ = true;
+  stopping_ = false;
+  if (hwnd_) {
+    ListView_DeleteAllItems(Item(kBatchList));
+  } else {
+    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    RegisterListClass(instance);
+    const std::vector<WORD> words =
+        DialogTemplate(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
+                           WS_MAXIMIZEBOX,
+                       kWidth, kHeight, kBatchListClass, kCaption);
+    CreateDialogIndirectParamW(instance, reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner,
+                               Proc, reinterpret_cast<LPARAM>(this));
+    if (!hwnd_) return;
+    PlaceBeside(hwnd_, owner);
+  }
+  EnableWindow(Item(kBatchStop), TRUE);
+  EnableWindow(Item(kBatchSave), FALSE);
+  ShowStatus();
+  ShowWindow(hwnd_, SW_SHOWNA);
+}
+
+void BatchList::Add(const std::wstring& file, const std::wstring& outcome,
+                    const std::wstring& reason, bool succeeded) {
+  ++ended_;
+  if (succeeded) ++succeeded_;
+  // A row is one line in the list and in the saved text: a reason's lines
+  // (the loader's, then the causes found) follow each other on it.
+  std::wstring line = reason;
+  for (std::size_t at = 0; (at = line.find(L"\r\n", at)) != std::wstring::npos;) {
+    line.replace(at, 2, L" ");
+  }
+  Append({file, outcome, line});
+}
+
+void BatchList::AddUnrun(const std::wstring& file) { Append({file, kUnrun, kUnrunReason}); }
+
+void BatchList::Stopping() {
+  stopping_ = true;
+  if (!hwnd_) return;
+  EnableWindow(Item(kBatchStop), FALSE);
+  ShowStatus();
+}
+
+void BatchList::Finished() {
+  running_ = false;
+  if (!hwnd_) return;
+  // The focus must not stay on a button that can no longer be pressed.
+  if (GetFocus() == Item(kBatchStop)) SetFocus(Item(kBatchList));
+  EnableWindow(Item(kBatchStop), FALSE);
+  EnableWindow(Item(kBatchSave), !rows_.empty());
+  ShowStatus();
+}
+
+INT_PTR CALLBACK BatchList::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+    reinterpret_cast<BatchList*>(lParam)->hwnd_ = hwnd;
+  }
+  auto* list = reinterpret_cast<BatchList*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  if (!list) return FALSE;
+  if (message == WM_NCDESTROY) {
+    list->hwnd_ = nullptr;
+    return FALSE;
+  }
+  // Nothing may unwind into the system's dialog manager.
+  try {
+    return list->Handle(message, wParam, lParam);
+  } catch (...) {
+    ReportCurrentException(hwnd);
+  }
+  return TRUE;
+}
+
+INT_PTR BatchList::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      CreateControls();
+      return FALSE;  // a list shown beside the window takes no focus from it
+    case WM_SIZE: Layout(); return TRUE;
+    case WM_GETMINMAXINFO: {
+      RECT smallest{0, 0, kWidth / 2, kHeight / 2};
+      MapDialogRect(hwnd_, &smallest);
+      reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {smallest.right, smallest.bottom};
+      return TRUE;
+    }
+    case WM_NOTIFY: {
+      const auto* key = reinterpret_cast<const NMLVKEYDOWN*>(lParam);
+      if (key->hdr.idFrom != kBatchList || key->hdr.code != LVN_KEYDOWN ||
+          GetKeyState(VK_CONTROL) >= 0) {
+        return FALSE;
+      }
+      if (key->wVKey == 'C') Copy();
+      if (key->wVKey == 'A') ListView_SetItemState(Item(kBatchList), -1, LVIS_SELECTED, LVIS_SELECTED);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case kBatchStop:
+          if (running_ && !stopping_) stop_();
+          break;
+        case kBatchSave: Save(); break;
+        case IDCANCEL: Close(); break;
+      }
+      return TRUE;
+  }
+  return FALSE;
+}
+
+void BatchList::CreateControls() {
+  const auto font = SendMessageW(hwnd_, WM_GETFONT, 0, 0);
+  const auto make = [&](DWORD exStyle, const wchar_t* windowClass, const wchar_t* text, DWORD style,
+                        int id) {
+    HWND control = CreateWindowExW(
+        exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(control, WM_SETFONT, font, FALSE);
+    return control;
+  };
+  HWND list = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                   WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER, kBatchList);
+  make(0, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kBatchStatus);
+  make(0, WC_BUTTONW, L"停止(&T)", WS_TABSTOP | BS_PUSHBUTTON, kBatchStop);
+  make(0, WC_BUTTONW, L"另存为(&S)...", WS_TABSTOP | BS_PUSHBUTTON, kBatchSave);
+  make(0, WC_BUTTONW, L"关闭", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL);
+  AddColumns(hwnd_, list, kColumns);
+  Layout();
+}
+
+// The list takes all the room above a row of the status line and the buttons.
+void BatchList::Layout() {
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  RECT units{kMargin, kButtonHeight, kButtonWidth, kGap};
+  MapDialogRect(hwnd_, &units);
+  const int margin = units.left, buttonHeight = units.top, buttonWidth = units.right,
+            gap = units.bottom;
+  const int buttonTop = client.bottom - margin - buttonHeight;
+  MoveWindow(Item(kBatchList), margin, margin, client.right - 2 * margin,
+             buttonTop - gap - margin, TRUE);
+  int left = client.right - margin;
+  for (int id : {static_cast<int>(IDCANCEL), static_cast<int>(kBatchSave), static_cast<int>(kBatchStop)}) {
+    left -= buttonWidth;
+    MoveWindow(Item(id), left, buttonTop, buttonWidth, buttonHeight, TRUE);
+    left -= gap;
+  }
+  MoveWindow(Item(kBatchStatus), margin, buttonTop + gap / 2, std::max(0, left - margin),
+             buttonHeight - gap / 2, TRUE);
+  InvalidateRect(Item(kBatchStatus), nullptr, TRUE);
+}
+
+void BatchList::Append(Row row) {
+  rows_.push_back(std::move(row));
+  if (!hwnd_) return;
+  HWND list = Item(kBatchList);
+  ListView_EnsureVisible(list, AddRow(list, rows_.back()), FALSE);
+  FitColumns(list);
+  ShowStatus();
+}
+
+void BatchList::ShowStatus() {
+  std::wstring text = std::to_wstring(ended_) + L"/" + std::to_wstring(count_);
+  if (running_) {
+    text = L"已完成 " + text + (stopping_ ? L",当前文件结束后停止" : L"");
+  } else {
+    text = (stopping_ ? L"已停止,完成 " : L"已完成 ") + text + L",成功 " +
+           std::to_wstring(succeeded_) + L" 个";
+  }
+  SetWindowTextW(Item(kBatchStatus), text.c_str());
+}
+
+void BatchList::Copy() {
+  std::vector<std::size_t> chosen = SelectedRows(Item(kBatchList));
+  if (chosen.empty()) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) chosen.push_back(i);
+  }
+  std::wstring text;
+  for (std::size_t i : chosen) text += TabSeparated(rows_[i]);
+  if (!text.empty()) CopyToClipboard(hwnd_, text);
+}
+
+void BatchList::Save() {
+  cCommonDialog dialog;
+  SaveFileNameArgs args{L"注册结果.txt"};
+  args.Filter = kTextFilter;
+  args.DefaultExt = L"txt";
+  args.Owner = toolkit::HandleValue(hwnd_);
+  if (!dialog.VBGetSaveFileName(args)) return;
+  std::wstring text = TabSeparated(Row{kColumns[0].title, kColumns[1].title, kColumns[2].title});
+  for (const Row& row : rows_) text += TabSeparated(row);
+  if (!WriteUtf8File(args.FileName, text)) {
+    toolkit::MsgBox(hwnd_, L"无法写入文件 " + args.FileName, MB_ICONINFORMATION, kNoticeTitle);
+  }
+}
+
+// A list closed during its batch takes the batch with it, after the current file.
+void BatchList::Close() {
+  if (running_ && !stopping_) stop_();
+  DestroyWindow(hwnd_);
+}
