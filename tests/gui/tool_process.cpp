@@ -97,8 +97,8 @@ Tool::~Tool() {
   CloseHandle(info_.hProcess);
 }
 
-// Until `window` is the foreground and its thread has an open menu or the
-// focus in it: input sent earlier may reach a window still being activated.
+// Until `window` is the foreground and its thread has an open menu or has it
+// active: input sent earlier may reach a window still being activated.
 static void WaitUntilActive(HANDLE process, HWND window) {
   SetForegroundWindow(window);
   // And its thread waits for input with none pending: a window that closed
@@ -110,8 +110,7 @@ static void WaitUntilActive(HANDLE process, HWND window) {
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
         return GetForegroundWindow() == window && GetGUIThreadInfo(thread, &info) &&
-               ((info.flags & GUI_INMENUMODE) != 0 || info.hwndFocus == window ||
-                IsChild(window, info.hwndFocus));
+               ((info.flags & GUI_INMENUMODE) != 0 || info.hwndActive == window);
       },
       5s);
 }
