@@ -93,6 +93,9 @@ LRESULT CALLBACK FrmRegister::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
 }
 
 std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (const std::optional<LRESULT> result = statusLine_.Handle(message, wParam, lParam)) {
+    return result;
+  }
   switch (message) {
     case WM_CREATE: {
       for (const ControlDesign& design : kControls) CreateControl(hwnd_, design, fonts_);
@@ -102,6 +105,7 @@ std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM
       HMENU system = GetSystemMenu(hwnd_, FALSE);
       AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
       AppendMenuW(system, MF_STRING | MF_GRAYED, kPreviewButton, L"预览注册(&P)");
+      statusLine_.AddToSystemMenu(hwnd_);
       Form_Load();
       SetTimer(hwnd_, kTimerClock, kClockIntervalMs, nullptr);
       return 0;
@@ -169,6 +173,7 @@ void FrmRegister::OnWorkerDone() {
   worker_.Join();
   UpdateCommands();
   progress_.Hide();
+  statusLine_.Check(hwnd_, fonts_, sFileName);
   const bool close = std::exchange(closeWhenDone_, false);
   bool again = false;
   try {
@@ -195,6 +200,7 @@ void FrmRegister::HoldPath(const std::wstring& path) {
   sFileName = path;
   SetWindowTextW(Control(kPathBox), sFileName.c_str());
   UpdateCommands();
+  if (!sFileName.empty()) statusLine_.Check(hwnd_, fonts_, sFileName);
 }
 
 // Only a held path gives the server's commands something to act on, and only
@@ -215,6 +221,7 @@ void FrmRegister::StartTask(WorkerTask task) {
   if (RefusedFolder(sFileName)) return;
   worker_.Start(hwnd_, kWorkerDone, sFileName, task);
   UpdateCommands();
+  statusLine_.Hide();
   // The status line has no room for both the preview and its entry point.
   progress_.Show(hwnd_, fonts_,
                  task == WorkerTask::Preview

@@ -15,6 +15,7 @@
 #include "list_ops_menu.h"
 #include "registration_progress.h"
 #include "registration_worker.h"
+#include "registry_status_line.h"
 
 class FrmRegister {
  public:
@@ -58,5 +59,6 @@ class FrmRegister {
   std::wstring sFileName;
   RegistrationProgress progress_;
   RegistrationWorker worker_;
+  RegistryStatusLine statusLine_;
   bool closeWhenDone_ = false;
 };

@@ -1,13 +1,9 @@
 #include "preview_dialog.h"
 
-#include <array>
 #include <cstdint>
-#include <cstring>
-#include <iterator>
 #include <vector>
 
 #include <commctrl.h>
-#include <windowsx.h>
 
 #include "capture_text.h"
 #include "common_dialog.h"
@@ -18,6 +14,7 @@
 #include "notice_title.h"
 #include "recognise.h"
 #include "registration_report.h"
+#include "report_list.h"
 
 namespace {
 
@@ -30,14 +27,9 @@ constexpr wchar_t kNothingWritten[] = L"服务器没有写入任何注册表项�
 constexpr wchar_t kNothingRecognised[] = L"没有识别出 COM 注册 (类、ProgID、类型库、接口)。";
 constexpr wchar_t kRegFilter[] = L"Registration Files (*.reg)|*.reg|All Files (*.*)|*.*";
 
-struct Column {
-  const wchar_t* title;
-  int width;  // the least, in dialog units, so that it follows the font and the DPI
-};
-constexpr Column kSummaryColumns[] = {{L"类别", 45}, {L"标识", 150}, {L"根键", 95}, {L"内容", 300}};
-constexpr Column kCaptureColumns[Ostravel::kRowColumns] = {
+constexpr ReportColumn kSummaryColumns[] = {{L"类别", 45}, {L"标识", 150}, {L"根键", 95}, {L"内容", 300}};
+constexpr ReportColumn kCaptureColumns[Ostravel::kRowColumns] = {
     {L"根键", 95}, {L"键", 170}, {L"名称", 60}, {L"类型", 60}, {L"数据", 150}};
-using SummaryRow = std::array<std::wstring, std::size(kSummaryColumns)>;
 
 constexpr int kDialogWidth = 480, kDialogHeight = 300, kMargin = 7, kNoticeHeight = 18,
               kSummaryHeight = 60, kButtonWidth = 70, kButtonHeight = 14;
@@ -54,8 +46,8 @@ const wchar_t* KindName(Ostravel::Registered::Kind kind) {
 
 // One row per registration: kind, identifier, where, then its facts; or a
 // word on why there is none.
-std::vector<SummaryRow> Summary(const Ostravel::Capture& capture) {
-  std::vector<SummaryRow> rows;
+std::vector<std::vector<std::wstring>> Summary(const Ostravel::Capture& capture) {
+  std::vector<std::vector<std::wstring>> rows;
   for (const Ostravel::Registered& registered : Ostravel::Recognise(capture)) {
     std::wstring facts;
     for (const auto& [label, data] : registered.facts) {
@@ -69,41 +61,6 @@ std::vector<SummaryRow> Summary(const Ostravel::Capture& capture) {
   return rows;
 }
 
-template <std::size_t N>
-void AddColumns(HWND dialog, HWND list, const Column (&columns)[N]) {
-  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  for (std::size_t i = 0; i < N; ++i) {
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<wchar_t*>(columns[i].title);
-    RECT width{0, 0, columns[i].width, 0};
-    MapDialogRect(dialog, &width);
-    column.cx = width.right;
-    ListView_InsertColumn(list, static_cast<int>(i), &column);
-  }
-}
-
-// The rows, each column widened to its widest text, so that no identifier or
-// path a server wrote is cut short.
-template <typename Rows>
-void Fill(HWND list, Rows& rows) {
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(i);
-    item.pszText = rows[i][0].data();
-    const int index = ListView_InsertItem(list, &item);
-    for (std::size_t column = 1; column < rows[i].size(); ++column) {
-      ListView_SetItemText(list, index, static_cast<int>(column), rows[i][column].data());
-    }
-  }
-  for (int column = 0; column < Header_GetItemCount(ListView_GetHeader(list)); ++column) {
-    const int least = ListView_GetColumnWidth(list, column);
-    ListView_SetColumnWidth(list, column, LVSCW_AUTOSIZE);
-    if (ListView_GetColumnWidth(list, column) < least) ListView_SetColumnWidth(list, column, least);
-  }
-}
-
 std::wstring FileName(const std::wstring& path) {
   return path.substr(path.find_last_of(L"\\/") + 1);
 }
@@ -114,43 +71,6 @@ std::wstring RegFileName(const std::wstring& path) {
   return name.substr(0, name.find_last_of(L'.')) + L".reg";
 }
 
-void CopyToClipboard(HWND owner, const std::wstring& text) {
-  if (!OpenClipboard(owner)) return;
-  EmptyClipboard();
-  const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  void* target = memory ? GlobalLock(memory) : nullptr;
-  if (target) {
-    std::memcpy(target, text.c_str(), bytes);
-    GlobalUnlock(memory);
-  }
-  // Once set, the clipboard owns the memory.
-  if (memory && (!target || !SetClipboardData(CF_UNICODETEXT, memory))) GlobalFree(memory);
-  CloseClipboard();
-}
-
-// An in-memory dialog template: no controls (they are made on WM_INITDIALOG,
-// sized from the dialog's font) and the shell's dialog font.
-std::vector<WORD> DialogTemplate() {
-  DLGTEMPLATE header{};
-  header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | DS_SETFONT |
-                 DS_MODALFRAME | DS_CENTER;
-  header.cx = kDialogWidth;
-  header.cy = kDialogHeight;
-  std::vector<WORD> words(sizeof header / sizeof(WORD));
-  std::memcpy(words.data(), &header, sizeof header);
-  const auto append = [&](const wchar_t* text) {
-    for (; *text; ++text) words.push_back(static_cast<WORD>(*text));
-    words.push_back(0);
-  };
-  words.push_back(0);  // no menu
-  words.push_back(0);  // the standard dialog class
-  append(kPreviewCaption);
-  words.push_back(9);  // points
-  append(L"MS Shell Dlg");
-  return words;
-}
-
 class PreviewDialog {
  public:
   PreviewDialog(const std::wstring& path, Ostravel::Capture capture)
@@ -159,7 +79,8 @@ class PreviewDialog {
   PreviewAnswer Run(HWND owner) {
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    const std::vector<WORD> words = DialogTemplate();
+    const std::vector<WORD> words =
+        ReportDialogTemplate(kPreviewCaption, kDialogWidth, kDialogHeight);
     const INT_PTR ended = DialogBoxIndirectParamW(
         GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, Proc,
         reinterpret_cast<LPARAM>(this));
@@ -198,17 +119,14 @@ class PreviewDialog {
       }
       case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) != Item(kPreviewList)) return FALSE;
-        ShowListMenu(lParam);
+        ShowListOpsMenu(hwnd_, Item(kPreviewList), lParam);
         return TRUE;
-      case WM_NOTIFY: {
-        const auto* key = reinterpret_cast<const NMLVKEYDOWN*>(lParam);
-        if (key->hdr.idFrom != kPreviewList || key->hdr.code != LVN_KEYDOWN || key->wVKey != 'C' ||
-            GetKeyState(VK_CONTROL) >= 0) {
-          return FALSE;
+      case WM_NOTIFY:
+        if (!IsCopyKey(lParam, kPreviewList)) return FALSE;
+        if (const std::wstring text = SelectedRowsText(Item(kPreviewList)); !text.empty()) {
+          CopyToClipboard(hwnd_, text);
         }
-        CopySelectedRows();
         return TRUE;
-      }
       case WM_COMMAND: OnCommand(LOWORD(wParam)); return TRUE;
     }
     return FALSE;
@@ -252,8 +170,8 @@ class PreviewDialog {
     make(0, WC_BUTTONW, L"另存为 .reg(&S)...", WS_TABSTOP | BS_PUSHBUTTON, kPreviewSaveReg);
     make(0, WC_BUTTONW, L"关闭", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL);
 
-    AddColumns(hwnd_, summary, kSummaryColumns);
-    AddColumns(hwnd_, list, kCaptureColumns);
+    AddReportColumns(hwnd_, summary, kSummaryColumns);
+    AddReportColumns(hwnd_, list, kCaptureColumns);
     SetWindowTextW(hwnd_, (std::wstring(kPreviewCaption) + L" - " + FileName(path_)).c_str());
     Layout();
   }
@@ -284,39 +202,15 @@ class PreviewDialog {
   }
 
   void Show() {
-    std::vector<SummaryRow> summary = Summary(capture_);
-    Fill(Item(kPreviewSummary), summary);
-    rows_ = Ostravel::Rows(capture_);
-    Fill(Item(kPreviewList), rows_);
-    EnableWindow(Item(kPreviewSaveReg), !rows_.empty());
-  }
-
-  void ShowListMenu(LPARAM at) {
-    POINT point{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
-    if (point.x == -1 && point.y == -1) {  // from the keyboard: at the list's corner
-      point = {0, 0};
-      ClientToScreen(Item(kPreviewList), &point);
-    }
-    const OwnedMenu menu(BuildListOpsMenu());
-    TrackPopupMenu(GetSubMenu(menu.get(), 0), TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0,
-                   hwnd_, nullptr);
+    FillReportList(Item(kPreviewSummary), Summary(capture_));
+    std::vector<std::vector<std::wstring>> rows;
+    for (const Ostravel::Row& row : Ostravel::Rows(capture_)) rows.emplace_back(row.begin(), row.end());
+    FillReportList(Item(kPreviewList), rows);
+    EnableWindow(Item(kPreviewSaveReg), !rows.empty());
   }
 
   void Select(bool selected) {
     ListView_SetItemState(Item(kPreviewList), -1, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
-  }
-
-  void CopySelectedRows() {
-    std::wstring text;
-    HWND list = Item(kPreviewList);
-    for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0;
-         i = ListView_GetNextItem(list, i, LVNI_SELECTED)) {
-      const Ostravel::Row& row = rows_[static_cast<std::size_t>(i)];
-      for (int column = 0; column < Ostravel::kRowColumns; ++column) {
-        text += row[column] + (column + 1 < Ostravel::kRowColumns ? L"\t" : L"\r\n");
-      }
-    }
-    if (!text.empty()) CopyToClipboard(hwnd_, text);
   }
 
   void SaveAsReg() {
@@ -334,7 +228,6 @@ class PreviewDialog {
   HWND hwnd_ = nullptr;
   std::wstring path_;
   Ostravel::Capture capture_;
-  std::vector<Ostravel::Row> rows_;
 };
 
 }  // namespace

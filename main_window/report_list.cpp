@@ -1,0 +1,167 @@
+#include "report_list.h"
+
+#include <cstring>
+#include <memory>
+#include <type_traits>
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "list_ops_menu.h"
+
+namespace {
+
+// Read in a buffer that grows until the whole text fits.
+std::wstring CellText(HWND list, int row, int column) {
+  for (int size = 256;; size *= 2) {
+    std::wstring text(static_cast<std::size_t>(size), L'\0');
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text.data();
+    item.cchTextMax = size;
+    const auto length = static_cast<int>(
+        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+    if (length < size - 1 || size >= 1 << 20) {
+      text.resize(static_cast<std::size_t>(length));
+      return text;
+    }
+  }
+}
+
+int ColumnCount(HWND list) { return Header_GetItemCount(ListView_GetHeader(list)); }
+
+std::wstring RowText(HWND list, int row) {
+  std::wstring text;
+  const int columns = ColumnCount(list);
+  for (int column = 0; column < columns; ++column) {
+    text += CellText(list, row, column) + (column + 1 < columns ? L"\t" : L"\r\n");
+  }
+  return text;
+}
+
+struct FileCloser {
+  void operator()(HANDLE file) const { CloseHandle(file); }
+};
+
+}  // namespace
+
+std::vector<WORD> ReportDialogTemplate(const wchar_t* caption, int width, int height) {
+  DLGTEMPLATE header{};
+  header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | DS_SETFONT |
+                 DS_MODALFRAME | DS_CENTER;
+  header.cx = static_cast<short>(width);
+  header.cy = static_cast<short>(height);
+  std::vector<WORD> words(sizeof header / sizeof(WORD));
+  std::memcpy(words.data(), &header, sizeof header);
+  const auto append = [&](const wchar_t* text) {
+    for (; *text; ++text) words.push_back(static_cast<WORD>(*text));
+    words.push_back(0);
+  };
+  words.push_back(0);  // no menu
+  words.push_back(0);  // the standard dialog class
+  append(caption);
+  words.push_back(9);  // points
+  append(L"MS Shell Dlg");
+  return words;
+}
+
+void AddReportColumns(HWND dialog, HWND list, std::span<const ReportColumn> columns) {
+  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = const_cast<wchar_t*>(columns[i].title);
+    RECT width{0, 0, columns[i].width, 0};
+    MapDialogRect(dialog, &width);
+    column.cx = width.right;
+    ListView_InsertColumn(list, static_cast<int>(i), &column);
+  }
+}
+
+void FillReportList(HWND list, const std::vector<std::vector<std::wstring>>& rows) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = static_cast<int>(i);
+    item.pszText = const_cast<wchar_t*>(rows[i].empty() ? L"" : rows[i][0].c_str());
+    const int index = ListView_InsertItem(list, &item);
+    for (std::size_t column = 1; column < rows[i].size(); ++column) {
+      ListView_SetItemText(list, index, static_cast<int>(column),
+                           const_cast<wchar_t*>(rows[i][column].c_str()));
+    }
+  }
+  for (int column = 0; column < ColumnCount(list); ++column) {
+    const int least = ListView_GetColumnWidth(list, column);
+    ListView_SetColumnWidth(list, column, LVSCW_AUTOSIZE);
+    if (ListView_GetColumnWidth(list, column) < least) ListView_SetColumnWidth(list, column, least);
+  }
+}
+
+void ShowListOpsMenu(HWND dialog, HWND list, LPARAM at) {
+  POINT point{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+  if (point.x == -1 && point.y == -1) {  // from the keyboard: at the list's corner
+    point = {0, 0};
+    ClientToScreen(list, &point);
+  }
+  const OwnedMenu menu(BuildListOpsMenu());
+  TrackPopupMenu(GetSubMenu(menu.get(), 0), TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0,
+                 dialog, nullptr);
+}
+
+bool IsCopyKey(LPARAM notify, int listId) {
+  const auto* key = reinterpret_cast<const NMLVKEYDOWN*>(notify);
+  return key->hdr.idFrom == static_cast<UINT_PTR>(listId) && key->hdr.code == LVN_KEYDOWN &&
+         key->wVKey == 'C' && GetKeyState(VK_CONTROL) < 0;
+}
+
+std::wstring SelectedRowsText(HWND list) {
+  std::wstring text;
+  for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0;
+       i = ListView_GetNextItem(list, i, LVNI_SELECTED)) {
+    text += RowText(list, i);
+  }
+  return text;
+}
+
+std::wstring AllRowsText(HWND list) {
+  std::wstring text;
+  HWND header = ListView_GetHeader(list);
+  const int columns = ColumnCount(list);
+  for (int column = 0; column < columns; ++column) {
+    wchar_t title[256] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = title;
+    item.cchTextMax = 256;
+    Header_GetItem(header, column, &item);
+    text += std::wstring(title) + (column + 1 < columns ? L"\t" : L"\r\n");
+  }
+  for (int row = 0; row < ListView_GetItemCount(list); ++row) text += RowText(list, row);
+  return text;
+}
+
+void CopyToClipboard(HWND owner, const std::wstring& text) {
+  if (!OpenClipboard(owner)) return;
+  EmptyClipboard();
+  const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  void* target = memory ? GlobalLock(memory) : nullptr;
+  if (target) {
+    std::memcpy(target, text.c_str(), bytes);
+    GlobalUnlock(memory);
+  }
+  // Once set, the clipboard owns the memory.
+  if (memory && (!target || !SetClipboardData(CF_UNICODETEXT, memory))) GlobalFree(memory);
+  CloseClipboard();
+}
+
+bool WriteTextFile(const std::wstring& path, const std::wstring& text) {
+  const std::wstring content = L"\xFEFF" + text;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const std::unique_ptr<std::remove_pointer_t<HANDLE>, FileCloser> closer(file);
+  const DWORD size = static_cast<DWORD>(content.size() * sizeof(wchar_t));
+  DWORD written = 0;
+  return WriteFile(file, content.data(), size, &written, nullptr) && written == size;
+}
