@@ -1,6 +1,7 @@
 #include "registration_status.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -35,27 +36,31 @@ REGSAM ViewAccess(View view) {
   return view == View::Bits64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 }
 
-// The value's text, expanded; nothing when the key or value is absent. A
-// value that is no string, or longer than any path, is `unreadable`.
-std::optional<std::wstring> ReadText(HKEY root, const std::wstring& key, REGSAM view,
+// The default value's text, expanded; nothing when the key or value is
+// absent. A value that is no string, or longer than any path, is `unreadable`.
+std::optional<std::wstring> ReadText(HKEY parent, const std::wstring& key, REGSAM view,
                                      bool& unreadable) {
   unreadable = false;
   HKEY raw = nullptr;
-  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &raw) != ERROR_SUCCESS) {
+  if (!parent ||
+      RegOpenKeyExW(parent, key.c_str(), 0, KEY_QUERY_VALUE | view, &raw) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   const OwnedKey opened(raw);
-  std::wstring text(kMostValueChars, L'\0');
-  DWORD type = 0, bytes = kMostValueChars * sizeof(wchar_t);
-  const LSTATUS status = RegGetValueW(opened.get(), nullptr, nullptr,
-                                      RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &type,
-                                      text.data(), &bytes);
+  DWORD type = 0, bytes = 0;
+  LSTATUS status = RegQueryValueExW(opened.get(), nullptr, nullptr, &type, nullptr, &bytes);
   if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
-  if (status != ERROR_SUCCESS) {
-    unreadable = true;
-    return std::wstring();
-  }
-  text.resize(wcsnlen(text.c_str(), bytes / sizeof(wchar_t)));
+  unreadable = status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) ||
+               bytes > kMostValueChars * sizeof(wchar_t);
+  if (unreadable) return std::wstring();
+  std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  status = RegQueryValueExW(opened.get(), nullptr, nullptr, &type,
+                            reinterpret_cast<BYTE*>(text.data()), &bytes);
+  unreadable = status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ);
+  if (unreadable) return std::wstring();
+  // Stored without its terminator, or with text after it: up to the first.
+  text.resize(wcsnlen(text.c_str(), text.size()));
   if (type == REG_EXPAND_SZ) {
     std::wstring expanded(kMostValueChars, L'\0');
     const DWORD length = ExpandEnvironmentStringsW(text.c_str(), expanded.data(), kMostValueChars);
@@ -131,36 +136,52 @@ std::optional<FileId> IdentityOf(const std::wstring& path) {
   return FileId{facts.dwVolumeSerialNumber, facts.nFileIndexHigh, facts.nFileIndexLow};
 }
 
+// The registry's Software\Classes of each scope in each view, opened once,
+// and the identity of each file named, read once.
 class Lookup {
  public:
   explicit Lookup(const std::wstring& path)
-      : chosen_(IdentityOf(path)), chosenName_(FileNameOf(path)), has64_(SystemHas64BitView()) {}
+      : chosen_(IdentityOf(path)), chosenName_(FileNameOf(path)), has64_(SystemHas64BitView()) {
+    for (View view : Views()) {
+      for (Scope scope : {Scope::AllUsers, Scope::ThisUser}) {
+        HKEY raw = nullptr;
+        RegOpenKeyExW(scope == Scope::AllUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                      L"Software\\Classes", 0, KEY_ENUMERATE_SUB_KEYS | Access(view), &raw);
+        classes_[Index(view, scope)].reset(raw);
+      }
+    }
+  }
 
   bool Has64BitView() const { return has64_; }
-
-  // The entries for one key under Software\Classes that clients of `view`
-  // find, read through the registry's `registryView`, in both scopes.
-  std::vector<Registration> Find(const std::wstring& key, View view, View registryView) const {
-    std::vector<Registration> found;
-    for (Scope scope : {Scope::AllUsers, Scope::ThisUser}) {
-      const HKEY root = scope == Scope::AllUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-      // A system of one view has no flags to give.
-      const REGSAM access = has64_ ? ViewAccess(registryView) : 0;
-      bool unreadable = false;
-      const std::optional<std::wstring> text =
-          ReadText(root, L"Software\\Classes\\" + key, access, unreadable);
-      if (text) found.push_back(Judged(*text, unreadable, view, scope));
-    }
-    return found;
-  }
 
   std::vector<View> Views() const {
     if (has64_) return {View::Bits32, View::Bits64};
     return {View::Bits32};
   }
 
+  // The entries for one key under Software\Classes that clients of `view`
+  // find, read through the registry's `registryView`, in both scopes.
+  std::vector<Registration> Find(const std::wstring& key, View view, View registryView) {
+    std::vector<Registration> found;
+    for (Scope scope : {Scope::AllUsers, Scope::ThisUser}) {
+      bool unreadable = false;
+      const std::optional<std::wstring> text = ReadText(
+          classes_[Index(registryView, scope)].get(), key, Access(registryView), unreadable);
+      if (text) found.push_back(Judged(*text, unreadable, view, scope));
+    }
+    return found;
+  }
+
  private:
-  Registration Judged(const std::wstring& text, bool unreadable, View view, Scope scope) const {
+  // The view named on every open, the ones below a key already opened too:
+  // redirection is decided per open. A system of one view has no flags to give.
+  REGSAM Access(View view) const { return has64_ ? ViewAccess(view) : 0; }
+
+  static std::size_t Index(View view, Scope scope) {
+    return (view == View::Bits64 ? 2 : 0) + (scope == Scope::ThisUser ? 1 : 0);
+  }
+
+  Registration Judged(const std::wstring& text, bool unreadable, View view, Scope scope) {
     Registration entry{view, scope, Found::Unreadable, Unquoted(text), false};
     if (unreadable || entry.file.empty()) return entry;
     if (NamesNoFolder(entry.file)) {
@@ -168,7 +189,10 @@ class Lookup {
       entry.found = SameText(entry.file, chosenName_) ? Found::ThisFile : Found::OtherFile;
       return entry;
     }
-    const std::optional<FileId> id = IdentityOf(AsClientSees(entry.file, view, has64_));
+    const std::wstring seen = AsClientSees(entry.file, view, has64_);
+    auto known = identities_.find(seen);
+    if (known == identities_.end()) known = identities_.emplace(seen, IdentityOf(seen)).first;
+    const std::optional<FileId>& id = known->second;
     entry.found = !id ? Found::Missing : (chosen_ && *id == *chosen_) ? Found::ThisFile : Found::OtherFile;
     return entry;
   }
@@ -176,6 +200,8 @@ class Lookup {
   std::optional<FileId> chosen_;
   std::wstring chosenName_;
   bool has64_;
+  OwnedKey classes_[4];
+  std::map<std::wstring, std::optional<FileId>> identities_;
 };
 
 std::wstring Hex(unsigned value) {
@@ -244,7 +270,7 @@ RegistrationStatus Judge(std::vector<Item> items, View ownView, std::vector<View
 }
 
 RegistrationStatus CheckRegistration(const std::wstring& path, const ServerTypeInfo& info) {
-  const Lookup lookup(path);
+  Lookup lookup(path);
   // A system of one view has only the 32-bit one.
   const View own = info.machine == IMAGE_FILE_MACHINE_AMD64 && lookup.Has64BitView()
                        ? View::Bits64
