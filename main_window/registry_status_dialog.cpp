@@ -13,9 +13,10 @@
 
 namespace {
 
-constexpr ReportColumn kColumns[] = {{L"类别", 35},   {L"标识", 150},      {L"名称", 60},
-                                     {L"视图", 30},   {L"范围", 40},       {L"注册的文件", 150},
-                                     {L"判断", 60}};
+// The verdict before the file, whose path may be long.
+constexpr ReportColumn kColumns[] = {{L"类别", 35}, {L"标识", 150}, {L"名称", 60},
+                                     {L"视图", 30}, {L"范围", 40},  {L"判断", 50},
+                                     {L"注册的文件", 150}};
 constexpr wchar_t kTextFilter[] = L"Text Files (*.txt)|*.txt|All Files (*.*)|*.*";
 constexpr int kDialogWidth = 480, kDialogHeight = 240, kMargin = 7, kLineHeight = 10,
               kButtonWidth = 70, kButtonHeight = 14;
@@ -106,7 +107,7 @@ class StatusDetails {
       SendMessageW(control, WM_SETFONT, font, FALSE);
       return control;
     };
-    make(0, WC_STATICW, StatusLineText(status_).c_str(), SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS,
+    make(0, WC_STATICW, StatusLineText(status_).c_str(), SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS,
          kStatusDetailsLine);
     HWND list = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                      WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, kStatusDetailsList);

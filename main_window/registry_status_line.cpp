@@ -17,6 +17,7 @@ constexpr UINT kStatusRead = WM_APP + 2;
 constexpr UINT_PTR kTimerStatusLimit = 2;
 // A sound file reads in milliseconds; one that takes this long is given up.
 constexpr UINT kStatusLimitMs = 5000;
+constexpr COLORREF kLinkColour = RGB(0, 102, 204);
 constexpr wchar_t kDetailsItem[] = L"注册状态详细信息(&S)...";
 
 inspection::RegistrationStatus Unknown(std::wstring reason) {
@@ -40,9 +41,10 @@ void RegistryStatusLine::Check(HWND form, const FormFonts& fonts, const std::wst
   form_ = form;
   if (!line_) {
     line_ = CreateControl(form, kRegistryStatusDesign, fonts);
-    // Told apart from a plain label: it answers a click and cuts a long path short.
+    // Told apart from a plain label: it answers a click. A long path is cut at
+    // its end, so that the verdict at the start always shows.
     SetWindowLongPtrW(line_, GWL_STYLE,
-                      GetWindowLongPtrW(line_, GWL_STYLE) | SS_NOTIFY | SS_PATHELLIPSIS);
+                      GetWindowLongPtrW(line_, GWL_STYLE) | SS_NOTIFY | SS_ENDELLIPSIS);
   }
   Read(path);
 }
@@ -102,8 +104,9 @@ std::optional<LRESULT> RegistryStatusLine::Handle(UINT message, WPARAM wParam, L
       return 0;
     case WM_CTLCOLORSTATIC:
       if (!line_ || reinterpret_cast<HWND>(lParam) != line_) break;
-      // A link's colour: it opens the details.
-      SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_HOTLIGHT));
+      // A link's colour, as it opens the details. Not the system's hot-track
+      // colour: themes (Wine's among them) make that a grey that reads as disabled.
+      SetTextColor(reinterpret_cast<HDC>(wParam), kLinkColour);
       SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     case WM_SETCURSOR:

@@ -60,22 +60,26 @@ std::wstring StatusLineText(const RegistrationStatus& status) {
 
 std::vector<std::vector<std::wstring>> StatusRows(const RegistrationStatus& status) {
   std::vector<std::vector<std::wstring>> rows;
-  for (const Item& item : status.items) {
-    const wchar_t* kind = item.kind == ItemKind::Class ? L"类" : L"类型库";
-    if (!item.creatable) {
-      rows.push_back({kind, item.id, item.name, L"", L"", L"", L"不可创建,无需注册"});
-      continue;
-    }
-    if (item.registrations.empty()) {
-      rows.push_back({kind, item.id, item.name, L"", L"", L"", L"未注册"});
-    }
-    for (const Registration& entry : item.registrations) {
-      std::wstring verdict = FoundName(entry.found);
-      if (entry.bySearchPath) verdict += L"(按搜索路径)";
-      if (entry.view != status.ownView) verdict += L"(另一视图)";
-      rows.push_back({kind, item.id, item.name, ViewName(entry.view),
-                      entry.scope == Scope::AllUsers ? L"所有用户" : L"当前用户", entry.file,
-                      verdict});
+  // The type library first: one row or two, which the classes would bury.
+  for (const ItemKind kind : {ItemKind::TypeLibrary, ItemKind::Class}) {
+    for (const Item& item : status.items) {
+      if (item.kind != kind) continue;
+      const wchar_t* kindName = kind == ItemKind::Class ? L"类" : L"类型库";
+      if (!item.creatable) {
+        rows.push_back({kindName, item.id, item.name, L"", L"", L"不可创建,无需注册", L""});
+        continue;
+      }
+      if (item.registrations.empty()) {
+        rows.push_back({kindName, item.id, item.name, L"", L"", L"未注册", L""});
+      }
+      for (const Registration& entry : item.registrations) {
+        std::wstring verdict = FoundName(entry.found);
+        if (entry.bySearchPath) verdict += L"(按搜索路径)";
+        if (entry.view != status.ownView) verdict += L"(另一视图)";
+        rows.push_back({kindName, item.id, item.name, ViewName(entry.view),
+                        entry.scope == Scope::AllUsers ? L"所有用户" : L"当前用户", verdict,
+                        entry.file});
+      }
     }
   }
   return rows;

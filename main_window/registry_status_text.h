@@ -10,6 +10,6 @@
 // file, the count, whether only the current user's keys say so.
 std::wstring StatusLineText(const inspection::RegistrationStatus& status);
 
-// One row per registry entry found, and one for an item with none: kind,
-// CLSID or LIBID, name, view, scope, registered file, verdict.
+// One row per registry entry found, and one for an item with none, the type
+// library's first: kind, CLSID or LIBID, name, view, scope, verdict, file.
 std::vector<std::vector<std::wstring>> StatusRows(const inspection::RegistrationStatus& status);

@@ -503,7 +503,7 @@ TEST_F(MainWindow, TheStatusLineFollowsEachRegistrationAndOpensItsDetails) {
   EXPECT_EQ(WindowText(GetDlgItem(details, kStatusDetailsLine)), registered);
   const auto rows = tool.ListRows(GetDlgItem(details, kStatusDetailsList));
   EXPECT_TRUE(Lists(rows, {L"类", StatusFixtureClsid(1), L"StatusClass1",
-                           sizeof(void*) == 8 ? L"64 位" : L"32 位", L"当前用户", server, L"此文件"}))
+                           sizeof(void*) == 8 ? L"64 位" : L"32 位", L"当前用户", L"此文件", server}))
       << testing::PrintToString(rows);
   dialog_driver::PressButton(details, IDCANCEL);
   ASSERT_TRUE(tool.WaitForNoDialog());
