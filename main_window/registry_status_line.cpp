@@ -82,8 +82,10 @@ void RegistryStatusLine::Read(const std::wstring& path) {
 void RegistryStatusLine::Hide() {
   if (!line_) return;
   pending_.reset();
+  detailsWhenRead_ = false;
   KillTimer(form_, kTimerStatusLimit);
   ShowWindow(line_, SW_HIDE);
+  EnableMenuItem(GetSystemMenu(form_, FALSE), kRegistryStatusLine, MF_BYCOMMAND | MF_GRAYED);
 }
 
 std::optional<LRESULT> RegistryStatusLine::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -11,8 +11,13 @@
 #include <vector>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include "../fixtures/status_fixture.h"
+#include "dialog_driver.h"
+#include "list_dialog_driver.h"
+#include "list_ops_menu.h"
+#include "registry_status_dialog.h"
 #include "registration_status.h"
 #include "registry_script.h"
 #include "registry_status_text.h"
@@ -21,6 +26,7 @@
 
 using namespace inspection;
 using test_files::Fixture;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -196,6 +202,23 @@ TEST_F(RegistryStatus, RegisteredOnlyInTheOtherViewSaysSo) {
   EXPECT_FALSE(status.thisUserOnly);
 }
 
+// What this user's keys say is what this user's clients get, whatever the
+// machine's keys say; a path where no file is stays a registration elsewhere.
+TEST_F(RegistryStatus, TheUsersEntryHidesTheMachinesForThatUserAlone) {
+  if (!MayWriteMachineKeys()) GTEST_SKIP() << "registering for all users needs administrator rights";
+  RegisterAs(REG_SZ, server, HKEY_LOCAL_MACHINE);
+  EXPECT_EQ(Read(server).verdict, Verdict::ThisFile) << testing::PrintToString(line);
+  EXPECT_EQ(line, L"已注册到此文件") << "the machine's keys hold for every user";
+
+  const std::wstring gone = L"C:\\gone\\status_server.dll";
+  RegisterAs(REG_SZ, gone);
+  const RegistrationStatus status = Read(server);
+  EXPECT_EQ(status.verdict, Verdict::OtherFile) << testing::PrintToString(line);
+  EXPECT_EQ(status.otherFound, Found::Missing);
+  EXPECT_TRUE(status.thisUserOnly);
+  EXPECT_EQ(line.rfind(L"已注册到另一个文件:" + gone, 0), 0u) << testing::PrintToString(line);
+}
+
 TEST_F(RegistryStatus, FilesThatCannotBeJudgedSayWhy) {
   EXPECT_EQ(Read(Fixture(L"good_server.dll")).verdict, Verdict::NoTypeLibrary);
   EXPECT_EQ(line, L"无法判断:没有类型库");
@@ -209,6 +232,51 @@ TEST_F(RegistryStatus, FilesThatCannotBeJudgedSayWhy) {
   EXPECT_EQ(Read(text).verdict, Verdict::Unknown);
   EXPECT_EQ(line.rfind(L"无法判断:", 0), 0u) << testing::PrintToString(line);
   EXPECT_EQ(Read(folder.File(L"missing.ocx")).verdict, Verdict::Unknown);
+}
+
+// The details list the library first; Ctrl+C copies the selected rows as the
+// preview list does; the save button writes the path, the line and every row.
+TEST_F(RegistryStatus, TheDetailsCopyAndSaveAsThePreviewListDoes) {
+  RunRegistration(server);
+  const RegistrationStatus status = Read(server);
+  const test_files::TempFolder folder;
+  const std::wstring saved = folder.File(L"status.txt");
+  std::wstring caption, copied;
+  int rows = -1;
+  dialog_driver::Driver driver([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, kStatusDetailsList);
+    caption = dialog_driver::WindowText(dialog);
+    rows = ListView_GetItemCount(list);
+    ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
+    SetForegroundWindow(dialog);
+    SetFocus(list);
+    dialog_driver::WaitUntil([&] { return GetForegroundWindow() == dialog; }, 5s);
+    list_dialog_driver::TypeCtrlC();
+    dialog_driver::WaitUntil([&] { return !(copied = list_dialog_driver::ClipboardText()).empty(); }, 5s);
+    dialog_driver::PressButton(dialog, kStatusDetailsSave);
+    if (HWND save = list_dialog_driver::WaitForOtherDialog(dialog)) {
+      dialog_driver::TypeFileName(save, saved);
+      dialog_driver::PressButton(save, IDOK);
+      dialog_driver::WaitUntil([&] { return !IsWindow(save); }, 10s);
+    }
+    PostMessageW(dialog, WM_COMMAND, kMnuRefresh, 0);
+  });
+  list_dialog_driver::EmptyClipboardText();
+  EXPECT_EQ(ShowStatusDetails(nullptr, server, status), StatusDetailsAnswer::Refresh);
+  ASSERT_TRUE(driver.Found());
+
+  EXPECT_EQ(caption, L"注册状态 - status_server.dll");
+  EXPECT_GE(rows, kItems + 1);
+  const std::wstring view = kIs64 ? L"64 位" : L"32 位";
+  EXPECT_EQ(copied, L"类型库\t" STATUS_FIXTURE_LIBID L" 1.0\t\t" + view + L"\t当前用户\t此文件\t" +
+                        server + L"\r\n");
+  std::ifstream file(std::filesystem::path(saved), std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+  const std::wstring head = L"\xFEFF" + server + L"\r\n" + line + L"\r\n";
+  EXPECT_EQ(bytes.substr(0, head.size() * sizeof(wchar_t)),
+            std::string(reinterpret_cast<const char*>(head.data()), head.size() * sizeof(wchar_t)));
+  EXPECT_NE(bytes.find(reinterpret_cast<const char*>(copied.data()), 0, copied.size() * 2), std::string::npos)
+      << "every row, the copied one among them";
 }
 
 // The checker reads the library from a buffer that ends at a page no one may
