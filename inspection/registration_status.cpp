@@ -1,7 +1,6 @@
 #include "registration_status.h"
 
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -190,8 +189,12 @@ class Lookup {
       return entry;
     }
     const std::wstring seen = AsClientSees(entry.file, view, has64_);
-    auto known = identities_.find(seen);
-    if (known == identities_.end()) known = identities_.emplace(seen, IdentityOf(seen)).first;
+    auto known = std::find_if(identities_.begin(), identities_.end(),
+                              [&](const auto& named) { return named.first == seen; });
+    if (known == identities_.end()) {
+      identities_.emplace_back(seen, IdentityOf(seen));
+      known = identities_.end() - 1;
+    }
     const std::optional<FileId>& id = known->second;
     entry.found = !id ? Found::Missing : (chosen_ && *id == *chosen_) ? Found::ThisFile : Found::OtherFile;
     return entry;
@@ -201,7 +204,8 @@ class Lookup {
   std::wstring chosenName_;
   bool has64_;
   OwnedKey classes_[4];
-  std::map<std::wstring, std::optional<FileId>> identities_;
+  // Few: every class of a server names the same file, or one other.
+  std::vector<std::pair<std::wstring, std::optional<FileId>>> identities_;
 };
 
 std::wstring Hex(unsigned value) {

@@ -1,6 +1,6 @@
 #include "registry_status_line.h"
 
-#include <mutex>
+#include <atomic>
 #include <thread>
 #include <utility>
 
@@ -28,9 +28,10 @@ inspection::RegistrationStatus Unknown(std::wstring reason) {
 
 }  // namespace
 
+// Written once by the reading thread, then marked ready; read only after that.
 struct RegistryStatusLine::Slot {
-  std::mutex lock;
-  std::optional<inspection::RegistrationStatus> status;
+  inspection::RegistrationStatus status;
+  std::atomic<bool> ready = false;
 };
 
 void RegistryStatusLine::AddToSystemMenu(HWND form) {
@@ -70,10 +71,8 @@ void RegistryStatusLine::Read(const std::wstring& path) {
     } catch (...) {
       status = Unknown(L"读取时出现内部错误");
     }
-    {
-      const std::lock_guard held(slot->lock);
-      slot->status = std::move(status);
-    }
+    slot->status = std::move(status);
+    slot->ready.store(true, std::memory_order_release);
     PostMessageW(form, kStatusRead, generation, 0);
   }).detach();
   SetTimer(form_, kTimerStatusLimit, kStatusLimitMs, nullptr);
@@ -91,13 +90,10 @@ void RegistryStatusLine::Hide() {
 std::optional<LRESULT> RegistryStatusLine::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kStatusRead: {
-      if (!pending_ || wParam != generation_) return 0;
-      std::optional<inspection::RegistrationStatus> status;
-      {
-        const std::lock_guard held(pending_->lock);
-        status = std::move(pending_->status);
+      if (!pending_ || wParam != generation_ || !pending_->ready.load(std::memory_order_acquire)) {
+        return 0;
       }
-      if (status) Show(std::move(*status));
+      Show(std::move(pending_->status));
       return 0;
     }
     case WM_TIMER:
