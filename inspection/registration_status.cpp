@@ -46,18 +46,21 @@ std::optional<std::wstring> ReadText(HKEY parent, const std::wstring& key, REGSA
     return std::nullopt;
   }
   const OwnedKey opened(raw);
-  DWORD type = 0, bytes = 0;
-  LSTATUS status = RegQueryValueExW(opened.get(), nullptr, nullptr, &type, nullptr, &bytes);
+  // Room for any usual path at the first try; a longer value is asked again.
+  std::wstring text(MAX_PATH * 2, L'\0');
+  DWORD type = 0, bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  LSTATUS status = RegQueryValueExW(opened.get(), nullptr, nullptr, &type,
+                                    reinterpret_cast<BYTE*>(text.data()), &bytes);
+  if (status == ERROR_MORE_DATA && bytes <= kMostValueChars * sizeof(wchar_t)) {
+    text.assign(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    status = RegQueryValueExW(opened.get(), nullptr, nullptr, &type,
+                              reinterpret_cast<BYTE*>(text.data()), &bytes);
+  }
   if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
-  unreadable = status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) ||
-               bytes > kMostValueChars * sizeof(wchar_t);
-  if (unreadable) return std::wstring();
-  std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
-  bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-  status = RegQueryValueExW(opened.get(), nullptr, nullptr, &type,
-                            reinterpret_cast<BYTE*>(text.data()), &bytes);
   unreadable = status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ);
   if (unreadable) return std::wstring();
+  text.resize(bytes / sizeof(wchar_t));
   // Stored without its terminator, or with text after it: up to the first.
   text.resize(wcsnlen(text.c_str(), text.size()));
   if (type == REG_EXPAND_SZ) {

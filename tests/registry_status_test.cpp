@@ -219,6 +219,15 @@ TEST_F(RegistryStatus, TheUsersEntryHidesTheMachinesForThatUserAlone) {
   EXPECT_EQ(line.rfind(L"已注册到另一个文件:" + gone, 0), 0u) << testing::PrintToString(line);
 }
 
+// Longer than any path a client could load: told as such, not read whole.
+TEST_F(RegistryStatus, AnAbsurdlyLongValueIsAnUnreadableRegistration) {
+  RegisterAs(REG_SZ, std::wstring(40000, L'x'));
+  const RegistrationStatus status = Read(server);
+  EXPECT_EQ(status.verdict, Verdict::OtherFile) << testing::PrintToString(line);
+  EXPECT_EQ(status.otherFound, Found::Unreadable);
+  EXPECT_EQ(line.rfind(L"已注册到另一个文件:(值无法读取)", 0), 0u) << testing::PrintToString(line);
+}
+
 TEST_F(RegistryStatus, FilesThatCannotBeJudgedSayWhy) {
   EXPECT_EQ(Read(Fixture(L"good_server.dll")).verdict, Verdict::NoTypeLibrary);
   EXPECT_EQ(line, L"无法判断:没有类型库");
