@@ -19,4 +19,7 @@ enum ControlId : int {
   // Shown only while a server's entry point runs.
   kProgressBar = 108,
   kStatusLabel = 109,
+  // Shown while a file is held; also the command of the details' item in the
+  // system menu, a multiple of 16 there.
+  kRegistryStatusLine = 128,
 };
