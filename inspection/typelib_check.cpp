@@ -124,7 +124,7 @@ std::wstring CheckTypeLibraryBytes(const void* data, std::size_t size) {
     return Damaged(L"类型信息超出类型信息表");
   }
   for (std::int32_t i = 0; i < typeInfos; ++i) {
-    const std::int32_t offset = bytes.Int(static_cast<std::size_t>(offsets + 4 * i));
+    const std::int32_t offset = bytes.Int(static_cast<std::size_t>(offsets + 4 * static_cast<std::int64_t>(i)));
     if (!table.Holds(offset, kTypeInfoBytes)) return Damaged(L"类型信息超出类型信息表");
     for (const std::int64_t place : {static_cast<std::int64_t>(offset), i * static_cast<std::int64_t>(kTypeInfoBytes)}) {
       const std::wstring failure =
