@@ -15,7 +15,7 @@ constexpr std::size_t kMaxModules = 4096;
 constexpr std::size_t kMaxFunctionsPerModule = 65536;
 constexpr std::size_t kMaxExports = 65536;
 constexpr std::size_t kMaxName = 4096;
-constexpr std::size_t kMaxManifest = 64 * 1024;
+constexpr std::size_t kMaxManifest = std::size_t{64} * 1024;
 // What the lists read from one image may hold, names and entries together:
 // tables that all point at one long list would otherwise multiply it.
 constexpr std::size_t kMaxHeld = 4 << 20;

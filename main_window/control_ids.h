@@ -18,11 +18,14 @@ enum ControlId : int {
   kPreviewButton = 112,
   // Commands of the register and unregister buttons' context menu; the first
   // two also in the system menu, so multiples of 16 as well.
-  kUserRegisterCommand = 128,
-  kUserUnregisterCommand = 144,
-  kElevatedRegisterCommand = 160,
-  kElevatedUnregisterCommand = 176,
+  kUserRegisterCommand = 144,
+  kUserUnregisterCommand = 160,
+  kElevatedRegisterCommand = 176,
+  kElevatedUnregisterCommand = 192,
   // Shown only while a server's entry point runs.
   kProgressBar = 108,
   kStatusLabel = 109,
+  // Shown while a file is held; also the command of the details' item in the
+  // system menu, a multiple of 16 there.
+  kRegistryStatusLine = 128,
 };

@@ -146,6 +146,9 @@ LRESULT CALLBACK FrmRegister::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
 }
 
 std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (const std::optional<LRESULT> result = statusLine_.Handle(message, wParam, lParam)) {
+    return result;
+  }
   switch (message) {
     case WM_CREATE: {
       for (const ControlDesign& design : kControls) CreateControl(hwnd_, design, fonts_);
@@ -161,6 +164,7 @@ std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM
         if (command.job.scope != Ostravel::RegistrationScope::CurrentUser) continue;
         AppendMenuW(system, MF_STRING | MF_GRAYED, command.id, command.text);
       }
+      statusLine_.AddToSystemMenu(hwnd_);
       Form_Load();
       SetTimer(hwnd_, kTimerClock, kClockIntervalMs, nullptr);
       // Once the window shows, so that any question or refusal has it as owner.
@@ -262,6 +266,7 @@ void FrmRegister::OnWorkerDone() {
   if (!several) {
     batch_.Advance();
     UpdateCommands();
+    CheckStatus();
   }
   const bool close = several ? closeWhenDone_ : std::exchange(closeWhenDone_, false);
   // The button that started the call was disabled meanwhile and lost the focus.
@@ -333,6 +338,15 @@ bool FrmRegister::RecordInBatch(const std::wstring& path, Ostravel::Preview resu
   return false;
 }
 
+// The line speaks of one file; for several it gives way to the notice.
+void FrmRegister::CheckStatus() {
+  if (files_.size() == 1) {
+    statusLine_.Check(hwnd_, fonts_, files_.front());
+  } else {
+    statusLine_.Hide();
+  }
+}
+
 void FrmRegister::NextInBatch(bool again) {
   if (again && !batch_.Stopped()) {
     list_.Again();
@@ -346,6 +360,7 @@ void FrmRegister::NextInBatch(bool again) {
   for (const std::wstring& file : batch_.Rest()) list_.AddUnrun(file);
   list_.Finished();
   UpdateCommands();
+  CheckStatus();
   if (std::exchange(closeWhenDone_, false)) DestroyWindow(hwnd_);
 }
 
@@ -362,6 +377,7 @@ void FrmRegister::HoldFiles(std::vector<std::wstring> files) {
                                  : L"已选择 " + std::to_wstring(files_.size()) + L" 个文件";
   SetWindowTextW(Control(kPathBox), shown.c_str());
   UpdateCommands();
+  CheckStatus();
   StartChildAhead(files_.front());
 }
 
@@ -432,6 +448,7 @@ void FrmRegister::RunCurrent() {
   // The next file of a batch finds its child waiting, as a single file does.
   if (const std::wstring* next = batch_.Next()) StartChildAhead(*next);
   UpdateCommands();
+  statusLine_.Hide();
   // The status line has no room for both the preview and its entry point.
   progress_.Show(hwnd_, fonts_,
                  batch_.Task() == WorkerTask::Preview

@@ -21,6 +21,7 @@
 #include "list_ops_menu.h"
 #include "registration_progress.h"
 #include "registration_worker.h"
+#include "registry_status_line.h"
 
 class FrmRegister {
  public:
@@ -65,6 +66,8 @@ class FrmRegister {
   // A child for `path`, started now so that a press waits only for the
   // server.
   void StartChildAhead(const std::wstring& path);
+  // The registration-status line for the held file.
+  void CheckStatus();
   // A path that names a folder is refused with the folder message: true if so.
   bool RefusedFolder(const std::wstring& path);
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
@@ -88,6 +91,7 @@ class FrmRegister {
   RegistrationWorker worker_;
   BatchRun batch_;
   BatchList list_{[this] { StopBatch(); }};
+  RegistryStatusLine statusLine_;
   bool closeWhenDone_ = false;
   // For whom and with which rights the running command's files run.
   WorkerJob command_;

@@ -42,6 +42,11 @@ inline constexpr ControlDesign kProgressBarDesign{
 inline constexpr ControlDesign kStatusLabelDesign{
     kStatusLabel, ControlKind::Label, L"", 75, 1560, 2565, 255, true};
 
+// Made when a file is first held: the registration status in the rights
+// notice's place, up to where the clock begins, as the status line has it.
+inline constexpr ControlDesign kRegistryStatusDesign{
+    kRegistryStatusLine, ControlKind::Label, L"", 75, 1560, 2565, 255, true};
+
 // Font sizes in hundredths of a point: the window's, and the path box's own.
 inline constexpr int kFormFontCentipoints = 825;
 inline constexpr int kPathFontCentipoints = 900;

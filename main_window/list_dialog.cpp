@@ -1,13 +1,41 @@
 #include "list_dialog.h"
 
 #include <cstring>
-#include <memory>
+
+#include <windowsx.h>
+
+#include "list_ops_menu.h"
+#include "owned_handle.h"
 
 namespace {
 
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
+// Read in a buffer that grows until the whole text fits.
+std::wstring CellText(HWND list, int row, int column) {
+  for (int size = 256;; size *= 2) {
+    std::wstring text(static_cast<std::size_t>(size), L'\0');
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text.data();
+    item.cchTextMax = size;
+    const auto length = static_cast<int>(
+        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+    if (length < size - 1 || size >= 1 << 20) {
+      text.resize(static_cast<std::size_t>(length));
+      return text;
+    }
+  }
+}
+
+int ColumnCount(HWND list) { return Header_GetItemCount(ListView_GetHeader(list)); }
+
+std::wstring RowText(HWND list, int row) {
+  std::wstring text;
+  const int columns = ColumnCount(list);
+  for (int column = 0; column < columns; ++column) {
+    text += CellText(list, row, column) + (column + 1 < columns ? L"\t" : L"\r\n");
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -65,6 +93,49 @@ std::vector<std::size_t> SelectedRows(HWND list) {
   return rows;
 }
 
+void ShowListOpsMenu(HWND dialog, HWND list, LPARAM at) {
+  POINT point{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+  if (point.x == -1 && point.y == -1) {  // from the keyboard: at the list's corner
+    point = {0, 0};
+    ClientToScreen(list, &point);
+  }
+  const OwnedMenu menu(BuildListOpsMenu());
+  TrackPopupMenu(GetSubMenu(menu.get(), 0), TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0,
+                 dialog, nullptr);
+}
+
+bool IsCopyKey(LPARAM notify, int listId) {
+  const auto* key = reinterpret_cast<const NMLVKEYDOWN*>(notify);
+  return key->hdr.idFrom == static_cast<UINT_PTR>(listId) && key->hdr.code == LVN_KEYDOWN &&
+         key->wVKey == 'C' && GetKeyState(VK_CONTROL) < 0;
+}
+
+std::wstring SelectedRowsText(HWND list) {
+  std::wstring text;
+  for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0;
+       i = ListView_GetNextItem(list, i, LVNI_SELECTED)) {
+    text += RowText(list, i);
+  }
+  return text;
+}
+
+std::wstring AllRowsText(HWND list) {
+  std::wstring text;
+  HWND header = ListView_GetHeader(list);
+  const int columns = ColumnCount(list);
+  for (int column = 0; column < columns; ++column) {
+    wchar_t title[256] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = title;
+    item.cchTextMax = 256;
+    Header_GetItem(header, column, &item);
+    text += std::wstring(title) + (column + 1 < columns ? L"\t" : L"\r\n");
+  }
+  for (int row = 0; row < ListView_GetItemCount(list); ++row) text += RowText(list, row);
+  return text;
+}
+
 void CopyToClipboard(HWND owner, const std::wstring& text) {
   if (!OpenClipboard(owner)) return;
   EmptyClipboard();
@@ -87,11 +158,10 @@ bool WriteUtf8File(const std::wstring& path, const std::wstring& text) {
   std::string bytes(static_cast<std::size_t>(size), '\0');
   WideCharToMultiByte(CP_UTF8, 0, marked.data(), static_cast<int>(marked.size()), bytes.data(), size,
                       nullptr, nullptr);
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const std::unique_ptr<void, HandleCloser> closer(file);
+  const toolkit::OwnedHandle file = toolkit::OwnFile(CreateFileW(
+      path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   DWORD written = 0;
-  return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+  return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
          written == bytes.size();
 }

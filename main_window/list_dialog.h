@@ -64,6 +64,18 @@ std::wstring TabSeparated(const Row& row) {
   return line;
 }
 
+// The list-operations menu at the point a WM_CONTEXTMENU gives, or at the
+// list's corner when it came from the keyboard.
+void ShowListOpsMenu(HWND dialog, HWND list, LPARAM at);
+
+// True for the LVN_KEYDOWN of Ctrl+C in the list `listId`.
+bool IsCopyKey(LPARAM notify, int listId);
+
+// The rows selected, as the list shows them, tab-separated.
+std::wstring SelectedRowsText(HWND list);
+// Every row, the same way, under a line of the column titles.
+std::wstring AllRowsText(HWND list);
+
 void CopyToClipboard(HWND owner, const std::wstring& text);
 
 // Writes the text as UTF-8 after a byte-order mark; false if it could not.

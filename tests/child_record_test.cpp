@@ -22,7 +22,7 @@ const ChildReport kReport{{RegistrationResult::NotLoadable, 126, Machine::X86},
 TEST(ChildRecord, ARequestAndAnOutcomeArriveExactly) {
   // Quotes, spaces, a NUL and text beyond the basic plane: no quoting anywhere.
   const ChildRequest request{ChildTask::Preview, RegistrationScope::AsTheServerWrites,
-                             std::wstring(L"C:\\a \"b\"\\控件\0x.ocx", 19) + L"\U0001F600",
+                             std::wstring(L"C:\\a \"b\"\\控件\0x.ocx", 17) + L"\U0001F600",
                              L"{0-1}"};
   const Bytes record = RequestRecord(request);
   const auto header = ReadRecordHeader(HeadOf(record));

@@ -12,6 +12,7 @@
 
 #include "capture_rows.h"
 #include "dialog_driver.h"
+#include "list_dialog_driver.h"
 #include "list_ops_menu.h"
 #include "preview_dialog.h"
 #include "preview_samples.h"
@@ -21,47 +22,13 @@
 using namespace Ostravel;
 using namespace std::chrono_literals;
 using dialog_driver::WaitUntil;
+using list_dialog_driver::ClipboardText;
+using list_dialog_driver::TypeCtrlC;
+using list_dialog_driver::WaitForOtherDialog;
 
 namespace {
 
 constexpr wchar_t kServer[] = L"C:\\servers\\控件.ocx";
-
-// Another dialog of this process than `besides`, once it shows.
-HWND WaitForOtherDialog(HWND besides) {
-  HWND found = nullptr;
-  WaitUntil(
-      [&] {
-        found = dialog_driver::FindWindowOf(GetCurrentProcessId());
-        return found && found != besides;
-      },
-      20s);
-  return found != besides ? found : nullptr;
-}
-
-std::wstring ClipboardText() {
-  std::wstring text;
-  if (!OpenClipboard(nullptr)) return text;
-  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-    if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-      text = chars;
-      GlobalUnlock(data);
-    }
-  }
-  CloseClipboard();
-  return text;
-}
-
-// Ctrl+C as typed, through the system's input path to the focused control.
-void TypeCtrlC() {
-  INPUT keys[4] = {};
-  const WORD codes[4] = {VK_CONTROL, 'C', 'C', VK_CONTROL};
-  for (int i = 0; i < 4; ++i) {
-    keys[i].type = INPUT_KEYBOARD;
-    keys[i].ki.wVk = codes[i];
-    keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
-  }
-  SendInput(4, keys, sizeof(INPUT));
-}
 
 Preview Previewed(RegistrationResult result, Capture capture) {
   Preview preview;
@@ -108,9 +75,7 @@ TEST(PreviewDialog, ListsCopiesSavesAndEndsForARefresh) {
 
     PostMessageW(dialog, WM_COMMAND, kMnuRefresh, 0);
   });
-  OpenClipboard(nullptr);
-  EmptyClipboard();
-  CloseClipboard();
+  list_dialog_driver::EmptyClipboardText();
   EXPECT_EQ(ShowPreview(nullptr, kServer, Previewed(RegistrationResult::Registered, AwkwardCapture())),
             PreviewAnswer::Refresh);
   ASSERT_TRUE(driver.Found());

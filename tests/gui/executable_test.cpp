@@ -107,7 +107,9 @@ TEST(Executable, IsAGuiImageOfItsArchitectureWithAslrAndDepThatNeedsOnlySystemDl
   EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
   EXPECT_EQ((characteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA) != 0, PerArchitecture(false, true))
       << "64-bit addresses anywhere in the space";
-  EXPECT_LE(image.Size(), 600u * 1024u) << "the whole tool is one small file";
+  // The statically linked C++ runtime is most of it; past this, something
+  // was pulled in that the tool does not need.
+  EXPECT_LE(image.Size(), 768u * 1024u) << "the whole tool is one small file";
 
   const std::set<std::string> system{"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll",
                                      "kernel32.dll", "msvcrt.dll",   "ole32.dll",    "oleaut32.dll",

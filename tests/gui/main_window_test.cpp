@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "../fixtures/preview_fixtures.h"
+#include "../fixtures/status_fixture.h"
 #include "control_ids.h"
 #include "dialog_driver.h"
 #include "file_drop.h"
@@ -14,6 +15,7 @@
 #include "list_ops_menu.h"
 #include "preview_dialog.h"
 #include "registration_report.h"
+#include "registry_status_dialog.h"
 #include "test_files.h"
 #include "tool_process.h"
 #include "twips.h"
@@ -70,8 +72,18 @@ class MainWindow : public testing::Test {
     for (int id : kBusyButtons) EXPECT_TRUE(IsWindowEnabled(tool.Control(id))) << id;
     EXPECT_FALSE(Visible(tool, kProgressBar));
     EXPECT_FALSE(Visible(tool, kStatusLabel));
-    EXPECT_TRUE(Visible(tool, kRightsLabel));
+    // A held file's registration status stands in the rights notice's place.
+    EXPECT_TRUE(Visible(tool, kRegistryStatusLine));
+    EXPECT_FALSE(Visible(tool, kRightsLabel));
     EXPECT_TRUE(Visible(tool, kPreviewButton));
+  }
+
+  // Waits until the status line's text begins with `start`; the text it shows then.
+  std::wstring WaitForStatus(const std::wstring& start) {
+    std::wstring line;
+    WaitUntil([&] { return (line = WindowText(tool.Control(kRegistryStatusLine))).rfind(start, 0) == 0; },
+              10s);
+    return line;
   }
 
   // The preview's dialog, once it shows, and the rows of one of its lists.
@@ -453,6 +465,67 @@ TEST_F(MainWindow, APreviewFromTheSystemMenuReportsABadServerAsARegistrationDoes
             kFailure + server + L"\r\n入口点 DllRegisterServer 崩溃了,异常代码 0xC0000005。");
   EXPECT_TRUE(tool.WaitForNoDialog()) << "the message instead of the dialog";
   ExpectIdleWith(server);
+}
+
+// Runs one of the status server's entry points in this process, as a
+// registration would, to start from a known state.
+void RunStatusServer(const char* entry) {
+  HMODULE module = LoadLibraryW(Fixture(L"status_server.dll").c_str());
+  ASSERT_NE(module, nullptr);
+  const auto call = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+      reinterpret_cast<void*>(GetProcAddress(module, entry)));
+  ASSERT_NE(call, nullptr);
+  call();
+  FreeLibrary(module);
+}
+
+// The line answers as soon as a file is chosen and again after each call;
+// a click on it opens the details, which list each class where it was found.
+TEST_F(MainWindow, TheStatusLineFollowsEachRegistrationAndOpensItsDetails) {
+  RunStatusServer("DllUnregisterServer");
+  const std::wstring server = Fixture(L"status_server.dll");
+  Choose(tool, server);
+  EXPECT_EQ(WaitForStatus(L"未注册"), L"未注册");
+
+  tool.Press(kRegisterButton);
+  EXPECT_EQ(tool.TakeMessage(), L"文件注册成功!");
+  const std::wstring registered = WaitForStatus(L"已注册到此文件");
+  EXPECT_NE(registered.find(L"当前用户"), std::wstring::npos) << testing::PrintToString(registered);
+
+  tool.Press(kRegistryStatusLine);
+  HWND details = tool.WaitForDialog();
+  ASSERT_NE(details, nullptr);
+  EXPECT_EQ(WindowText(details), L"注册状态 - status_server.dll");
+  EXPECT_EQ(WindowText(GetDlgItem(details, kStatusDetailsLine)), registered);
+  const auto rows = tool.ListRows(GetDlgItem(details, kStatusDetailsList));
+  EXPECT_TRUE(Lists(rows, {L"类", StatusFixtureClsid(1), L"StatusClass1",
+                           sizeof(void*) == 8 ? L"64 位" : L"32 位", L"当前用户", L"此文件", server}))
+      << testing::PrintToString(rows);
+  dialog_driver::PressButton(details, IDCANCEL);
+  ASSERT_TRUE(tool.WaitForNoDialog());
+
+  tool.Press(kUnregisterButton);
+  EXPECT_EQ(tool.TakeMessage(), L"文件反注册成功!");
+  EXPECT_EQ(WaitForStatus(L"未注册"), L"未注册");
+  ExpectIdleWith(server);
+}
+
+// A file the reader refuses is told in the line alone: no box, and the
+// window goes on answering.
+TEST_F(MainWindow, AFileThatCannotBeJudgedIsToldInTheLineWithoutABox) {
+  const std::wstring damaged = Fixture(L"corrupt_typelib_server.dll");
+  if (file_drop::Available()) {
+    EXPECT_EQ(file_drop::Drop(tool.Window(), {damaged}), "dropped");
+  } else {
+    Choose(tool, damaged);
+  }
+  const std::wstring line = WaitForStatus(L"无法判断:");
+  EXPECT_EQ(line.rfind(L"无法判断:类型库 1 已损坏", 0), 0u) << testing::PrintToString(line);
+  EXPECT_EQ(tool.WaitForDialog(500ms), nullptr) << "no box for a file that cannot be read";
+  EXPECT_TRUE(tool.Responsive());
+
+  Choose(tool, Fixture(L"good_server.dll"));
+  EXPECT_EQ(WaitForStatus(L"无法判断:没有类型库"), L"无法判断:没有类型库");
 }
 
 }  // namespace
