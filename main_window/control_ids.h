@@ -29,3 +29,15 @@ enum ControlId : int {
   // system menu, a multiple of 16 there.
   kRegistryStatusLine = 128,
 };
+
+// The window's own messages and timers, in one list so that no two parts of
+// the window take the same number.
+enum FormMessage : unsigned {
+  kWorkerDone = 0x8000 + 1,     // WM_APP + 1: a call has returned
+  kTakeArguments = 0x8000 + 2,  // the command line's files, once the window shows
+  kStatusRead = 0x8000 + 3,     // the registration status has been read
+};
+enum FormTimer : unsigned {
+  kTimerClock = 1,
+  kTimerStatusLimit = 2,  // the registration status's read has run out of time
+};

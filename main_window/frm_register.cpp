@@ -24,10 +24,7 @@
 
 namespace {
 
-constexpr UINT_PTR kTimerClock = 1;
 constexpr UINT kClockIntervalMs = 1000;
-constexpr UINT kWorkerDone = WM_APP + 1;
-constexpr UINT kTakeArguments = WM_APP + 2;
 constexpr wchar_t kRightsNotice[] = L"版权所有 (C) 2026 Corvantis";
 constexpr wchar_t kFileFilter[] = L"OCX Files (*.ocx)|*.ocx|DLL Files (*.dll)|*.dll|All Files (*.*)|*.*";
 constexpr wchar_t kWalkSubfolders[] = L"文件夹含有子文件夹。也注册子文件夹中的 .ocx 和 .dll 文件吗?\r\n";
@@ -338,13 +335,14 @@ bool FrmRegister::RecordInBatch(const std::wstring& path, Ostravel::Preview resu
   return false;
 }
 
-// The line speaks of one file; for several it gives way to the notice.
+// The line speaks of one file; for several it gives way to the rights notice.
 void FrmRegister::CheckStatus() {
   if (files_.size() == 1) {
     statusLine_.Check(hwnd_, fonts_, files_.front());
-  } else {
-    statusLine_.Hide();
+    return;
   }
+  statusLine_.Hide();
+  ShowWindow(Control(kRightsLabel), SW_SHOW);
 }
 
 void FrmRegister::NextInBatch(bool again) {

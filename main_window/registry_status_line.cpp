@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr UINT kStatusRead = WM_APP + 2;
-constexpr UINT_PTR kTimerStatusLimit = 2;
 // A sound file reads in milliseconds; one that takes this long is given up.
 constexpr UINT kStatusLimitMs = 5000;
 constexpr COLORREF kLinkColour = RGB(0, 102, 204);

@@ -30,6 +30,15 @@ using namespace std::chrono_literals;
 
 namespace {
 
+std::string Utf8(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                       0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
+                      nullptr, nullptr);
+  return bytes;
+}
+
 constexpr int kItems = kStatusFixtureClasses + 1;  // the creatable classes and the library
 constexpr bool kIs64 = sizeof(void*) == 8;
 
@@ -281,11 +290,9 @@ TEST_F(RegistryStatus, TheDetailsCopyAndSaveAsThePreviewListDoes) {
                         server + L"\r\n");
   std::ifstream file(std::filesystem::path(saved), std::ios::binary);
   const std::string bytes{std::istreambuf_iterator<char>(file), {}};
-  const std::wstring head = L"\xFEFF" + server + L"\r\n" + line + L"\r\n";
-  EXPECT_EQ(bytes.substr(0, head.size() * sizeof(wchar_t)),
-            std::string(reinterpret_cast<const char*>(head.data()), head.size() * sizeof(wchar_t)));
-  EXPECT_NE(bytes.find(reinterpret_cast<const char*>(copied.data()), 0, copied.size() * 2), std::string::npos)
-      << "every row, the copied one among them";
+  const std::string head = Utf8(L"\xFEFF" + server + L"\r\n" + line + L"\r\n");
+  EXPECT_EQ(bytes.substr(0, head.size()), head);
+  EXPECT_NE(bytes.find(Utf8(copied)), std::string::npos) << "every row, the copied one among them";
 }
 
 // The checker reads the library from a buffer that ends at a page no one may
