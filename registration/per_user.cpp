@@ -10,12 +10,16 @@
 namespace Ostravel {
 namespace {
 
+// Where the user's classes are below HKEY_CURRENT_USER, and the machine's
+// below HKEY_LOCAL_MACHINE.
 constexpr wchar_t kUserClasses[] = L"Software\\Classes";
-constexpr wchar_t kClassesPrefix[] = L"Software\\Classes";
 // A server may write any number of keys; the user reads a few names and a count.
 constexpr std::size_t kNamedWrites = 10;
-// Deeper than any registration goes; a server's tree is not walked further.
+// Deeper and more than any registration goes (COM's deepest layout is 9
+// levels, the largest type libraries under 10,000 keys); a server's tree is
+// not walked further, and the user is told.
 constexpr int kDeepest = 32;
+constexpr std::size_t kMostKeys = 25000;
 
 std::wstring NewKeyName() {
   GUID guid{};
@@ -59,7 +63,7 @@ bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
 // The path below HKCU\Software\Classes that a machine-wide path under
 // Software\Classes stands for; nothing for any other machine-wide path.
 std::optional<std::wstring> UserClassesPath(const std::wstring& machinePath) {
-  const std::wstring prefix = kClassesPrefix;
+  const std::wstring prefix = kUserClasses;
   if (!StartsWithNoCase(machinePath, prefix)) return std::nullopt;
   if (machinePath.size() == prefix.size()) return std::wstring();
   if (machinePath[prefix.size()] != L'\\') return std::nullopt;
@@ -77,6 +81,10 @@ class MachineWrites {
       return;
     }
     const std::optional<std::wstring> classes = UserClassesPath(path);
+    if (++keys_ > kMostKeys) {
+      cut_ = true;
+      return;
+    }
     if (IsLink(key) || depth >= kDeepest) {
       NotApplied(path);
       return;
@@ -98,6 +106,10 @@ class MachineWrites {
     if (!failed_.empty()) {
       notes.push_back(L"未能写入当前用户的注册表项: HKEY_CURRENT_USER\\Software\\Classes\\" + failed_.front());
     }
+    if (cut_) {
+      notes.push_back(L"文件写入的注册表项超过 " + std::to_wstring(kMostKeys) +
+                      L" 个,其余的没有读取,也没有应用。");
+    }
     if (notApplied_.empty()) return notes;
     notes.push_back(L"以下全机范围的写入没有应用:");
     for (std::size_t i = 0; i < notApplied_.size() && i < kNamedWrites; ++i) {
@@ -108,7 +120,6 @@ class MachineWrites {
     }
     return notes;
   }
-  bool Failed() const { return !failed_.empty(); }
 
  private:
   void NotApplied(const std::wstring& path) { notApplied_.push_back(path.empty() ? L"" : path); }
@@ -143,6 +154,8 @@ class MachineWrites {
 
   std::vector<std::wstring> notApplied_;
   std::vector<std::wstring> failed_;
+  std::size_t keys_ = 0;
+  bool cut_ = false;
 };
 
 // Per-user type libraries, where oleaut32 offers them (Windows 7 and later):
