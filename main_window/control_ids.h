@@ -16,6 +16,12 @@ enum ControlId : int {
   // Also the command of its item in the window's system menu, which must be a
   // multiple of 16 there.
   kPreviewButton = 112,
+  // Commands of the register and unregister buttons' context menu; the first
+  // two also in the system menu, so multiples of 16 as well.
+  kUserRegisterCommand = 144,
+  kUserUnregisterCommand = 160,
+  kElevatedRegisterCommand = 176,
+  kElevatedUnregisterCommand = 192,
   // Shown only while a server's entry point runs.
   kProgressBar = 108,
   kStatusLabel = 109,

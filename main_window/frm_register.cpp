@@ -1,7 +1,10 @@
 #include "frm_register.h"
 
 #include <cmath>
+#include <optional>
 #include <utility>
+
+#include <windowsx.h>
 
 #include "about_help.h"
 #include "capture_rows.h"
@@ -13,6 +16,7 @@
 #include "message_box.h"
 #include "notice_title.h"
 #include "ostravel.h"
+#include "per_user.h"
 #include "preview_dialog.h"
 #include "registration_report.h"
 #include "server_files.h"
@@ -25,6 +29,51 @@ constexpr wchar_t kRightsNotice[] = L"版权所有 (C) 2026 Corvantis";
 constexpr wchar_t kFileFilter[] = L"OCX Files (*.ocx)|*.ocx|DLL Files (*.dll)|*.dll|All Files (*.*)|*.*";
 constexpr wchar_t kWalkSubfolders[] = L"文件夹含有子文件夹。也注册子文件夹中的 .ocx 和 .dll 文件吗?\r\n";
 constexpr wchar_t kPreviewed[] = L"预览完成";
+constexpr wchar_t kElevatedForUser[] =
+    L"本工具正以管理员身份运行:为当前用户注册或反注册会写入管理员的用户配置,而不是你的。"
+    L"请以普通用户身份启动本工具后再试。";
+
+// The window's commands for the register and unregister buttons besides their
+// click, with their menu texts.
+struct ServerCommand {
+  int id;
+  const wchar_t* text;
+  WorkerJob job;
+};
+constexpr ServerCommand kServerCommands[] = {
+    {kUserRegisterCommand, L"为当前用户注册(&U)",
+     {WorkerTask::Register, Ostravel::RegistrationScope::CurrentUser}},
+    {kUserUnregisterCommand, L"为当前用户反注册(&E)",
+     {WorkerTask::Unregister, Ostravel::RegistrationScope::CurrentUser}},
+    {kElevatedRegisterCommand, L"以管理员身份注册(&A)",
+     {WorkerTask::Register, Ostravel::RegistrationScope::AsTheServerWrites,
+      Ostravel::ChildStart::Elevated}},
+    {kElevatedUnregisterCommand, L"以管理员身份反注册(&A)",
+     {WorkerTask::Unregister, Ostravel::RegistrationScope::AsTheServerWrites,
+      Ostravel::ChildStart::Elevated}},
+};
+
+const ServerCommand* FindServerCommand(int id) {
+  for (const ServerCommand& command : kServerCommands) {
+    if (command.id == id) return &command;
+  }
+  return nullptr;
+}
+
+// Drops still reach a window of an elevated tool, whose messages the system
+// otherwise keeps from the user's lower-level file manager. Windows 7 and
+// later have the call; resolved here so that the tool starts where it is missing.
+void AllowDropsFromLowerLevels(HWND hwnd) {
+  using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+  const auto filter = reinterpret_cast<FilterFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx")));
+  if (!filter) return;
+  constexpr UINT kCopyGlobalData = 0x0049;  // the drop's data, carried by the system
+  for (UINT message :
+       {static_cast<UINT>(WM_DROPFILES), static_cast<UINT>(WM_COPYDATA), kCopyGlobalData}) {
+    filter(hwnd, message, MSGFLT_ALLOW, nullptr);
+  }
+}
 
 // A folder is never a server file: a path ending in a backslash, or one that
 // names an existing folder.
@@ -106,6 +155,12 @@ std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM
       HMENU system = GetSystemMenu(hwnd_, FALSE);
       AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
       AppendMenuW(system, MF_STRING | MF_GRAYED, kPreviewButton, L"预览注册(&P)");
+      // Registering for the current user only: beside the buttons' own menu,
+      // where a keyboard user finds the window's other commands.
+      for (const ServerCommand& command : kServerCommands) {
+        if (command.job.scope != Ostravel::RegistrationScope::CurrentUser) continue;
+        AppendMenuW(system, MF_STRING | MF_GRAYED, command.id, command.text);
+      }
       statusLine_.AddToSystemMenu(hwnd_);
       Form_Load();
       SetTimer(hwnd_, kTimerClock, kClockIntervalMs, nullptr);
@@ -127,9 +182,30 @@ std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_SYSCOMMAND:
       // The system keeps the low four bits of the command for itself.
-      if ((wParam & 0xFFF0) != kPreviewButton) break;
-      cmdPreview_Click();
+      if ((wParam & 0xFFF0) == kPreviewButton) {
+        cmdPreview_Click();
+        return 0;
+      }
+      if (OnServerCommand(static_cast<int>(wParam & 0xFFF0))) return 0;
+      break;
+    case WM_CONTEXTMENU: {
+      const auto from = reinterpret_cast<HWND>(wParam);
+      if (from != Control(kRegisterButton) && from != Control(kUnregisterButton)) break;
+      // From the keyboard (Shift+F10, the menu key) the position is -1, -1.
+      const POINT mouse{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      ShowButtonMenu(from, lParam != -1, mouse);
       return 0;
+    }
+    case WM_ACTIVATE:
+      // As a dialog does: the control that had the focus has it again when
+      // the window comes back from a message box or another program.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        KeepFocus();
+      } else if (focus_ && IsWindowEnabled(focus_)) {
+        SetFocus(focus_);
+        return 0;
+      }
+      break;
     case WM_DROPFILES:
       Form_DropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;
@@ -180,6 +256,8 @@ bool FrmRegister::OnClose() {
 void FrmRegister::OnWorkerDone() {
   worker_.Join();
   progress_.Hide();
+  const WorkerJob job = worker_.Job();
+  const auto mode = static_cast<std::int32_t>(worker_.Mode());
   const std::wstring path = batch_.Current();
   const bool several = batch_.Several();
   if (!several) {
@@ -188,18 +266,22 @@ void FrmRegister::OnWorkerDone() {
     CheckStatus();
   }
   const bool close = several ? closeWhenDone_ : std::exchange(closeWhenDone_, false);
+  // The button that started the call was disabled meanwhile and lost the focus.
+  if (!several && focus_ && IsWindowEnabled(focus_)) SetFocus(focus_);
   bool again = false;
+  std::optional<WorkerJob> retry;
   try {
     Ostravel::Preview result = worker_.Result();
     if (several) {
       again = RecordInBatch(path, std::move(result));
-    } else if (worker_.Task() == WorkerTask::Preview) {
+    } else if (job.task == WorkerTask::Preview) {
       again = ShowPreview(hwnd_, path, std::move(result)) == PreviewAnswer::Refresh;
+    } else if (job.scope == Ostravel::RegistrationScope::AsTheServerWrites &&
+               job.start == Ostravel::ChildStart::AsThisTool && !close && LackedRights(result)) {
+      retry = OfferRetry(RegistrationReport(path, mode, result), job.task);
     } else {
-      toolkit::MsgBox(hwnd_,
-                      RegistrationReport(path, static_cast<std::int32_t>(worker_.Mode()),
-                                         result),
-                      MB_ICONINFORMATION, kNoticeTitle);
+      toolkit::MsgBox(hwnd_, RegistrationReport(path, mode, result, job.scope), MB_ICONINFORMATION,
+                      kNoticeTitle);
     }
   } catch (...) {
     ReportCurrentException(hwnd_);
@@ -209,10 +291,30 @@ void FrmRegister::OnWorkerDone() {
   } else if (close) {
     DestroyWindow(hwnd_);
   } else if (again) {
-    StartTask(WorkerTask::Preview);
+    StartTask({WorkerTask::Preview});
+  } else if (retry) {
+    StartTask(*retry);
   } else if (!files_.empty()) {
     StartChildAhead(files_.front());
   }
+}
+
+// A message box, not a task dialog: its three buttons say plainly which is
+// which in the question, it looks the same on every system the tool runs on,
+// and it needs no version of the common controls.
+std::optional<WorkerJob> FrmRegister::OfferRetry(const std::wstring& report, WorkerTask task) {
+  const auto mode = static_cast<std::int32_t>(task == WorkerTask::Unregister
+                                                  ? Ostravel::RegistrationMode::Unregister
+                                                  : Ostravel::RegistrationMode::Register);
+  const int answer = MessageBoxW(hwnd_, (report + L"\r\n\r\n" + RetryQuestion(mode)).c_str(),
+                                 kNoticeTitle, MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON1);
+  switch (answer) {
+    case IDYES: return WorkerJob{task, Ostravel::RegistrationScope::CurrentUser};
+    case IDNO:
+      return WorkerJob{task, Ostravel::RegistrationScope::AsTheServerWrites,
+                       Ostravel::ChildStart::Elevated};
+  }
+  return std::nullopt;
 }
 
 // The row says what the single file's message would: a registration's outcome
@@ -227,8 +329,8 @@ bool FrmRegister::RecordInBatch(const std::wstring& path, Ostravel::Preview resu
               true);
     return ShowPreview(hwnd_, path, std::move(result)) == PreviewAnswer::Refresh;
   }
-  const ReportLine line =
-      RegistrationReportLine(path, static_cast<std::int32_t>(worker_.Mode()), result);
+  const ReportLine line = RegistrationReportLine(path, static_cast<std::int32_t>(worker_.Mode()),
+                                                 result, worker_.Job().scope);
   list_.Add(path, line.outcome, line.reason, line.succeeded);
   return false;
 }
@@ -307,14 +409,23 @@ void FrmRegister::UpdateCommands() {
   for (int id : {kRegisterButton, kUnregisterButton, kPreviewButton}) {
     EnableWindow(Control(id), serverCommands);
   }
-  EnableMenuItem(GetSystemMenu(hwnd_, FALSE), kPreviewButton,
-                 MF_BYCOMMAND | (serverCommands ? MF_ENABLED : MF_GRAYED));
+  for (int id : {static_cast<int>(kPreviewButton), static_cast<int>(kUserRegisterCommand),
+                 static_cast<int>(kUserUnregisterCommand)}) {
+    EnableMenuItem(GetSystemMenu(hwnd_, FALSE), id,
+                   MF_BYCOMMAND | (serverCommands ? MF_ENABLED : MF_GRAYED));
+  }
 }
 
-void FrmRegister::StartTask(WorkerTask task) {
+void FrmRegister::StartTask(WorkerJob job) {
   if (files_.empty() || Busy()) return;
   if (files_.size() == 1 && RefusedFolder(files_.front())) return;
-  batch_.Begin(files_, task);
+  if (job.scope == Ostravel::RegistrationScope::CurrentUser && Ostravel::RunningElevated()) {
+    toolkit::MsgBox(hwnd_, kElevatedForUser, MB_ICONWARNING, kNoticeTitle);
+    return;
+  }
+  KeepFocus();
+  command_ = job;
+  batch_.Begin(files_, job.task);
   // Busy before the list shows, so that nothing it lets the user do can
   // start another command.
   UpdateCommands();
@@ -324,7 +435,7 @@ void FrmRegister::StartTask(WorkerTask task) {
 
 void FrmRegister::RunCurrent() {
   try {
-    worker_.Start(hwnd_, kWorkerDone, batch_.Current(), batch_.Task(), std::move(readyChild_));
+    worker_.Start(hwnd_, kWorkerDone, batch_.Current(), command_, std::move(readyChild_));
   } catch (...) {
     // No thread, so no message will come to end the command: end it here.
     batch_.End();
@@ -341,6 +452,11 @@ void FrmRegister::RunCurrent() {
                  batch_.Task() == WorkerTask::Preview
                      ? L"预览注册"
                      : EntryPointText(static_cast<std::int32_t>(worker_.Mode())));
+}
+
+void FrmRegister::KeepFocus() {
+  const HWND focus = GetFocus();
+  if (focus && IsChild(hwnd_, focus)) focus_ = focus;
 }
 
 bool FrmRegister::RefusedFolder(const std::wstring& path) {
@@ -363,6 +479,7 @@ void FrmRegister::Form_Load() {
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   SetWindowTextW(Control(kRightsLabel), kRightsNotice);
   DragAcceptFiles(hwnd_, TRUE);
+  AllowDropsFromLowerLevels(hwnd_);
 }
 
 // Dropped files are held as if picked in the open dialog; of several, and in
@@ -393,11 +510,46 @@ void FrmRegister::cmdOpen_Click() {
 }
 
 void FrmRegister::cmdReg_Click(std::int16_t index) {
-  StartTask(index == 0 ? WorkerTask::Register : WorkerTask::Unregister);
+  StartTask({index == 0 ? WorkerTask::Register : WorkerTask::Unregister});
 }
 
 // What the server would write, run where it cannot reach the real registry.
-void FrmRegister::cmdPreview_Click() { StartTask(WorkerTask::Preview); }
+void FrmRegister::cmdPreview_Click() { StartTask({WorkerTask::Preview}); }
+
+bool FrmRegister::OnServerCommand(int id) {
+  const ServerCommand* command = FindServerCommand(id);
+  if (!command) return false;
+  StartTask(command->job);
+  return true;
+}
+
+// The button's own command first, then the same task for the current user or
+// as administrator. A disabled button gets no right click and no focus, so the
+// menu is only ever offered when the commands may run.
+void FrmRegister::ShowButtonMenu(HWND button, bool atMouse, POINT mouse) {
+  const bool registers = button == Control(kRegisterButton);
+  const OwnedMenu menu(CreatePopupMenu());
+  if (!menu) return;
+  AppendMenuW(menu.get(), MF_STRING, registers ? kRegisterButton : kUnregisterButton,
+              registers ? L"注册(&R)" : L"反注册(&R)");
+  for (const ServerCommand& command : kServerCommands) {
+    if ((command.job.task == WorkerTask::Register) == registers) {
+      AppendMenuW(menu.get(), MF_STRING, command.id, command.text);
+    }
+  }
+  if (!atMouse) {
+    RECT rect;
+    GetWindowRect(button, &rect);
+    mouse = {rect.left, rect.bottom};
+  }
+  const int chosen = static_cast<int>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON,
+                                                     mouse.x, mouse.y, 0, hwnd_, nullptr));
+  if (chosen == kRegisterButton || chosen == kUnregisterButton) {
+    cmdReg_Click(registers ? 0 : 1);
+  } else {
+    OnServerCommand(chosen);
+  }
+}
 
 void FrmRegister::cmdAbout_Click() {
   toolkit::MsgBox(hwnd_, AboutText(), MB_ICONINFORMATION, L"关于");

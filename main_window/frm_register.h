@@ -52,7 +52,16 @@ class FrmRegister {
   bool Busy() const { return worker_.Running() || batch_.Active(); }
   // Enables what the user may do now, which a running call and the files decide.
   void UpdateCommands();
-  void StartTask(WorkerTask task);
+  void StartTask(WorkerJob job);
+  // The register or unregister button's menu, at the mouse or, from the
+  // keyboard (`atMouse` false), below the button.
+  void ShowButtonMenu(HWND button, bool atMouse, POINT mouse);
+  // The system menu's and button menus' commands; false for any other.
+  bool OnServerCommand(int id);
+  // Shows a failure for lack of rights with the retry question; what to run next.
+  std::optional<WorkerJob> OfferRetry(const std::wstring& report, WorkerTask task);
+  // Notes the control that has the focus, to give it back later.
+  void KeepFocus();
   void RunCurrent();
   // A child for `path`, started now so that a press waits only for the
   // server.
@@ -84,5 +93,8 @@ class FrmRegister {
   BatchList list_{[this] { StopBatch(); }};
   RegistryStatusLine statusLine_;
   bool closeWhenDone_ = false;
+  // For whom and with which rights the running command's files run.
+  WorkerJob command_;
+  HWND focus_ = nullptr;
   bool argumentsTaken_ = false;
 };

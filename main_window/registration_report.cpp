@@ -91,6 +91,7 @@ std::wstring ChildReason(std::int32_t mode, const Ostravel::ServerRun& run) {
   const std::wstring program(toolkit::FileNameOf(run.executable));
   switch (run.end) {
     case ChildEnd::NotStarted:
+      if (run.endDetail == ERROR_CANCELLED) return L"管理员权限的请求被拒绝,文件的代码没有运行。";
       return Explained(L"无法启动 " + program + L"(错误 " + std::to_wstring(run.endDetail) + L")",
                        run.endDetail, run.executable);
     case ChildEnd::NoAnswer:
@@ -117,14 +118,16 @@ std::wstring EntryPointText(std::int32_t mode) {
 }
 
 ReportLine RegistrationReportLine(const std::wstring& path, std::int32_t mode,
-                                  const Ostravel::ServerRun& run) {
+                                  const Ostravel::ServerRun& run,
+                                  Ostravel::RegistrationScope scope) {
+  const bool forUser = scope == Ostravel::RegistrationScope::CurrentUser;
   ReportLine line;
   if (run.end != ChildEnd::Reported && run.end != ChildEnd::CallTimedOut) {
     line = {kFailure, ChildReason(mode, run), false};
   } else if (run.outcome.result == RegistrationResult::Registered) {
-    line = {L"文件注册成功!", L"", true};
+    line = {forUser ? L"已为当前用户注册" : L"文件注册成功!", L"", true};
   } else if (run.outcome.result == RegistrationResult::Unregistered) {
-    line = {L"文件反注册成功!", L"", true};
+    line = {forUser ? L"已为当前用户反注册" : L"文件反注册成功!", L"", true};
   } else {
     line = {kFailure, Reason(path, mode, run.outcome), false};
   }
@@ -135,8 +138,8 @@ ReportLine RegistrationReportLine(const std::wstring& path, std::int32_t mode,
 }
 
 std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
-                                const Ostravel::ServerRun& run) {
-  const ReportLine line = RegistrationReportLine(path, mode, run);
+                                const Ostravel::ServerRun& run, Ostravel::RegistrationScope scope) {
+  const ReportLine line = RegistrationReportLine(path, mode, run, scope);
   if (!line.succeeded) return line.outcome + path + L"\r\n" + line.reason;
   return line.reason.empty() ? line.outcome : line.outcome + L"\r\n" + line.reason;
 }
@@ -146,6 +149,22 @@ std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
   Ostravel::ServerRun run;
   run.outcome = outcome;
   return RegistrationReport(path, mode, run);
+}
+
+bool LackedRights(const Ostravel::ServerRun& run) {
+  // E_ACCESSDENIED is also ERROR_ACCESS_DENIED as an HRESULT.
+  return run.end == ChildEnd::Reported &&
+         run.outcome.result == RegistrationResult::EntryPointFailed &&
+         (run.outcome.detail == static_cast<std::uint32_t>(E_ACCESSDENIED) ||
+          run.outcome.detail == static_cast<std::uint32_t>(TYPE_E_REGISTRYACCESS));
+}
+
+std::wstring RetryQuestion(std::int32_t mode) {
+  const std::wstring what = mode == static_cast<std::int32_t>(Ostravel::RegistrationMode::Unregister)
+                                ? L"反注册"
+                                : L"注册";
+  return L"是否重试?\r\n“是”: 只为当前用户" + what + L"(不需要管理员权限)\r\n“否”: 以管理员身份" +
+         what + L"(全机范围)\r\n“取消”: 不重试";
 }
 
 std::wstring FolderPathReport(const std::wstring& path) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "child_record.h"
 #include "ostravel.h"
 #include "server_child.h"
 
@@ -18,15 +19,26 @@ struct ReportLine {
   std::wstring reason;
   bool succeeded = false;
 };
-// The child's end where the server's outcome is not what ended it.
-ReportLine RegistrationReportLine(const std::wstring& path, std::int32_t mode,
-                                  const Ostravel::ServerRun& run);
+// The child's end where the server's outcome is not what ended it. A success
+// for the current user only says so.
+ReportLine RegistrationReportLine(
+    const std::wstring& path, std::int32_t mode, const Ostravel::ServerRun& run,
+    Ostravel::RegistrationScope scope = Ostravel::RegistrationScope::AsTheServerWrites);
 
-std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
-                                const Ostravel::ServerRun& run);
+std::wstring RegistrationReport(
+    const std::wstring& path, std::int32_t mode, const Ostravel::ServerRun& run,
+    Ostravel::RegistrationScope scope = Ostravel::RegistrationScope::AsTheServerWrites);
 // The same for an outcome of the engine alone, with no notes.
 std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
                                 const Ostravel::RegistrationOutcome& outcome);
+
+// The server refused for lack of rights: a machine-wide registration that may
+// succeed for the current user only, or as administrator.
+bool LackedRights(const Ostravel::ServerRun& run);
+
+// Asked below such a failure: "Yes" retries for the current user only, "No"
+// as administrator, "Cancel" not at all.
+std::wstring RetryQuestion(std::int32_t mode);
 
 // The entry point a mode runs, by name; a mode that selects none gives a
 // word for registration in general.

@@ -1,28 +1,32 @@
 #include "registration_worker.h"
 
+#include "per_user.h"
+
 #include <cstdint>
 #include <utility>
 
-Ostravel::Preview RunServerTask(const std::wstring& path, WorkerTask task,
+Ostravel::Preview RunServerTask(const std::wstring& path, const WorkerJob& job,
                                 std::unique_ptr<Ostravel::ServerChild> ready) {
-  if (task == WorkerTask::Preview) return Ostravel::PreviewRegistration(path, std::move(ready));
-  const auto childTask =
-      task == WorkerTask::Register ? Ostravel::ChildTask::Register : Ostravel::ChildTask::Unregister;
+  if (job.task == WorkerTask::Preview) return Ostravel::PreviewRegistration(path, std::move(ready));
+  const auto childTask = job.task == WorkerTask::Register ? Ostravel::ChildTask::Register
+                                                          : Ostravel::ChildTask::Unregister;
   Ostravel::Preview result;
-  static_cast<Ostravel::ServerRun&>(result) = Ostravel::RunServer(
-      {childTask, Ostravel::RegistrationScope::AsTheServerWrites, path, {}}, std::move(ready));
+  static_cast<Ostravel::ServerRun&>(result) =
+      job.scope == Ostravel::RegistrationScope::CurrentUser
+          ? Ostravel::RunForCurrentUser(childTask, path, std::move(ready))
+          : Ostravel::RunServer({childTask, job.scope, path, {}}, std::move(ready), job.start);
   return result;
 }
 
-void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerTask task,
+void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, WorkerJob job,
                                std::unique_ptr<Ostravel::ServerChild> ready) {
-  task_ = task;
+  job_ = job;
   done_ = false;
   thread_ = std::jthread([this, window, message, path = std::move(path),
                           ready = std::move(ready)]() mutable {
     // Nothing may escape a thread's routine; the window reports it instead.
     try {
-      result_ = RunServerTask(path, task_, std::move(ready));
+      result_ = RunServerTask(path, job_, std::move(ready));
     } catch (...) {
       failure_ = std::current_exception();
     }

@@ -11,31 +11,47 @@
 
 #include <windows.h>
 
+#include "child_record.h"
 #include "ostravel.h"
 #include "preview.h"
+#include "server_child.h"
 
 enum class WorkerTask { Register, Unregister, Preview };
+
+// What the user asked for: the task, for whom, and in a child of which rights.
+// A task alone is the plain command: as the server writes, with the user's rights.
+struct WorkerJob {
+  constexpr WorkerJob(WorkerTask task = WorkerTask::Register,
+                      Ostravel::RegistrationScope scope =
+                          Ostravel::RegistrationScope::AsTheServerWrites,
+                      Ostravel::ChildStart start = Ostravel::ChildStart::AsThisTool)
+      : task(task), scope(scope), start(start) {}
+  WorkerTask task;
+  Ostravel::RegistrationScope scope;
+  Ostravel::ChildStart start;
+};
 
 // What one command does with one file, start to end, on the calling thread:
 // the unit that a batch of files is made of, run in `ready` if it runs the
 // right program. A registration's capture is empty.
-Ostravel::Preview RunServerTask(const std::wstring& path, WorkerTask task,
+Ostravel::Preview RunServerTask(const std::wstring& path, const WorkerJob& job,
                                 std::unique_ptr<Ostravel::ServerChild> ready = nullptr);
 
 class RegistrationWorker {
  public:
   // Starts the call, in `ready` if it runs the right program; `message`
   // reaches `window` when it has returned.
-  void Start(HWND window, UINT message, std::wstring path, WorkerTask task,
-             std::unique_ptr<Ostravel::ServerChild> ready);
+  void Start(HWND window, UINT message, std::wstring path, WorkerJob job,
+             std::unique_ptr<Ostravel::ServerChild> ready = nullptr);
   bool Running() const { return thread_.joinable(); }
   // The call has returned and its thread, about to end, is not joined yet:
   // only then can a message of that number be the worker's.
   bool Done() const { return Running() && done_; }
-  WorkerTask Task() const { return task_; }
+  WorkerTask Task() const { return job_.task; }
+  const WorkerJob& Job() const { return job_; }
   // The entry point the task runs: a preview runs DllRegisterServer.
   Ostravel::RegistrationMode Mode() const {
-    return task_ == WorkerTask::Unregister ? Ostravel::RegistrationMode::Unregister
+    return job_.task == WorkerTask::Unregister ? Ostravel::RegistrationMode::Unregister
                                            : Ostravel::RegistrationMode::Register;
   }
   // Once the message has come: ends the thread, so that the worker is idle
@@ -46,7 +62,7 @@ class RegistrationWorker {
   Ostravel::Preview Result();
 
  private:
-  WorkerTask task_ = WorkerTask::Register;
+  WorkerJob job_;
   Ostravel::Preview result_;
   std::exception_ptr failure_;
   std::atomic<bool> done_ = false;

@@ -79,7 +79,7 @@ Bytes RequestRecord(const ChildRequest& request) {
   writer.Put32(static_cast<std::uint32_t>(request.task));
   writer.Put32(static_cast<std::uint32_t>(request.scope));
   writer.PutText(request.path);
-  writer.PutText(request.previewKey);
+  writer.PutText(request.privateKey);
   return writer.Finish();
 }
 
@@ -120,10 +120,11 @@ std::optional<ChildRequest> ReadRequest(const Bytes& body) {
   const auto task = static_cast<std::int32_t>(reader.Get32());
   const auto scope = static_cast<std::int32_t>(reader.Get32());
   request.path = reader.GetText();
-  request.previewKey = reader.GetText();
+  request.privateKey = reader.GetText();
   if (!reader.Complete() || task < static_cast<std::int32_t>(ChildTask::Register) ||
       task > static_cast<std::int32_t>(ChildTask::Preview) ||
-      scope != static_cast<std::int32_t>(RegistrationScope::AsTheServerWrites)) {
+      scope < static_cast<std::int32_t>(RegistrationScope::AsTheServerWrites) ||
+      scope > static_cast<std::int32_t>(RegistrationScope::CurrentUser)) {
     return std::nullopt;
   }
   request.task = static_cast<ChildTask>(task);

@@ -19,15 +19,17 @@ namespace Ostravel {
 
 enum class ChildTask : std::int32_t { Register = 1, Unregister = 2, Preview = 3 };
 
-// Where a registration's writes go. Today a server writes where it writes;
-// registering for the current user only will be another value.
-enum class RegistrationScope : std::int32_t { AsTheServerWrites = 0 };
+// Where a registration's writes go: where the server writes them (the machine
+// for most), or into the current user's classes only, which needs no rights.
+enum class RegistrationScope : std::int32_t { AsTheServerWrites = 0, CurrentUser = 1 };
 
 struct ChildRequest {
   ChildTask task = ChildTask::Register;
   RegistrationScope scope = RegistrationScope::AsTheServerWrites;
   std::wstring path;        // exactly as the user chose it
-  std::wstring previewKey;  // a preview's private key below kPreviewsKey; empty otherwise
+  // The name of the run's private key: a preview's below kPreviewsKey, a
+  // registration's for the current user below kPerUserMachineKey; else empty.
+  std::wstring privateKey;
 };
 
 // What the child tells about the server it runs, in this order.

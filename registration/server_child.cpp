@@ -5,11 +5,13 @@
 #include <memory>
 
 #include <objbase.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include "executable_name.h"
 #include "file_name.h"
 #include "owned_handle.h"
+#include "per_user.h"
 #include "preview.h"
 #include "tool_files.h"
 
@@ -39,10 +41,12 @@ DWORD Remaining(ULONGLONG deadline) {
 // ---- The window's side ----
 
 // The child, held in a job that ends it and all it starts, also should this
-// process end first. Replaceable by a start that asks for other rights.
+// process end first. An elevated child is started by the system on the user's
+// consent; the handle it hands back may lack the rights to put the child in
+// the job or to end it, so that child also bounds itself (kChildSelfLimitMs).
 class ChildProcess {
  public:
-  ChildProcess(const std::wstring& exe, const std::wstring& id) {
+  ChildProcess(const std::wstring& exe, const std::wstring& id, ChildStart start) {
     job_.reset(CreateJobObjectW(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -50,22 +54,11 @@ class ChildProcess {
                                          sizeof limits)) {
       job_.reset();
     }
-    std::wstring commandLine = L"\"" + exe + L"\" " + kChildSwitch + L" " + id;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_FORCEOFFFEEDBACK;  // it shows no window: no busy cursor meanwhile
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, nullptr, &startup, &info)) {
-      error_ = GetLastError();
-      return;
+    if (start == ChildStart::Elevated) {
+      StartElevated(exe, id);
+    } else {
+      StartSuspended(exe, id);
     }
-    process_.reset(info.hProcess);
-    const OwnedHandle thread(info.hThread);
-    // A tool that runs in a job that allows no other still runs servers; it
-    // then ends only the child itself.
-    inJob_ = job_ && AssignProcessToJobObject(job_.get(), info.hProcess);
-    ResumeThread(info.hThread);
   }
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -87,19 +80,96 @@ class ChildProcess {
   // always completes.
   void End() {
     if (!process_) return;
-    if (inJob_) {
-      TerminateJobObject(job_.get(), ERROR_TIMEOUT);
-    } else {
-      TerminateProcess(process_.get(), ERROR_TIMEOUT);
-    }
-    WaitForSingleObject(process_.get(), INFINITE);
+    const bool ended = inJob_ ? TerminateJobObject(job_.get(), ERROR_TIMEOUT)
+                              : TerminateProcess(process_.get(), ERROR_TIMEOUT);
+    // One this process may not end ends itself at its own limit.
+    WaitForSingleObject(process_.get(), ended ? INFINITE : kChildSelfLimitMs);
   }
 
  private:
+  void StartSuspended(const std::wstring& exe, const std::wstring& id) {
+    std::wstring commandLine = L"\"" + exe + L"\" " + kChildSwitch + L" " + id;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_FORCEOFFFEEDBACK;  // it shows no window: no busy cursor meanwhile
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &startup, &info)) {
+      error_ = GetLastError();
+      return;
+    }
+    process_.reset(info.hProcess);
+    const OwnedHandle thread(info.hThread);
+    // A tool that runs in a job that allows no other still runs servers; it
+    // then ends only the child itself.
+    inJob_ = job_ && AssignProcessToJobObject(job_.get(), info.hProcess);
+    ResumeThread(info.hThread);
+  }
+
+  // The shell asks the user; a refusal is ERROR_CANCELLED. The child runs
+  // before it can be put in the job: it reads its request only from the pipe,
+  // so it loads nothing meanwhile.
+  void StartElevated(const std::wstring& exe, const std::wstring& id) {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const std::wstring parameters = std::wstring(kChildSwitch) + L" " + id;
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+    info.lpVerb = L"runas";
+    info.lpFile = exe.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_HIDE;
+    const bool started = ShellExecuteExW(&info);
+    error_ = started ? (info.hProcess ? 0 : ERROR_INVALID_HANDLE) : GetLastError();
+    if (SUCCEEDED(com)) CoUninitialize();
+    if (!started || !info.hProcess) return;
+    process_.reset(info.hProcess);
+    inJob_ = job_ && AssignProcessToJobObject(job_.get(), info.hProcess);
+  }
+
   OwnedHandle job_;
   OwnedHandle process_;
   bool inJob_ = false;
   DWORD error_ = 0;
+};
+
+// Who may open the pipe: this user, and the administrators and the system. The
+// default DACL of a pipe names only its creator's logon, so an administrator
+// of another account, which over-the-shoulder elevation runs the child as,
+// could not connect; being explicit also keeps out anyone else the default
+// would let in.
+class PipeSecurity {
+ public:
+  PipeSecurity() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    const OwnedHandle tokenOwner(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<std::uint8_t> user(size);
+    wchar_t* sid = nullptr;
+    if (size == 0 || !GetTokenInformation(token, TokenUser, user.data(), size, &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
+      return;
+    }
+    const toolkit::OwnedLocal<wchar_t> sidOwner(sid);
+    const std::wstring sddl = std::wstring(L"D:P(A;;GA;;;") + sid + L")(A;;GA;;;BA)(A;;GA;;;SY)";
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor_, nullptr)) {
+      descriptor_ = nullptr;
+      return;
+    }
+    attributes_.nLength = sizeof attributes_;
+    attributes_.lpSecurityDescriptor = descriptor_;
+  }
+  ~PipeSecurity() { LocalFree(descriptor_); }
+  PipeSecurity(const PipeSecurity&) = delete;
+  PipeSecurity& operator=(const PipeSecurity&) = delete;
+  SECURITY_ATTRIBUTES* Attributes() { return descriptor_ ? &attributes_ : nullptr; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_{};
 };
 
 enum class Io { Done, Broken, TimedOut };
@@ -275,6 +345,30 @@ class PipeWatch final : public LoadWatch {
   HANDLE pipe_;
 };
 
+DWORD WINAPI EndAtTheLimit(void* ownJob) {
+  Sleep(kChildSelfLimitMs);
+  if (ownJob) TerminateJobObject(ownJob, ERROR_TIMEOUT);
+  TerminateProcess(GetCurrentProcess(), ERROR_TIMEOUT);
+  return 0;
+}
+
+// Ends this child and all it started at kChildSelfLimitMs, whatever it or the
+// server does then: an elevated child may be one the window cannot end. In a
+// job of its own where the system allows nesting, so that processes the
+// server started end with it. The job's handle lives as long as the process.
+void BoundSelf() {
+  const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  const bool inJob = job &&
+                     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                             sizeof limits) &&
+                     AssignProcessToJobObject(job, GetCurrentProcess());
+  const HANDLE watchdog =
+      CreateThread(nullptr, 0, EndAtTheLimit, inJob ? job : nullptr, 0, nullptr);
+  if (watchdog) CloseHandle(watchdog);
+}
+
 // The id is a GUID's text, nothing else: it becomes part of a pipe's name.
 bool IsChildId(const wchar_t* id) {
   GUID guid{};
@@ -292,15 +386,22 @@ bool IsChildId(const wchar_t* id) {
   } else switch (request.task) {
     case ChildTask::Register:
     case ChildTask::Unregister:
-      report.outcome = CallServerRegistration(request.path, static_cast<std::int32_t>(request.task),
-                                              &watch);
+      if (request.scope == RegistrationScope::CurrentUser) {
+        ChildReport forUser = RegistrationForCurrentUser(
+            request.privateKey, request.path, static_cast<RegistrationMode>(request.task), &watch);
+        report.outcome = forUser.outcome;
+        report.notes = std::move(forUser.notes);
+      } else {
+        report.outcome = CallServerRegistration(
+            request.path, static_cast<std::int32_t>(request.task), &watch);
+      }
       break;
     case ChildTask::Preview:
-      report.outcome = RegistrationInPreviewKey(request.previewKey, request.path, &watch);
+      report.outcome = RegistrationInPreviewKey(request.privateKey, request.path, &watch);
       break;
   }
   if (!report.outcome.Succeeded() && inspection.explain) {
-    report.notes = inspection.explain(report.outcome);
+    for (std::wstring& line : inspection.explain(report.outcome)) report.notes.push_back(std::move(line));
   }
   // Flushing waits until the window has read it all; then the process ends at
   // once: no code of the server (a worker still running, its DLL's detach)
@@ -331,18 +432,20 @@ struct ServerChild::State {
   std::optional<ChildProcess> child;
 };
 
-ServerChild::ServerChild(std::wstring executable)
+ServerChild::ServerChild(std::wstring executable, ChildStart start)
     : executable_(std::move(executable)), state_(std::make_unique<State>()) {
   if (state_->id.empty()) return;
+  PipeSecurity security;
+  if (!security.Attributes()) return;
   // One instance, local clients only: once the child holds it, no one else can.
   state_->pipe = toolkit::OwnFile(CreateNamedPipeW(
       PipeName(state_->id).c_str(),
       PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 4096, 4096, 0,
-      nullptr));
+      security.Attributes()));
   if (!state_->pipe) return;
   state_->event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (state_->event) state_->child.emplace(executable_, state_->id);
+  if (state_->event) state_->child.emplace(executable_, state_->id, start);
 }
 
 ServerChild::~ServerChild() = default;
@@ -361,16 +464,18 @@ ServerRun ServerChild::Run(const ChildRequest& request) {
   return run;
 }
 
-ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> ready) {
+ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> ready,
+                    ChildStart start) {
   if (request.path.empty()) return {};
   const std::wstring exe = ChildExecutable(ReadImageMachine(request.path));
+  if (start == ChildStart::Elevated) return ServerChild(exe, start).Run(request);
   if (ready && ready->Executable() == exe) {
     ServerRun run = ready->Run(request);
     // A child that waited long may have been ended meanwhile; none of the
     // server ran in it, so a fresh one runs the request.
     if (run.end != ChildEnd::NoAnswer) return run;
   }
-  return ServerChild(exe).Run(request);
+  return ServerChild(exe, start).Run(request);
 }
 
 std::optional<int> RunServerChildIfAsked(FileInspector inspect) {
@@ -381,6 +486,7 @@ std::optional<int> RunServerChildIfAsked(FileInspector inspect) {
   }
   // As the tool itself: never load a DLL from the current folder.
   SetDllDirectoryW(L"");
+  BoundSelf();
   const wchar_t* id = arguments.get()[2];
   if (!IsChildId(id)) return ERROR_INVALID_PARAMETER;
   // Identification only: whoever holds the pipe's other end may learn who

@@ -45,6 +45,16 @@ struct ServerRun {
 // pipe, and for a preview the registry's redirection.
 inline constexpr std::uint32_t kChildStartLimitMs = 15000;
 
+// How the child is started: with this process's rights, or elevated through
+// the system's prompt ("runas"), with only the child running as administrator.
+enum class ChildStart { AsThisTool, Elevated };
+
+// Past this long from its own start, a child ends itself and all it started,
+// whether or not the window can still end it: a window of a standard user may
+// hold an elevated child's handle without the right to end it.
+inline constexpr std::uint32_t kChildSelfLimitMs =
+    kChildStartLimitMs + kRegistrationTimeLimitMs + 5000;
+
 // The program that runs a server of `machine`: the tool of that machine when
 // it stands beside this one, else this one, whose loader then gives the reason.
 std::wstring ChildExecutable(Machine machine);
@@ -55,7 +65,7 @@ std::wstring ChildExecutable(Machine machine);
 // is left ends with this object.
 class ServerChild {
  public:
-  explicit ServerChild(std::wstring executable);
+  explicit ServerChild(std::wstring executable, ChildStart start = ChildStart::AsThisTool);
   ~ServerChild();
   ServerChild(const ServerChild&) = delete;
   ServerChild& operator=(const ServerChild&) = delete;
@@ -72,8 +82,9 @@ class ServerChild {
 };
 
 // Runs the request in a child of the server's bitness: `ready` when it runs
-// the right program, else one started now.
-ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> ready = nullptr);
+// the right program (never for an elevated start), else one started now.
+ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> ready = nullptr,
+                    ChildStart start = ChildStart::AsThisTool);
 
 // What a child learns from a file's bytes before it runs any of its code: an
 // outcome that makes loading it pointless, and the lines that explain the

@@ -32,7 +32,7 @@ TEST(ChildRecord, ARequestAndAnOutcomeArriveExactly) {
   ASSERT_TRUE(read);
   EXPECT_EQ(read->task, request.task);
   EXPECT_EQ(read->path, request.path);
-  EXPECT_EQ(read->previewKey, request.previewKey);
+  EXPECT_EQ(read->privateKey, request.privateKey);
 
   const auto report = ReadOutcome(BodyOf(OutcomeRecord(kReport)));
   ASSERT_TRUE(report);

@@ -14,6 +14,7 @@
 #include "fixture_registry.h"
 #include "list_ops_menu.h"
 #include "preview_dialog.h"
+#include "registration_report.h"
 #include "registry_status_dialog.h"
 #include "test_files.h"
 #include "tool_process.h"
@@ -272,7 +273,8 @@ TEST_F(MainWindow, BrokenServersAreReportedWithThePathTheReasonAndTheCause) {
     std::wstring causes;
   };
   const Case cases[] = {
-      {Fixture(L"failing_server.dll"), L"报告失败 0x80070005", L""},
+      // Refused for lack of rights: the retry is offered below.
+      {Fixture(L"failing_server.dll"), L"报告失败 0x80070005", L"\r\n\r\n" + RetryQuestion(1)},
       {Fixture(L"crashing_server.dll"), L"异常代码 0xC0000005", L""},
       {Fixture(L"no_entry_points.dll"), L"没有 DllRegisterServer 入口点", L""},
       {Fixture(L"other_architecture_server.dll"), L"64位", L""},

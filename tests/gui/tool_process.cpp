@@ -32,21 +32,50 @@ HWND ShownWindowOf(DWORD process, const wchar_t* windowClass) {
   return nullptr;
 }
 
+// The limited half of this process's token: what an administrator's programs
+// run with until they are elevated, and all a standard user ever has. Null
+// when the token has no such half (it is not elevated).
+HANDLE LimitedToken() {
+  HANDLE own = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own)) return nullptr;
+  TOKEN_ELEVATION_TYPE type{};
+  TOKEN_LINKED_TOKEN linked{};
+  DWORD size = 0;
+  HANDLE primary = nullptr;
+  if (GetTokenInformation(own, TokenElevationType, &type, sizeof type, &size) &&
+      type == TokenElevationTypeFull &&
+      GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) {
+    DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation,
+                     TokenPrimary, &primary);
+    CloseHandle(linked.LinkedToken);
+  }
+  CloseHandle(own);
+  return primary;
+}
+
 }  // namespace
 
 // The build names the tool of this architecture (Corvantis.exe or Corvantis64.exe).
 std::wstring ToolPath() { return test_files::TestFolder() + L"\\..\\" TOOL_FILE_NAME; }
 
 Tool::Tool(const std::wstring& exe, const wchar_t* windowClass,
-           const std::vector<std::wstring>& arguments) {
+           const std::vector<std::wstring>& arguments, Rights rights) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   std::wstring commandLine = L"\"" + exe + L"\"";
   for (const std::wstring& argument : arguments) commandLine += L" \"" + argument + L"\"";
-  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info_)) {
+  const std::unique_ptr<void, decltype(&CloseHandle)> limited(
+      rights == Rights::Limited ? LimitedToken() : nullptr, CloseHandle);
+  if (rights == Rights::Limited && !limited) {
+    ADD_FAILURE() << "the test runs with no limited token to give the tool";
     return;
   }
+  const bool started =
+      limited ? CreateProcessAsUserW(limited.get(), exe.c_str(), commandLine.data(), nullptr,
+                                     nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)
+              : CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &info_);
+  if (!started) return;
   WaitForInputIdle(info_.hProcess, 20000);
   dialog_driver::WaitUntil(
       [&] { return (window_ = ShownWindowOf(info_.dwProcessId, windowClass)) != nullptr; }, 20s);
@@ -68,19 +97,83 @@ Tool::~Tool() {
   CloseHandle(info_.hProcess);
 }
 
-void Tool::Click(HWND target) {
-  // A click reaches whatever lies under the pointer, so the window comes first.
-  HWND window = GetAncestor(target, GA_ROOT);
+// Until `window` is the foreground and its thread has an open menu or has it
+// active: input sent earlier may reach a window still being activated.
+static void WaitUntilActive(HANDLE process, HWND window) {
   SetForegroundWindow(window);
-  dialog_driver::WaitUntil([&] { return GetForegroundWindow() == window; }, 5s);
+  // And its thread waits for input with none pending: a window that closed
+  // just now may still have its leaving to do.
+  WaitForInputIdle(process, 5000);
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  dialog_driver::WaitUntil(
+      [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetForegroundWindow() == window && GetGUIThreadInfo(thread, &info) &&
+               ((info.flags & GUI_INMENUMODE) != 0 || info.hwndActive == window);
+      },
+      5s);
+}
+
+void Tool::Type(std::initializer_list<WORD> keys) {
+  WaitUntilActive(info_.hProcess, window_);
+  std::vector<INPUT> events;
+  for (WORD key : keys) {
+    INPUT down{};
+    down.type = INPUT_KEYBOARD;
+    down.ki.wVk = key;
+    events.push_back(down);
+  }
+  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
+    INPUT up{};
+    up.type = INPUT_KEYBOARD;
+    up.ki.wVk = *key;
+    up.ki.dwFlags = KEYEVENTF_KEYUP;
+    events.push_back(up);
+  }
+  SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT));
+}
+
+HWND Tool::WaitForMenu(std::chrono::milliseconds limit) const {
+  HWND menu = nullptr;
+  dialog_driver::WaitUntil(
+      [&] { return (menu = FindWindowOf(info_.dwProcessId, L"#32768")) != nullptr; }, limit);
+  return menu;
+}
+
+void Tool::Mouse(HWND target, DWORD down, DWORD up) {
   RECT control;
   GetWindowRect(target, &control);
-  const LONG x = Normalised((control.left + control.right) / 2, GetSystemMetrics(SM_CXSCREEN));
-  const LONG y = Normalised((control.top + control.bottom) / 2, GetSystemMetrics(SM_CYSCREEN));
+  MouseAt(GetAncestor(target, GA_ROOT),
+          {(control.left + control.right) / 2, (control.top + control.bottom) / 2}, down, up);
+}
+
+void Tool::ClickSystemIcon() {
+  // Where the window itself says its icon is, along its caption.
+  RECT frame;
+  GetWindowRect(window_, &frame);
+  for (LONG y = frame.top; y < frame.top + GetSystemMetrics(SM_CYCAPTION) * 2; y += 2) {
+    for (LONG x = frame.left; x < frame.left + GetSystemMetrics(SM_CXSIZE) * 3; x += 2) {
+      DWORD_PTR hit = HTNOWHERE;
+      SendMessageTimeoutW(window_, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 1000, &hit);
+      if (hit == HTSYSMENU) {
+        MouseAt(window_, {x + 2, y + 2}, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+        return;
+      }
+    }
+  }
+  ADD_FAILURE() << "the window shows no icon for its system menu";
+}
+
+void Tool::MouseAt(HWND window, POINT at, DWORD down, DWORD up) {
+  // A click reaches whatever lies under the pointer, so the window comes first.
+  WaitUntilActive(info_.hProcess, window);
+  const LONG x = Normalised(at.x, GetSystemMetrics(SM_CXSCREEN));
+  const LONG y = Normalised(at.y, GetSystemMetrics(SM_CYSCREEN));
   // Each event carries the position: under Wine the X server's own pointer
   // events may move the cursor between them.
   INPUT click[3] = {};
-  const DWORD buttons[3] = {0, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+  const DWORD buttons[3] = {0, down, up};
   for (int i = 0; i < 3; ++i) {
     click[i].type = INPUT_MOUSE;
     click[i].mi.dx = x;
