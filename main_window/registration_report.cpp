@@ -78,6 +78,8 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
     }
     case RegistrationResult::EntryPointCrashed:
       return L"入口点 " + EntryPointText(mode) + L" 崩溃了,异常代码 " + Hex(outcome.detail) + L"。";
+    case RegistrationResult::NotAllApplied:
+      return L"入口点 " + EntryPointText(mode) + L" 成功了,但它写入的注册表项没有全部写入当前用户的注册表。";
     case RegistrationResult::NothingDone:
     case RegistrationResult::Registered:
     case RegistrationResult::Unregistered:

@@ -69,7 +69,7 @@ class Reader {
 
 bool KnownResult(std::int32_t value) {
   return value >= static_cast<std::int32_t>(RegistrationResult::NothingDone) &&
-         value <= static_cast<std::int32_t>(RegistrationResult::EntryPointCrashed);
+         value <= static_cast<std::int32_t>(RegistrationResult::NotAllApplied);
 }
 
 }  // namespace

@@ -22,6 +22,9 @@ enum class RegistrationResult : std::int32_t {
   Unregistered = 5,       // DllUnregisterServer ran to its end and succeeded
   EntryPointFailed = 6,   // the entry point ran to its end and reported failure
   EntryPointCrashed = 7,  // the entry point raised a hardware exception
+  // For the current user only: the entry point succeeded, but not all it
+  // wrote could be carried over into the user's keys. Never from the engine.
+  NotAllApplied = 8,
 };
 
 struct RegistrationOutcome {

@@ -101,6 +101,8 @@ class MachineWrites {
     }
   }
 
+  bool Failed() const { return !failed_.empty(); }
+
   std::vector<std::wstring> Notes() const {
     std::vector<std::wstring> notes;
     if (!failed_.empty()) {
@@ -213,6 +215,10 @@ ChildReport RegistrationForCurrentUser(const std::wstring& name, const std::wstr
   MachineWrites writes;
   writes.Walk(machine.get(), L"");
   report.notes = writes.Notes();
+  // Half carried over is not registered: the user is told, not reassured.
+  if (report.outcome.Succeeded() && writes.Failed()) {
+    report.outcome.result = RegistrationResult::NotAllApplied;
+  }
   return report;
 }
 

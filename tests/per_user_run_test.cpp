@@ -7,6 +7,7 @@
 #include <optional>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include "../fixtures/preview_fixtures.h"
 #include "per_user.h"
@@ -65,6 +66,35 @@ TEST(PerUserRun, MachineWideClassesAreTheUsersAndOtherWritesAreNamedNotApplied) 
   EXPECT_EQ(Text(HKEY_CURRENT_USER, SETTINGS_FIXTURE_LINK_TARGET, L"Kept"), L"yes");
   EXPECT_FALSE(Exists(HKEY_CURRENT_USER, L"Software\\Corvantis"));
 
+  RegDeleteTreeW(HKEY_CURRENT_USER, kClass.c_str());
+  RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_FIXTURE_LINK_TARGET);
+}
+
+// A key of the user's that refuses what the server wrote: the registration
+// is not called a success, and the message says what was not written.
+TEST(PerUserRun, AWriteTheUsersKeysRefuseIsNoSuccess) {
+  const std::wstring refusing = kClass + L"\\InprocServer32";
+  RegDeleteTreeW(HKEY_CURRENT_USER, kClass.c_str());
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, refusing.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const auto setAccess = [&](const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                     &descriptor, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+    LocalFree(descriptor);
+  };
+  setAccess(L"D:(D;;KW;;;WD)(A;;KA;;;WD)");  // no one may write to it
+
+  const ServerRun run = RunForCurrentUser(ChildTask::Register, test_files::Fixture(L"settings_server.dll"));
+  EXPECT_EQ(run.outcome.result, RegistrationResult::NotAllApplied);
+  EXPECT_TRUE(Noted(run, L"未能写入当前用户的注册表项: HKEY_CURRENT_USER\\" + refusing))
+      << testing::PrintToString(run.notes);
+
+  setAccess(L"D:(A;;KA;;;WD)");
+  RegCloseKey(key);
   RegDeleteTreeW(HKEY_CURRENT_USER, kClass.c_str());
   RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_FIXTURE_LINK_TARGET);
 }
