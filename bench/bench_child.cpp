@@ -77,8 +77,8 @@ int wmain() {
   // The tool's own start and end, with nothing to do: the child's switch
   // without a pipe ends it at once.
   const std::wstring bareLine = L"\"" + tool + L"\" /corvantis-child none";
-  const Ostravel::ChildRequest request{Ostravel::ChildTask::Register,
-                                       Ostravel::RegistrationScope::AsTheServerWrites, server, {}};
+  const Ostravel::ChildRequest request{
+      Ostravel::ChildTask::Register, Ostravel::RegistrationScope::AsTheServerWrites, server, {}};
 
   std::vector<double> pressed, started, platform, bare;
   for (int i = 0; i < kWarmUp + kCalls; ++i) {

@@ -25,7 +25,8 @@ std::wstring WalkServer() {
 double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
 }
 
 }  // namespace
@@ -41,7 +42,8 @@ int wmain() {
         Inspection::WalkDependencies(server, Inspection::SearchPlaces::OfThisProcess());
     QueryPerformanceCounter(&t1);
     if (!walk.image || !walk.findings.empty()) {
-      std::fwprintf(stderr, L"%ls: the walk found %zu problems\n", server.c_str(), walk.findings.size());
+      std::fwprintf(stderr, L"%ls: the walk found %zu problems\n", server.c_str(),
+                    walk.findings.size());
       return 1;
     }
     modules = walk.modules;

@@ -40,8 +40,8 @@ Ostravel::Capture LargestCapture(std::size_t& bytes) {
   for (std::size_t i = 0; i < Ostravel::kCaptureKeys; ++i) {
     wchar_t path[96];
     std::swprintf(path, 96, L"Software\\Classes\\Interface\\{00000000-0000-0000-0000-%012zu}", i);
-    Ostravel::CapturedKey key{Ostravel::RegistryRoot::CurrentUser, path, {}, std::nullopt, false,
-                              ERROR_SUCCESS};
+    Ostravel::CapturedKey key{
+        Ostravel::RegistryRoot::CurrentUser, path, {}, std::nullopt, false, ERROR_SUCCESS};
     key.values = {{L"", REG_SZ, Text(L"IBenchmarkInterface" + std::to_wstring(i))},
                   {L"ProxyStubClsid32", REG_SZ, Text(L"{00020424-0000-0000-C000-000000000046}")},
                   {L"Version", REG_DWORD, {1, 0, 0, 0}},

@@ -18,7 +18,8 @@ std::wstring QuickServer() {
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring relative = exe;
-  relative = relative.substr(0, relative.find_last_of(L'\\')) + L"\\..\\tests\\fixtures\\quick_server.dll";
+  relative =
+      relative.substr(0, relative.find_last_of(L'\\')) + L"\\..\\tests\\fixtures\\quick_server.dll";
   wchar_t full[MAX_PATH];
   GetFullPathNameW(relative.c_str(), MAX_PATH, full, nullptr);
   return full;
@@ -34,7 +35,9 @@ bool Baseline(const std::wstring& path) {
   return ok;
 }
 
-bool Ours(const std::wstring& path) { return Ostravel::CallServerRegistration(path, 1).Succeeded(); }
+bool Ours(const std::wstring& path) {
+  return Ostravel::CallServerRegistration(path, 1).Succeeded();
+}
 
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
   static const double frequency = [] {

@@ -53,8 +53,8 @@ double TimeStartUp(const std::wstring& exe) {
   LARGE_INTEGER frequency, from, to;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&from);
-  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &info)) {
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
     return -1;
   }
   const bool idle = WaitForInputIdle(info.hProcess, 30000) == 0;
@@ -73,8 +73,9 @@ double TimeStartUp(const std::wstring& exe) {
   }
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
-  return idle && search.found ? static_cast<double>(to.QuadPart - from.QuadPart) / frequency.QuadPart
-                              : -1;
+  return idle && search.found
+             ? static_cast<double>(to.QuadPart - from.QuadPart) / frequency.QuadPart
+             : -1;
 }
 
 double Median(std::vector<double> samples) {

@@ -21,7 +21,8 @@ std::wstring StatusServer() {
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring relative = exe;
-  relative = relative.substr(0, relative.find_last_of(L'\\')) + L"\\..\\tests\\fixtures\\status_server.dll";
+  relative = relative.substr(0, relative.find_last_of(L'\\')) +
+             L"\\..\\tests\\fixtures\\status_server.dll";
   wchar_t full[MAX_PATH];
   GetFullPathNameW(relative.c_str(), MAX_PATH, full, nullptr);
   return full;
@@ -62,8 +63,9 @@ int wmain() {
   Run(server, "DllUnregisterServer");
   std::sort(samples.begin(), samples.end());
   std::printf("architecture: %s\n", ARCHITECTURE);
-  std::printf("reads: %d of %zu items, %s\n", kReads, items,
-              verdict == inspection::Verdict::ThisFile ? "registered to this file" : "UNEXPECTED VERDICT");
+  std::printf(
+      "reads: %d of %zu items, %s\n", kReads, items,
+      verdict == inspection::Verdict::ThisFile ? "registered to this file" : "UNEXPECTED VERDICT");
   std::printf("slowest: %.2f ms\n", samples.back());
   std::printf("status ms: %.2f\n", samples[samples.size() / 2]);
   return verdict == inspection::Verdict::ThisFile ? 0 : 1;

@@ -8,13 +8,16 @@
 #include <windows.h>
 #include <commdlg.h>
 
-inline constexpr DWORD kFileHooksAndTemplates = OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_ENABLETEMPLATEHANDLE;
-inline constexpr DWORD kFontHooksAndTemplates = CF_ENABLEHOOK | CF_ENABLETEMPLATE | CF_ENABLETEMPLATEHANDLE;
-inline constexpr DWORD kPrintHooksAndTemplates = PD_ENABLEPRINTHOOK | PD_ENABLESETUPHOOK | PD_ENABLEPRINTTEMPLATE |
-                                                 PD_ENABLESETUPTEMPLATE | PD_ENABLEPRINTTEMPLATEHANDLE |
-                                                 PD_ENABLESETUPTEMPLATEHANDLE;
-inline constexpr DWORD kPageSetupHooksAndTemplates = PSD_ENABLEPAGESETUPHOOK | PSD_ENABLEPAGESETUPTEMPLATE |
-                                                     PSD_ENABLEPAGESETUPTEMPLATEHANDLE | PSD_ENABLEPAGEPAINTHOOK;
+inline constexpr DWORD kFileHooksAndTemplates =
+    OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_ENABLETEMPLATEHANDLE;
+inline constexpr DWORD kFontHooksAndTemplates =
+    CF_ENABLEHOOK | CF_ENABLETEMPLATE | CF_ENABLETEMPLATEHANDLE;
+inline constexpr DWORD kPrintHooksAndTemplates =
+    PD_ENABLEPRINTHOOK | PD_ENABLESETUPHOOK | PD_ENABLEPRINTTEMPLATE | PD_ENABLESETUPTEMPLATE |
+    PD_ENABLEPRINTTEMPLATEHANDLE | PD_ENABLESETUPTEMPLATEHANDLE;
+inline constexpr DWORD kPageSetupHooksAndTemplates =
+    PSD_ENABLEPAGESETUPHOOK | PSD_ENABLEPAGESETUPTEMPLATE | PSD_ENABLEPAGESETUPTEMPLATEHANDLE |
+    PSD_ENABLEPAGEPAINTHOOK;
 
 // The caller's flags without the dialog's hook and template bits.
 inline DWORD CallerFlags(std::int32_t flags, DWORD hooksAndTemplates) {

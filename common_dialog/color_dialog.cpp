@@ -13,7 +13,8 @@ bool cCommonDialog::VBChooseColor(ChooseColorArgs& args) {
   // The word is built from the three options alone; the caller's `flags` are
   // not merged, so hook and template bits can never reach the dialog.
   record.Flags = (args.AnyColor ? CC_ANYCOLOR : CC_SOLIDCOLOR) | CC_RGBINIT |
-                 (args.FullOpen ? CC_FULLOPEN : 0) | (args.DisableFullOpen ? CC_PREVENTFULLOPEN : 0);
+                 (args.FullOpen ? CC_FULLOPEN : 0) |
+                 (args.DisableFullOpen ? CC_PREVENTFULLOPEN : 0);
   if (!CustomColorTableReady) FillCustomColorsFromSystem();
   record.lpCustColors = CustomColorTable.data();
 

@@ -116,9 +116,9 @@ struct PrinterDevModeRecord {
   std::wstring dmDeviceName = std::wstring(32, L'\0');
   std::uint16_t dmSpecVersion = 0, dmDriverVersion = 0, dmSize = 0, dmDriverExtra = 0;
   std::uint32_t dmFields = 0;
-  std::int16_t dmOrientation = 0, dmPaperSize = 0, dmPaperLength = 0, dmPaperWidth = 0,
-               dmScale = 0, dmCopies = 0, dmDefaultSource = 0, dmPrintQuality = 0, dmColor = 0,
-               dmDuplex = 0, dmYResolution = 0, dmTTOption = 0, dmCollate = 0;
+  std::int16_t dmOrientation = 0, dmPaperSize = 0, dmPaperLength = 0, dmPaperWidth = 0, dmScale = 0,
+               dmCopies = 0, dmDefaultSource = 0, dmPrintQuality = 0, dmColor = 0, dmDuplex = 0,
+               dmYResolution = 0, dmTTOption = 0, dmCollate = 0;
   std::wstring dmFormName = std::wstring(32, L'\0');
   std::uint16_t dmLogPixels = 0;
   std::uint16_t dmBitsPerPel = 0;
@@ -129,7 +129,8 @@ struct PrinterDevModeRecord {
 
 class cCommonDialog {
  public:
-  explicit cCommonDialog(DialogFunctions functions = SystemDialogFunctions()) : dialogs_(functions) {}
+  explicit cCommonDialog(DialogFunctions functions = SystemDialogFunctions())
+      : dialogs_(functions) {}
 
   std::int32_t APIReturn() const { return LastAPIReturn; }
   std::int32_t ExtendedError() const { return LastExtendedError; }

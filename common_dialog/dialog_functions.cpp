@@ -9,7 +9,9 @@ namespace {
 // Stand-ins for a function the library does not give: the dialog fails, and
 // its extended error says the library could not be set up.
 template <class Record>
-BOOL WINAPI NoDialog(Record*) { return FALSE; }
+BOOL WINAPI NoDialog(Record*) {
+  return FALSE;
+}
 short WINAPI NoFileTitle(LPCWSTR, LPWSTR, WORD) { return -1; }
 DWORD WINAPI InitializationFailed() { return CDERR_INITIALIZATION; }
 

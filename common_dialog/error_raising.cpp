@@ -16,7 +16,9 @@ std::int32_t ObjectErrorNumber(std::int32_t number) {
 
 void cCommonDialog::RaiseError(std::int32_t number) const {
   if (number > kLastLibraryError) {
-    toolkit::Raise(ObjectErrorNumber(number), toolkit::ExecutableBaseName() + L".CommonDialog", L"");
+    toolkit::Raise(ObjectErrorNumber(number), toolkit::ExecutableBaseName() + L".CommonDialog",
+                   L"");
   }
-  toolkit::Raise(number, toolkit::ExecutableBaseName() + L".VBError", toolkit::StandardDescription(number));
+  toolkit::Raise(number, toolkit::ExecutableBaseName() + L".VBError",
+                 toolkit::StandardDescription(number));
 }

@@ -28,7 +28,9 @@ std::wstring DialogBuffer(const std::wstring& text, std::size_t length = kBuffer
   return buffer;
 }
 
-const wchar_t* NullIfEmpty(const std::wstring& text) { return text.empty() ? nullptr : text.c_str(); }
+const wchar_t* NullIfEmpty(const std::wstring& text) {
+  return text.empty() ? nullptr : text.c_str();
+}
 
 }  // namespace
 

@@ -23,7 +23,8 @@ namespace {
 void SettleFlags(ChooseFontArgs& args) {
   if (args.PrinterDC == -1) {
     args.PrinterDC = 0;
-    if (args.flags & CF_PRINTERFONTS) args.PrinterDC = toolkit::HandleValue(toolkit::CurrentPrinterDC());
+    if (args.flags & CF_PRINTERFONTS)
+      args.PrinterDC = toolkit::HandleValue(toolkit::CurrentPrinterDC());
   } else {
     args.flags |= CF_PRINTERFONTS;
   }
@@ -32,7 +33,8 @@ void SettleFlags(ChooseFontArgs& args) {
   if (args.MinSize != 0 || args.MaxSize != 0) args.flags |= CF_LIMITSIZE;
   // No apply button is ever handled, and no style buffer is given: a
   // CF_USESTYLE would let the dialog read a style name through a null pointer.
-  const DWORD kept = CallerFlags(args.flags, kFontHooksAndTemplates) & ~static_cast<DWORD>(CF_APPLY | CF_USESTYLE);
+  const DWORD kept =
+      CallerFlags(args.flags, kFontHooksAndTemplates) & ~static_cast<DWORD>(CF_APPLY | CF_USESTYLE);
   args.flags = static_cast<std::int32_t>(kept | CF_INITTOLOGFONTSTRUCT);
 }
 

@@ -27,7 +27,8 @@ DWORD PageSetupFlags(const PageSetupDlgArgs& args) {
 // Whole inches become thousandths, whole millimetres hundredths.
 std::int32_t Scaled(std::int32_t margin, std::int32_t scale) {
   const std::int64_t product = std::int64_t{margin} * scale;
-  if (product < std::numeric_limits<std::int32_t>::min() || product > std::numeric_limits<std::int32_t>::max()) {
+  if (product < std::numeric_limits<std::int32_t>::min() ||
+      product > std::numeric_limits<std::int32_t>::max()) {
     toolkit::Raise(toolkit::kOverflow);
   }
   return static_cast<std::int32_t>(product);

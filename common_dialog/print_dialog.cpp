@@ -25,7 +25,8 @@ DWORD PrintFlags(const PrintDlgArgs& args) {
 
 // A page number travels as the bit pattern of a signed 16-bit value: -1 is 0xFFFF.
 WORD PageField(std::int32_t page) {
-  if (page < std::numeric_limits<std::int16_t>::min() || page > std::numeric_limits<std::int16_t>::max()) {
+  if (page < std::numeric_limits<std::int16_t>::min() ||
+      page > std::numeric_limits<std::int16_t>::max()) {
     toolkit::Raise(toolkit::kOverflow);
   }
   return static_cast<WORD>(page);

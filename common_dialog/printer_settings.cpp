@@ -11,7 +11,8 @@ namespace {
 
 class LockedMemory {
  public:
-  explicit LockedMemory(HGLOBAL memory) : memory_(memory), data_(memory ? GlobalLock(memory) : nullptr) {}
+  explicit LockedMemory(HGLOBAL memory)
+      : memory_(memory), data_(memory ? GlobalLock(memory) : nullptr) {}
   ~LockedMemory() {
     if (data_) GlobalUnlock(memory_);
   }

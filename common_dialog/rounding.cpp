@@ -11,7 +11,8 @@ std::int32_t RoundHalfEven(std::int64_t numerator, std::int64_t denominator) {
   if (twiceRest > denominator || (twiceRest == denominator && quotient % 2 != 0)) {
     quotient += numerator < 0 ? -1 : 1;
   }
-  if (quotient < std::numeric_limits<std::int32_t>::min() || quotient > std::numeric_limits<std::int32_t>::max()) {
+  if (quotient < std::numeric_limits<std::int32_t>::min() ||
+      quotient > std::numeric_limits<std::int32_t>::max()) {
     toolkit::Raise(toolkit::kOverflow);
   }
   return static_cast<std::int32_t>(quotient);

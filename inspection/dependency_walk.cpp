@@ -32,13 +32,16 @@ std::wstring Lower(std::wstring text) {
 // Names in import tables and manifests are in the system's ANSI code page.
 std::wstring Widen(const std::string& text) {
   if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
 }
 
-std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
+std::wstring FileName(const std::wstring& path) {
+  return path.substr(path.find_last_of(L"\\/") + 1);
+}
 
 std::wstring Join(const std::wstring& folder, const std::wstring& name) {
   if (folder.empty()) return name;
@@ -68,7 +71,8 @@ struct Assembly {
 };
 
 std::string Attribute(const std::string& tag, const std::string& name) {
-  for (std::size_t at = tag.find(name + "="); at != std::string::npos; at = tag.find(name + "=", at + 1)) {
+  for (std::size_t at = tag.find(name + "="); at != std::string::npos;
+       at = tag.find(name + "=", at + 1)) {
     if (at == 0 || !std::isspace(static_cast<unsigned char>(tag[at - 1]))) continue;
     const std::size_t quote = at + name.size() + 1;
     if (quote >= tag.size() || (tag[quote] != '"' && tag[quote] != '\'')) continue;
@@ -94,11 +98,14 @@ std::vector<Assembly> DependentAssemblies(std::string manifest) {
     if (identity <= lastIdentity) continue;
     lastIdentity = identity;
     const std::size_t end = manifest.find('>', identity);
-    const std::string tag = manifest.substr(identity, end == std::string::npos ? end : end - identity);
+    const std::string tag =
+        manifest.substr(identity, end == std::string::npos ? end : end - identity);
     const std::string name = Attribute(tag, "name");
     if (name.empty()) continue;
-    assemblies.push_back({Widen(name), Widen(Attribute(tag, "version")),
-                          Lower(Widen(Attribute(tag, "processorArchitecture"))), {}});
+    assemblies.push_back({Widen(name),
+                          Widen(Attribute(tag, "version")),
+                          Lower(Widen(Attribute(tag, "processorArchitecture"))),
+                          {}});
   }
   return assemblies;
 }
@@ -223,20 +230,23 @@ class Walker {
 
   std::vector<std::wstring> Chain(std::size_t index) const {
     std::vector<std::wstring> chain;
-    for (std::size_t at = index; at != kNone && chain.size() <= limits_.depth + 1; at = modules_[at]->parent) {
+    for (std::size_t at = index; at != kNone && chain.size() <= limits_.depth + 1;
+         at = modules_[at]->parent) {
       chain.insert(chain.begin(), modules_[at]->name);
     }
     return chain;
   }
 
   void Missing(Finding::Kind kind, const std::wstring& name, std::size_t importer) {
-    if (!reported_.insert(std::to_wstring(static_cast<int>(kind)) + L"|" + Lower(name)).second) return;
+    if (!reported_.insert(std::to_wstring(static_cast<int>(kind)) + L"|" + Lower(name)).second)
+      return;
     walk_.findings.push_back({kind, name, {}, {}, {}, Chain(importer)});
     // Files of the other bitness passed over on the way are why it is missing.
     const auto skipped = skipped_.find(LoaderFileName(name));
     if (skipped == skipped_.end()) return;
     for (const std::wstring& path : skipped->second) {
-      walk_.findings.push_back({Finding::Kind::WrongBitness, FileName(path), {}, {}, path, Chain(importer)});
+      walk_.findings.push_back(
+          {Finding::Kind::WrongBitness, FileName(path), {}, {}, path, Chain(importer)});
     }
   }
 
@@ -244,7 +254,10 @@ class Walker {
                        std::size_t importer) {
     const std::wstring text =
         function.name.empty() ? L"#" + std::to_wstring(function.ordinal) : Widen(function.name);
-    if (!reported_.insert(modules_[module]->name + L"|" + text + L"|" + std::to_wstring(static_cast<int>(kind))).second) {
+    if (!reported_
+             .insert(modules_[module]->name + L"|" + text + L"|" +
+                     std::to_wstring(static_cast<int>(kind)))
+             .second) {
       return;
     }
     walk_.findings.push_back({kind, modules_[module]->name, text, {}, {}, Chain(importer)});
@@ -321,7 +334,8 @@ class Walker {
       const std::wstring path = Join(assembly.folder, name);
       if (IsFile(path)) return Read(path, importer, true);
     }
-    if (std::find(places_.knownDlls.begin(), places_.knownDlls.end(), name) != places_.knownDlls.end()) {
+    if (std::find(places_.knownDlls.begin(), places_.knownDlls.end(), name) !=
+        places_.knownDlls.end()) {
       const std::wstring path = Join(places_.systemFolder, name);
       if (IsFile(path)) return Read(path, importer, true);
     }
@@ -329,7 +343,8 @@ class Walker {
       const std::wstring& folder;
       bool system;
     };
-    std::vector<Place> order{{serverFolder_, false}, {places_.systemFolder, true}, {places_.windowsFolder, true}};
+    std::vector<Place> order{
+        {serverFolder_, false}, {places_.systemFolder, true}, {places_.windowsFolder, true}};
     for (const std::wstring& folder : places_.path) order.push_back({folder, false});
     for (const Place& place : order) {
       if (place.folder.empty()) continue;
@@ -360,7 +375,8 @@ class Walker {
     ++walk_.modules;
     held_ += module.image ? module.image->held : 0;
     if (!module.image) {
-      walk_.findings.push_back({Finding::Kind::BrokenModule, module.name, {}, {}, path, Chain(importer)});
+      walk_.findings.push_back(
+          {Finding::Kind::BrokenModule, module.name, {}, {}, path, Chain(importer)});
       module.system = true;
       return Add(std::move(module), importer);
     }
@@ -379,9 +395,14 @@ class Walker {
         for (Assembly assembly : DependentAssemblies(module.image->manifest)) {
           assembly.folder = InstalledFolder(assembly);
           if (assembly.folder.empty()) {
-            Finding missing{Finding::Kind::MissingAssembly, assembly.name, {}, assembly.version, {},
+            Finding missing{Finding::Kind::MissingAssembly,
+                            assembly.name,
+                            {},
+                            assembly.version,
+                            {},
                             Chain(index)};
-            if (reported_.insert(L"assembly|" + Lower(assembly.name) + L"|" + assembly.version).second) {
+            if (reported_.insert(L"assembly|" + Lower(assembly.name) + L"|" + assembly.version)
+                    .second) {
               walk_.findings.push_back(std::move(missing));
             }
           }
@@ -402,7 +423,8 @@ class Walker {
       HANDLE search = FindFirstFileW(Join(sxs, L"*").c_str(), &data);
       if (search != INVALID_HANDLE_VALUE) {
         do {
-          if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) sxsFolders_->push_back(data.cFileName);
+          if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            sxsFolders_->push_back(data.cFileName);
         } while (FindNextFileW(search, &data) && sxsFolders_->size() < 100000);
         FindClose(search);
       }
@@ -448,7 +470,7 @@ std::wstring EnvironmentPath() {
   return value;
 }
 
-std::wstring Folder(UINT (WINAPI* get)(LPWSTR, UINT)) {
+std::wstring Folder(UINT(WINAPI* get)(LPWSTR, UINT)) {
   wchar_t folder[MAX_PATH] = L"";
   const UINT length = get(folder, MAX_PATH);
   return length && length < MAX_PATH ? folder : L"";
@@ -476,7 +498,8 @@ SearchPlaces SearchPlaces::OfThisProcess() {
     at = end + 1;
   }
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", 0,
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                    L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", 0,
                     KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
     for (DWORD i = 0; i < 1024; ++i) {
       wchar_t name[256];
@@ -496,7 +519,8 @@ SearchPlaces SearchPlaces::OfThisProcess() {
   return places;
 }
 
-Walk WalkDependencies(const std::wstring& server, const SearchPlaces& places, const WalkLimits& limits) {
+Walk WalkDependencies(const std::wstring& server, const SearchPlaces& places,
+                      const WalkLimits& limits) {
   Walk walk;
   Walker(places, limits, walk).Run(server);
   return walk;

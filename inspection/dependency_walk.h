@@ -35,11 +35,11 @@ struct WalkLimits {
 
 struct Finding {
   enum class Kind {
-    MissingModule,     // `module` was not found
-    BrokenModule,      // `module` was found but is no image of the right kind
-    WrongBitness,      // `path` is a `module` of the other bitness, skipped
-    MissingFunction,   // `module` does not export `function`
-    MissingAssembly,   // the side-by-side assembly `module` (`version`) is not installed
+    MissingModule,    // `module` was not found
+    BrokenModule,     // `module` was found but is no image of the right kind
+    WrongBitness,     // `path` is a `module` of the other bitness, skipped
+    MissingFunction,  // `module` does not export `function`
+    MissingAssembly,  // the side-by-side assembly `module` (`version`) is not installed
     MissingDelayModule,
     MissingDelayFunction,
   };

@@ -10,7 +10,8 @@ namespace {
 using Ostravel::RegistrationResult;
 using Kind = Finding::Kind;
 
-constexpr std::uint32_t kDelayLoadModule = 0xC06D007E;    // VcppException(ERROR_SEVERITY_ERROR, ERROR_MOD_NOT_FOUND)
+constexpr std::uint32_t kDelayLoadModule =
+    0xC06D007E;  // VcppException(ERROR_SEVERITY_ERROR, ERROR_MOD_NOT_FOUND)
 constexpr std::uint32_t kDelayLoadFunction = 0xC06D007F;  // ... ERROR_PROC_NOT_FOUND
 
 // "(importer 需要它)" for a direct need; a longer chain is shown whole, down
@@ -23,11 +24,16 @@ std::wstring Need(const std::vector<std::wstring>& chain, const std::wstring* mi
 }
 
 std::wstring FunctionText(const std::wstring& function) {
-  return function.rfind(L"#", 0) == 0 ? L"序号为 " + function.substr(1) + L" 的函数" : L"函数 " + function;
+  return function.rfind(L"#", 0) == 0 ? L"序号为 " + function.substr(1) + L" 的函数"
+                                      : L"函数 " + function;
 }
 
-const wchar_t* Bits(Ostravel::Machine machine) { return machine == Ostravel::Machine::X64 ? L"64" : L"32"; }
-const wchar_t* OtherBits(Ostravel::Machine machine) { return machine == Ostravel::Machine::X64 ? L"32" : L"64"; }
+const wchar_t* Bits(Ostravel::Machine machine) {
+  return machine == Ostravel::Machine::X64 ? L"64" : L"32";
+}
+const wchar_t* OtherBits(Ostravel::Machine machine) {
+  return machine == Ostravel::Machine::X64 ? L"32" : L"64";
+}
 
 std::wstring Line(const Finding& f, Ostravel::Machine machine) {
   switch (f.kind) {
@@ -35,9 +41,12 @@ std::wstring Line(const Finding& f, Ostravel::Machine machine) {
     case Kind::BrokenModule: return f.path + L" 不是有效的 DLL" + Need(f.chain, &f.module);
     case Kind::WrongBitness:
       return L"已跳过 " + f.path + L":这是" + OtherBits(machine) + L"位文件," +
-             (f.chain.empty() ? std::wstring() : f.chain.back()) + L" 需要" + Bits(machine) + L"位的。";
-    case Kind::MissingFunction: return f.module + L" 缺少" + FunctionText(f.function) + Need(f.chain);
-    case Kind::MissingAssembly: return L"缺少并行程序集 " + f.module + L" " + f.version + Need(f.chain);
+             (f.chain.empty() ? std::wstring() : f.chain.back()) + L" 需要" + Bits(machine) +
+             L"位的。";
+    case Kind::MissingFunction:
+      return f.module + L" 缺少" + FunctionText(f.function) + Need(f.chain);
+    case Kind::MissingAssembly:
+      return L"缺少并行程序集 " + f.module + L" " + f.version + Need(f.chain);
     case Kind::MissingDelayModule: return L"缺少延迟加载的 " + f.module + Need(f.chain, &f.module);
     case Kind::MissingDelayFunction:
       return f.module + L" 缺少延迟加载的" + FunctionText(f.function) + Need(f.chain);
@@ -45,12 +54,17 @@ std::wstring Line(const Finding& f, Ostravel::Machine machine) {
   return {};
 }
 
-bool IsDelayFinding(Kind kind) { return kind == Kind::MissingDelayModule || kind == Kind::MissingDelayFunction; }
+bool IsDelayFinding(Kind kind) {
+  return kind == Kind::MissingDelayModule || kind == Kind::MissingDelayFunction;
+}
 
-std::wstring Wide(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
+std::wstring Wide(const char* text) {
+  return std::wstring(text, text + std::char_traits<char>::length(text));
+}
 
 // The lines that need no outcome, from a finished walk.
-std::vector<std::wstring> StaticNotes(const Walk& walk, std::int32_t mode, bool sayMissingEntryPoint) {
+std::vector<std::wstring> StaticNotes(const Walk& walk, std::int32_t mode,
+                                      bool sayMissingEntryPoint) {
   std::vector<std::wstring> notes;
   if (!walk.image) {
     notes.push_back(L"文件不是 PE 映像,不是 DLL 或 OCX 控件。");
@@ -62,7 +76,8 @@ std::vector<std::wstring> StaticNotes(const Walk& walk, std::int32_t mode, bool 
     notes.push_back(L"这是 .NET 程序集:请用 .NET 的注册工具 RegAsm 注册它,不能用本工具。");
     return notes;
   }
-  if (entry && !exportsEntry && sayMissingEntryPoint) notes.push_back(L"导出表里没有 " + Wide(entry) + L"。");
+  if (entry && !exportsEntry && sayMissingEntryPoint)
+    notes.push_back(L"导出表里没有 " + Wide(entry) + L"。");
   for (const Finding& finding : walk.findings) {
     if (!IsDelayFinding(finding.kind)) notes.push_back(Line(finding, walk.machine));
   }
@@ -77,30 +92,35 @@ std::vector<std::wstring> ExplainLoadFailure(const Walk& walk, std::int32_t mode
       outcome.result == RegistrationResult::TimedOut) {
     return {};
   }
-  if (outcome.result == RegistrationResult::NotLoadable && outcome.machine != Ostravel::Machine::None &&
-      outcome.machine != Ostravel::kOwnMachine) {
+  if (outcome.result == RegistrationResult::NotLoadable &&
+      outcome.machine != Ostravel::Machine::None && outcome.machine != Ostravel::kOwnMachine) {
     return {};
   }
   if (!walk.readable) return {};
-  if (walk.image && walk.machine != Ostravel::kOwnMachine) return {};  // not what this process's system would load
+  if (walk.image && walk.machine != Ostravel::kOwnMachine)
+    return {};  // not what this process's system would load
   std::vector<std::wstring> notes =
       StaticNotes(walk, mode, outcome.result != RegistrationResult::NoEntryPoint);
-  const bool delayFailure = outcome.result == RegistrationResult::EntryPointCrashed &&
-                            (outcome.detail == kDelayLoadModule || outcome.detail == kDelayLoadFunction);
+  const bool delayFailure =
+      outcome.result == RegistrationResult::EntryPointCrashed &&
+      (outcome.detail == kDelayLoadModule || outcome.detail == kDelayLoadFunction);
   if (delayFailure) {
     for (const Finding& finding : walk.findings) {
       if (IsDelayFinding(finding.kind)) notes.push_back(Line(finding, walk.machine));
     }
   }
   if (notes.empty() && (outcome.result == RegistrationResult::NotLoadable || delayFailure)) {
-    notes.push_back(L"文件本身没有发现缺少的 DLL 或函数:原因在加载时才出现,例如 DllMain 返回失败(错误 1114)。");
+    notes.push_back(
+        L"文件本身没有发现缺少的 DLL 或函数:原因在加载时才出现,例如 DllMain 返回失败(错误 1114)。");
   }
   return notes;
 }
 
-std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const Walk& walk, std::int32_t mode) {
+std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const Walk& walk,
+                                                               std::int32_t mode) {
   if (!walk.readable) return std::nullopt;
-  if (!walk.image) return Ostravel::RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT};
+  if (!walk.image)
+    return Ostravel::RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT};
   if (walk.machine != Ostravel::kOwnMachine) return std::nullopt;
   const char* entry = Ostravel::EntryPointName(mode);
   if (entry && walk.Exports(entry)) return std::nullopt;
@@ -113,7 +133,8 @@ std::vector<std::wstring> ExplainLoadFailure(const std::wstring& path, std::int3
   return ExplainLoadFailure(WalkDependencies(path, places), mode, outcome);
 }
 
-std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const std::wstring& path, std::int32_t mode) {
+std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const std::wstring& path,
+                                                               std::int32_t mode) {
   // Only the server itself matters here: a walk limited to it.
   WalkLimits serverOnly;
   serverOnly.depth = 0;
@@ -122,7 +143,8 @@ std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const std::wstrin
 
 Ostravel::FileInspection InspectBeforeLoad(const std::wstring& path, std::int32_t mode) {
   auto walk = std::make_shared<const Walk>(WalkDependencies(path, SearchPlaces::OfThisProcess()));
-  return {OutcomeBeforeLoad(*walk, mode), [walk, mode](const Ostravel::RegistrationOutcome& outcome) {
+  return {OutcomeBeforeLoad(*walk, mode),
+          [walk, mode](const Ostravel::RegistrationOutcome& outcome) {
             return ExplainLoadFailure(*walk, mode, outcome);
           }};
 }

@@ -22,15 +22,16 @@ namespace Inspection {
 // The lines for an outcome that failed; none for a success, for a file of the
 // other bitness (the report already names the tool for it), or for a file
 // that cannot be read.
-std::vector<std::wstring> ExplainLoadFailure(const std::wstring& path, std::int32_t mode,
-                                             const Ostravel::RegistrationOutcome& outcome,
-                                             const SearchPlaces& places = SearchPlaces::OfThisProcess());
+std::vector<std::wstring> ExplainLoadFailure(
+    const std::wstring& path, std::int32_t mode, const Ostravel::RegistrationOutcome& outcome,
+    const SearchPlaces& places = SearchPlaces::OfThisProcess());
 
 // The outcome a load would end in, when the file alone shows that loading it
 // cannot register it: no image (the loader's ERROR_BAD_EXE_FORMAT), or no
 // entry point for the mode (a managed assembly has none of its own). Nothing
 // when it is worth loading, cannot be read, or is for the other bitness.
-std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const std::wstring& path, std::int32_t mode);
+std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const std::wstring& path,
+                                                               std::int32_t mode);
 
 // The same from a finished walk of the file.
 std::vector<std::wstring> ExplainLoadFailure(const Walk& walk, std::int32_t mode,

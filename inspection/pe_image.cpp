@@ -69,7 +69,8 @@ class Image {
 
   bool ReadHeaders(PeImage& image) {
     IMAGE_DOS_HEADER dos{};
-    if (!file_.Read(0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew <= 0) return false;
+    if (!file_.Read(0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew <= 0)
+      return false;
     const std::uint64_t nt = static_cast<std::uint32_t>(dos.e_lfanew);
     DWORD signature = 0;
     IMAGE_FILE_HEADER header{};
@@ -86,7 +87,8 @@ class Image {
     std::uint64_t directories = 0;
     if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
       IMAGE_OPTIONAL_HEADER64 o{};
-      if (header.SizeOfOptionalHeader < offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory)) return false;
+      if (header.SizeOfOptionalHeader < offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory))
+        return false;
       file_.Read(optional, o);  // a short optional header leaves the rest zero
       is64_ = true;
       imageBase_ = o.ImageBase;
@@ -95,7 +97,8 @@ class Image {
       directories = optional + offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory);
     } else if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
       IMAGE_OPTIONAL_HEADER32 o{};
-      if (header.SizeOfOptionalHeader < offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory)) return false;
+      if (header.SizeOfOptionalHeader < offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory))
+        return false;
       file_.Read(optional, o);
       imageBase_ = o.ImageBase;
       sizeOfHeaders_ = o.SizeOfHeaders;
@@ -162,7 +165,9 @@ class Image {
     const std::uint64_t ordinalFlag = is64_ ? IMAGE_ORDINAL_FLAG64 : IMAGE_ORDINAL_FLAG32;
     for (std::size_t i = 0; i < kMaxFunctionsPerModule; ++i) {
       std::uint64_t thunk = 0;
-      if (!ReadThunk(thunks + i * step, thunk) || thunk == 0 || !file_.Hold(sizeof(ImportedFunction))) break;
+      if (!ReadThunk(thunks + i * step, thunk) || thunk == 0 ||
+          !file_.Hold(sizeof(ImportedFunction)))
+        break;
       if (thunk & ordinalFlag) {
         functions.push_back({{}, static_cast<std::uint16_t>(thunk & 0xFFFF)});
         continue;
@@ -226,7 +231,8 @@ class Image {
       exports.present[i] = true;
       // An address inside the export directory is a forwarder's text.
       if (rva >= where.VirtualAddress && rva - where.VirtualAddress < where.Size) {
-        if (auto forwarder = NameAt(rva)) exports.forwarders.emplace(static_cast<std::uint32_t>(i), *forwarder);
+        if (auto forwarder = NameAt(rva))
+          exports.forwarders.emplace(static_cast<std::uint32_t>(i), *forwarder);
       }
     }
     const std::size_t names = std::min<std::size_t>(d.NumberOfNames, kMaxExports);
@@ -248,8 +254,10 @@ class Image {
     const std::uint64_t root = Directory(IMAGE_DIRECTORY_ENTRY_RESOURCE).VirtualAddress;
     if (root == 0) return {};
     auto entry = Entry(root, reinterpret_cast<std::uintptr_t>(RT_MANIFEST));
-    if (entry && *entry & IMAGE_RESOURCE_DATA_IS_DIRECTORY) entry = Entry(root + (*entry & 0x7FFFFFFF), dll ? 2 : 1);
-    if (entry && *entry & IMAGE_RESOURCE_DATA_IS_DIRECTORY) entry = FirstEntry(root + (*entry & 0x7FFFFFFF));
+    if (entry && *entry & IMAGE_RESOURCE_DATA_IS_DIRECTORY)
+      entry = Entry(root + (*entry & 0x7FFFFFFF), dll ? 2 : 1);
+    if (entry && *entry & IMAGE_RESOURCE_DATA_IS_DIRECTORY)
+      entry = FirstEntry(root + (*entry & 0x7FFFFFFF));
     if (!entry || *entry & IMAGE_RESOURCE_DATA_IS_DIRECTORY) return {};
     IMAGE_RESOURCE_DATA_ENTRY data{};
     if (!ReadRva(root + *entry, data) || data.Size > kMaxManifest) return {};
@@ -308,8 +316,8 @@ std::optional<PeImage> ParsePeImage(std::span<const std::uint8_t> bytes) {
 }
 
 MappedFile::MappedFile(const std::wstring& path, std::uint64_t limit) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   opened_ = true;
   LARGE_INTEGER size{};

@@ -31,9 +31,7 @@ bool SystemHas64BitView() {
   }
 }
 
-REGSAM ViewAccess(View view) {
-  return view == View::Bits64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-}
+REGSAM ViewAccess(View view) { return view == View::Bits64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
 
 // The default value's text, expanded; nothing when the key or value is
 // absent. A value that is no string, or longer than any path, is `unreadable`.
@@ -167,8 +165,8 @@ class Lookup {
     std::vector<Registration> found;
     for (Scope scope : {Scope::AllUsers, Scope::ThisUser}) {
       bool unreadable = false;
-      const std::optional<std::wstring> text = ReadText(
-          classes_[Index(registryView, scope)].get(), key, Access(registryView), unreadable);
+      const std::optional<std::wstring> text = ReadText(classes_[Index(registryView, scope)].get(),
+                                                        key, Access(registryView), unreadable);
       if (text) found.push_back(Judged(*text, unreadable, view, scope));
     }
     return found;
@@ -199,7 +197,9 @@ class Lookup {
       known = identities_.end() - 1;
     }
     const std::optional<FileId>& id = known->second;
-    entry.found = !id ? Found::Missing : (chosen_ && *id == *chosen_) ? Found::ThisFile : Found::OtherFile;
+    entry.found = !id                            ? Found::Missing
+                  : (chosen_ && *id == *chosen_) ? Found::ThisFile
+                                                 : Found::OtherFile;
     return entry;
   }
 
@@ -279,9 +279,8 @@ RegistrationStatus Judge(std::vector<Item> items, View ownView, std::vector<View
 RegistrationStatus CheckRegistration(const std::wstring& path, const ServerTypeInfo& info) {
   Lookup lookup(path);
   // A system of one view has only the 32-bit one.
-  const View own = info.machine == IMAGE_FILE_MACHINE_AMD64 && lookup.Has64BitView()
-                       ? View::Bits64
-                       : View::Bits32;
+  const View own = info.machine == IMAGE_FILE_MACHINE_AMD64 && lookup.Has64BitView() ? View::Bits64
+                                                                                     : View::Bits32;
   if (!info.failure.empty()) {
     RegistrationStatus status;
     status.reason = info.failure;

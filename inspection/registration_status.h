@@ -46,7 +46,15 @@ struct Item {
   std::vector<Registration> registrations;  // only the entries that exist
 };
 
-enum class Verdict { ThisFile, OtherFile, Partial, OtherViewOnly, NotRegistered, NoTypeLibrary, Unknown };
+enum class Verdict {
+  ThisFile,
+  OtherFile,
+  Partial,
+  OtherViewOnly,
+  NotRegistered,
+  NoTypeLibrary,
+  Unknown
+};
 
 struct RegistrationStatus {
   Verdict verdict = Verdict::Unknown;

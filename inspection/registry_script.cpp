@@ -46,7 +46,7 @@ std::wstring NameAfter(const std::wstring& text, std::size_t at) {
 std::vector<ScriptClass> ScriptClasses(const std::wstring& text, std::size_t limit) {
   std::vector<ScriptClass> classes;
   int depth = 0;
-  int classDepth = -1;  // the depth inside a CLSID block, while in one
+  int classDepth = -1;     // the depth inside a CLSID block, while in one
   bool clsidWord = false;  // the last word was CLSID, so a block may follow
   std::size_t i = 0;
   while (i < text.size() && classes.size() < limit) {
@@ -98,7 +98,8 @@ std::wstring ScriptText(const void* data, std::size_t size) {
   }
   const int length = static_cast<int>(size);
   const auto* chars = reinterpret_cast<const char*>(bytes);
-  std::wstring text(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, chars, length, nullptr, 0)), L'\0');
+  std::wstring text(
+      static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, chars, length, nullptr, 0)), L'\0');
   MultiByteToWideChar(CP_ACP, 0, chars, length, text.data(), static_cast<int>(text.size()));
   return text;
 }

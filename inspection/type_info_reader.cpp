@@ -66,9 +66,8 @@ std::pair<const void*, std::size_t> ResourceBytes(HMODULE module, const wchar_t*
 BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
   auto* names = reinterpret_cast<std::vector<std::wstring>*>(param);
   // Numbered ones as "#N", which FindResource takes as well.
-  names->push_back(IS_INTRESOURCE(name)
-                       ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name))
-                       : std::wstring(name));
+  names->push_back(IS_INTRESOURCE(name) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name))
+                                        : std::wstring(name));
   return names->size() < kMostResources;
 }
 
@@ -106,7 +105,8 @@ std::wstring LoadLibraryFacts(const std::wstring& path, TypeLibrary& library) {
     TYPEATTR* rawAttr = nullptr;
     if (FAILED(info->GetTypeAttr(&rawAttr))) continue;
     const std::unique_ptr<TYPEATTR, AttrReleaser> typeAttr(rawAttr, AttrReleaser{info.get()});
-    CoClass coclass{GuidText(typeAttr->guid), L"", (typeAttr->wTypeFlags & TYPEFLAG_FCANCREATE) != 0};
+    CoClass coclass{GuidText(typeAttr->guid), L"",
+                    (typeAttr->wTypeFlags & TYPEFLAG_FCANCREATE) != 0};
     BSTR className = nullptr;
     if (SUCCEEDED(typeLib->GetDocumentation(static_cast<INT>(i), &className, nullptr, nullptr,
                                             nullptr)) &&
@@ -146,8 +146,8 @@ ServerTypeInfo ReadServerTypeInfo(const std::wstring& path) {
       path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   if (!module) {
     const DWORD error = GetLastError();
-    info.failure = info.machine == 0 ? L"文件不是 Windows 的程序映像"
-                                     : ErrorText(L"文件无法读取", error);
+    info.failure =
+        info.machine == 0 ? L"文件不是 Windows 的程序映像" : ErrorText(L"文件无法读取", error);
     return info;
   }
   for (const std::wstring& name : ResourceNames(module.get(), L"TYPELIB")) {

@@ -62,11 +62,13 @@ std::wstring CheckTypeInfo(const Bytes& bytes, std::size_t at, const SegmentRang
   // A name: hash links, then its length in the low byte, then its characters.
   const SegmentRange& names = segments[kNameTable];
   if (!names.Holds(name, 12) ||
-      !names.Holds(name, 12 + (bytes.Int(static_cast<std::size_t>(names.offset + name) + 8) & 0xFF))) {
+      !names.Holds(name,
+                   12 + (bytes.Int(static_cast<std::size_t>(names.offset + name) + 8) & 0xFF))) {
     return Damaged(L"类型名称超出名称表");
   }
   const std::int32_t guid = bytes.Int(at + kGuidAt);
-  if (guid != -1 && !segments[kGuidTable].Holds(guid, 16)) return Damaged(L"类型的 GUID 超出 GUID 表");
+  if (guid != -1 && !segments[kGuidTable].Holds(guid, 16))
+    return Damaged(L"类型的 GUID 超出 GUID 表");
   const std::int32_t counts = bytes.Int(at + kCountsAt);
   const std::int64_t members = (counts & 0xFFFF) + ((counts >> 16) & 0xFFFF);
   if (members == 0) return {};
@@ -83,8 +85,7 @@ std::wstring CheckTypeInfo(const Bytes& bytes, std::size_t at, const SegmentRang
   std::int64_t walked = 0;
   for (std::int64_t i = 0; i < members; ++i) {
     if (walked + 4 > recordBytes) return Damaged(L"成员记录的长度不一致");
-    const std::int32_t length =
-        bytes.Int(static_cast<std::size_t>(records + 4 + walked)) & 0xFFFF;
+    const std::int32_t length = bytes.Int(static_cast<std::size_t>(records + 4 + walked)) & 0xFFFF;
     if (length < 4) return Damaged(L"成员记录的长度不一致");
     walked += length;
   }
@@ -124,9 +125,11 @@ std::wstring CheckTypeLibraryBytes(const void* data, std::size_t size) {
     return Damaged(L"类型信息超出类型信息表");
   }
   for (std::int32_t i = 0; i < typeInfos; ++i) {
-    const std::int32_t offset = bytes.Int(static_cast<std::size_t>(offsets + 4 * static_cast<std::int64_t>(i)));
+    const std::int32_t offset =
+        bytes.Int(static_cast<std::size_t>(offsets + 4 * static_cast<std::int64_t>(i)));
     if (!table.Holds(offset, kTypeInfoBytes)) return Damaged(L"类型信息超出类型信息表");
-    for (const std::int64_t place : {static_cast<std::int64_t>(offset), i * static_cast<std::int64_t>(kTypeInfoBytes)}) {
+    for (const std::int64_t place :
+         {static_cast<std::int64_t>(offset), i * static_cast<std::int64_t>(kTypeInfoBytes)}) {
       const std::wstring failure =
           CheckTypeInfo(bytes, static_cast<std::size_t>(table.offset + place), segments);
       if (!failure.empty()) return failure;

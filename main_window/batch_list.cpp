@@ -71,10 +71,9 @@ void BatchList::Open(HWND owner, std::size_t count) {
     InitCommonControlsEx(&controls);
     HINSTANCE instance = GetModuleHandleW(nullptr);
     RegisterListClass(instance);
-    const std::vector<WORD> words =
-        DialogTemplate(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
-                           WS_MAXIMIZEBOX,
-                       kWidth, kHeight, kBatchListClass, kCaption);
+    const std::vector<WORD> words = DialogTemplate(
+        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+        kWidth, kHeight, kBatchListClass, kCaption);
     CreateDialogIndirectParamW(instance, reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner,
                                Proc, reinterpret_cast<LPARAM>(this));
     if (!hwnd_) return;
@@ -157,7 +156,8 @@ INT_PTR BatchList::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return FALSE;
       }
       if (key->wVKey == 'C') Copy();
-      if (key->wVKey == 'A') ListView_SetItemState(Item(kBatchList), -1, LVIS_SELECTED, LVIS_SELECTED);
+      if (key->wVKey == 'A')
+        ListView_SetItemState(Item(kBatchList), -1, LVIS_SELECTED, LVIS_SELECTED);
       return TRUE;
     }
     case WM_COMMAND:
@@ -177,9 +177,9 @@ void BatchList::CreateControls() {
   const auto font = SendMessageW(hwnd_, WM_GETFONT, 0, 0);
   const auto make = [&](DWORD exStyle, const wchar_t* windowClass, const wchar_t* text, DWORD style,
                         int id) {
-    HWND control = CreateWindowExW(
-        exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    HWND control = CreateWindowExW(exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0,
+                                   0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   GetModuleHandleW(nullptr), nullptr);
     SendMessageW(control, WM_SETFONT, font, FALSE);
     return control;
   };
@@ -202,10 +202,11 @@ void BatchList::Layout() {
   const int margin = units.left, buttonHeight = units.top, buttonWidth = units.right,
             gap = units.bottom;
   const int buttonTop = client.bottom - margin - buttonHeight;
-  MoveWindow(Item(kBatchList), margin, margin, client.right - 2 * margin,
-             buttonTop - gap - margin, TRUE);
+  MoveWindow(Item(kBatchList), margin, margin, client.right - 2 * margin, buttonTop - gap - margin,
+             TRUE);
   int left = client.right - margin;
-  for (int id : {static_cast<int>(IDCANCEL), static_cast<int>(kBatchSave), static_cast<int>(kBatchStop)}) {
+  for (int id :
+       {static_cast<int>(IDCANCEL), static_cast<int>(kBatchSave), static_cast<int>(kBatchStop)}) {
     left -= buttonWidth;
     MoveWindow(Item(id), left, buttonTop, buttonWidth, buttonHeight, TRUE);
     left -= gap;

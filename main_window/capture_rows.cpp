@@ -183,8 +183,7 @@ std::wstring CellText(const Ostravel::Capture& capture, ListRow row, int column)
   }
   if (row.value == kNoValue) {
     if (key.error != ERROR_SUCCESS) {
-      return column == kRowData ? L"无法读取: " + ErrorText(static_cast<DWORD>(key.error))
-                                : L"";
+      return column == kRowData ? L"无法读取: " + ErrorText(static_cast<DWORD>(key.error)) : L"";
     }
     switch (column) {
       case kRowName: return kDefaultName;

@@ -63,8 +63,7 @@ HWND CreateControl(HWND form, const ControlDesign& design, const FormFonts& font
       windowClass = PROGRESS_CLASSW;
       style = WS_CHILD | PBS_MARQUEE;
       break;
-    case ControlKind::Label:
-      break;
+    case ControlKind::Label: break;
   }
   if (!design.enabled) style |= WS_DISABLED;
   const int dpiX = toolkit::ScreenDpiX(), dpiY = toolkit::ScreenDpiY();

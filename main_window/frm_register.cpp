@@ -26,8 +26,10 @@ namespace {
 
 constexpr UINT kClockIntervalMs = 1000;
 constexpr wchar_t kRightsNotice[] = L"版权所有 (C) 2026 Corvantis";
-constexpr wchar_t kFileFilter[] = L"OCX Files (*.ocx)|*.ocx|DLL Files (*.dll)|*.dll|All Files (*.*)|*.*";
-constexpr wchar_t kWalkSubfolders[] = L"文件夹含有子文件夹。也注册子文件夹中的 .ocx 和 .dll 文件吗?\r\n";
+constexpr wchar_t kFileFilter[] =
+    L"OCX Files (*.ocx)|*.ocx|DLL Files (*.dll)|*.dll|All Files (*.*)|*.*";
+constexpr wchar_t kWalkSubfolders[] =
+    L"文件夹含有子文件夹。也注册子文件夹中的 .ocx 和 .dll 文件吗?\r\n";
 constexpr wchar_t kPreviewed[] = L"预览完成";
 constexpr wchar_t kElevatedForUser[] =
     L"本工具正以管理员身份运行:为当前用户注册或反注册会写入管理员的用户配置,而不是你的。"
@@ -41,14 +43,18 @@ struct ServerCommand {
   WorkerJob job;
 };
 constexpr ServerCommand kServerCommands[] = {
-    {kUserRegisterCommand, L"为当前用户注册(&U)",
+    {kUserRegisterCommand,
+     L"为当前用户注册(&U)",
      {WorkerTask::Register, Ostravel::RegistrationScope::CurrentUser}},
-    {kUserUnregisterCommand, L"为当前用户反注册(&E)",
+    {kUserUnregisterCommand,
+     L"为当前用户反注册(&E)",
      {WorkerTask::Unregister, Ostravel::RegistrationScope::CurrentUser}},
-    {kElevatedRegisterCommand, L"以管理员身份注册(&A)",
+    {kElevatedRegisterCommand,
+     L"以管理员身份注册(&A)",
      {WorkerTask::Register, Ostravel::RegistrationScope::AsTheServerWrites,
       Ostravel::ChildStart::Elevated}},
-    {kElevatedUnregisterCommand, L"以管理员身份反注册(&A)",
+    {kElevatedUnregisterCommand,
+     L"以管理员身份反注册(&A)",
      {WorkerTask::Unregister, Ostravel::RegistrationScope::AsTheServerWrites,
       Ostravel::ChildStart::Elevated}},
 };
@@ -120,7 +126,8 @@ bool FrmRegister::Show(HINSTANCE instance, int showCommand) {
 
 LRESULT CALLBACK FrmRegister::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* form = static_cast<FrmRegister*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    auto* form =
+        static_cast<FrmRegister*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     form->hwnd_ = hwnd;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
   }
@@ -206,9 +213,7 @@ std::optional<LRESULT> FrmRegister::Dispatch(UINT message, WPARAM wParam, LPARAM
         return 0;
       }
       break;
-    case WM_DROPFILES:
-      Form_DropFiles(reinterpret_cast<HDROP>(wParam));
-      return 0;
+    case WM_DROPFILES: Form_DropFiles(reinterpret_cast<HDROP>(wParam)); return 0;
     case kWorkerDone:
       // Another process may post this number too; only a call that has
       // returned answers it, so that the window never waits for a running one.
@@ -471,9 +476,11 @@ void FrmRegister::Form_Load() {
   GetWindowRect(hwnd_, &outer);
   const double perPixelX = toolkit::TwipsPerPixelX(), perPixelY = toolkit::TwipsPerPixelY();
   const float left = (static_cast<float>(toolkit::ScreenWidthTwips()) -
-                      static_cast<float>((outer.right - outer.left) * perPixelX)) / 2;
+                      static_cast<float>((outer.right - outer.left) * perPixelX)) /
+                     2;
   const float top = (static_cast<float>(toolkit::ScreenHeightTwips()) -
-                     static_cast<float>((outer.bottom - outer.top) * perPixelY)) / 2;
+                     static_cast<float>((outer.bottom - outer.top) * perPixelY)) /
+                    2;
   SetWindowPos(hwnd_, nullptr, static_cast<int>(std::lround(left / perPixelX)),
                static_cast<int>(std::lround(top / perPixelY)), 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

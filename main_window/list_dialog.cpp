@@ -17,8 +17,8 @@ std::wstring CellText(HWND list, int row, int column) {
     item.iSubItem = column;
     item.pszText = text.data();
     item.cchTextMax = size;
-    const auto length = static_cast<int>(
-        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+    const auto length = static_cast<int>(SendMessageW(
+        list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
     if (length < size - 1 || size >= 1 << 20) {
       text.resize(static_cast<std::size_t>(length));
       return text;
@@ -156,8 +156,8 @@ bool WriteUtf8File(const std::wstring& path, const std::wstring& text) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, marked.data(), static_cast<int>(marked.size()),
                                        nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, marked.data(), static_cast<int>(marked.size()), bytes.data(), size,
-                      nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, marked.data(), static_cast<int>(marked.size()), bytes.data(),
+                      size, nullptr, nullptr);
   const toolkit::OwnedHandle file = toolkit::OwnFile(CreateFileW(
       path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;

@@ -36,7 +36,8 @@ int AddRow(HWND list, const Row& row) {
   item.pszText = const_cast<wchar_t*>(row[0].c_str());
   const int index = ListView_InsertItem(list, &item);
   for (std::size_t column = 1; column < row.size(); ++column) {
-    ListView_SetItemText(list, index, static_cast<int>(column), const_cast<wchar_t*>(row[column].c_str()));
+    ListView_SetItemText(list, index, static_cast<int>(column),
+                         const_cast<wchar_t*>(row[column].c_str()));
   }
   return index;
 }

@@ -67,8 +67,7 @@ std::vector<SummaryRow> Summary(const Ostravel::Capture& capture) {
         {KindName(registered.kind), registered.id, Ostravel::RootName(registered.root), facts});
   }
   if (rows.empty()) {
-    rows.push_back(
-        {L"", L"", L"", capture.keys.empty() ? kNothingWritten : kNothingRecognised});
+    rows.push_back({L"", L"", L"", capture.keys.empty() ? kNothingWritten : kNothingRecognised});
   }
   return rows;
 }
@@ -128,10 +127,10 @@ class PreviewDialog {
   PreviewAnswer Run(HWND owner) {
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    const std::vector<WORD> words = DialogTemplate(
-        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | DS_MODALFRAME |
-            DS_CENTER,
-        kDialogWidth, kDialogHeight, nullptr, kPreviewCaption);
+    const std::vector<WORD> words =
+        DialogTemplate(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX |
+                           DS_MODALFRAME | DS_CENTER,
+                       kDialogWidth, kDialogHeight, nullptr, kPreviewCaption);
     const INT_PTR ended = DialogBoxIndirectParamW(
         GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, Proc,
         reinterpret_cast<LPARAM>(this));
@@ -185,7 +184,8 @@ class PreviewDialog {
         if (header->code == LVN_GETDISPINFOW) {
           LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(lParam)->item;
           if (header->idFrom == kPreviewList) Describe(item, rows_.size(), cell_, CaptureCell());
-          if (header->idFrom == kPreviewSummary) Describe(item, summary_.size(), cell_, SummaryCell());
+          if (header->idFrom == kPreviewSummary)
+            Describe(item, summary_.size(), cell_, SummaryCell());
           return TRUE;
         }
         const auto* key = reinterpret_cast<const NMLVKEYDOWN*>(lParam);
@@ -247,7 +247,9 @@ class PreviewDialog {
     ShowNotes(notes);
     AddColumns(hwnd_, summary, kSummaryColumns);
     AddColumns(hwnd_, list, kCaptureColumns);
-    SetWindowTextW(hwnd_, (std::wstring(kPreviewCaption) + L" - " + std::wstring(toolkit::FileNameOf(path_))).c_str());
+    SetWindowTextW(
+        hwnd_, (std::wstring(kPreviewCaption) + L" - " + std::wstring(toolkit::FileNameOf(path_)))
+                   .c_str());
     Layout();
   }
 
@@ -286,7 +288,8 @@ class PreviewDialog {
     std::vector<std::size_t> longest(std::size(kSummaryColumns), 0);
     for (std::size_t i = 0; i < summary_.size(); ++i) {
       for (std::size_t column = 0; column < longest.size(); ++column) {
-        if (summary_[i][column].size() > summary_[longest[column]][column].size()) longest[column] = i;
+        if (summary_[i][column].size() > summary_[longest[column]][column].size())
+          longest[column] = i;
       }
     }
     Widen(summary, TextWidths(summary, summary_.size(), longest,
@@ -331,8 +334,8 @@ class PreviewDialog {
       const Ostravel::CapturedKey& key = capture_.keys[row.key];
       const Ostravel::CapturedValue* value =
           row.value == kNoValue ? nullptr : &key.values[row.value];
-      const std::size_t sizes[kRowColumns] = {0, key.path.size(), value ? value->name.size() : 0,
-                                              0, value ? value->data.size() : 0};
+      const std::size_t sizes[kRowColumns] = {0, key.path.size(), value ? value->name.size() : 0, 0,
+                                              value ? value->data.size() : 0};
       for (int column = 0; column < kRowColumns; ++column) {
         if (sizes[column] > length[column]) {
           length[column] = sizes[column];

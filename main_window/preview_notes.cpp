@@ -50,8 +50,8 @@ std::wstring PreviewNotes(const Ostravel::Preview& preview) {
                     (preview.outcome.machine == Ostravel::Machine::None && sizeof(void*) == 8);
   notes.Add(capture.wow64 ? L"注册表视图: 32 位 (WOW6432Node)。这是 64 位 Windows 上的 32 位服务器,"
                             L"列表和 .reg 文件给出它实际写入的位置。"
-                          : wide ? L"注册表视图: 64 位。"
-                                 : L"注册表视图: 32 位。");
+            : wide ? L"注册表视图: 64 位。"
+                   : L"注册表视图: 32 位。");
 
   std::vector<std::wstring> out, in, unreadable, unsaved;
   for (const CapturedKey& key : capture.keys) {
@@ -59,8 +59,8 @@ std::wstring PreviewNotes(const Ostravel::Preview& preview) {
       (key.linkLeaves ? out : in).push_back(Shown(capture, key) + L" → " + ShownName(*key.link));
     }
     if (key.error != ERROR_SUCCESS) {
-      unreadable.push_back(Shown(capture, key) + L" (" +
-                           ErrorText(static_cast<DWORD>(key.error)) + L")");
+      unreadable.push_back(Shown(capture, key) + L" (" + ErrorText(static_cast<DWORD>(key.error)) +
+                           L")");
     }
     if (!Ostravel::RegFileCarries(key.path)) {
       unsaved.push_back(Shown(capture, key));
@@ -83,7 +83,8 @@ std::wstring PreviewNotes(const Ostravel::Preview& preview) {
   }
   notes.Add(L"名称含回车、换行或空字符,.reg 文件无法表示,另存时略去:", unsaved);
   if (preview.cleanup != ERROR_SUCCESS) notes.Add(CleanupNote(preview.cleanup));
-  notes.Add(L"通过 RegOpenCurrentUser、RegOpenUserClassesRoot 或指明视图的访问 "
-            L"(KEY_WOW64_32KEY、KEY_WOW64_64KEY) 打开的键不经过截获;这样的写入预览看不到。");
+  notes.Add(
+      L"通过 RegOpenCurrentUser、RegOpenUserClassesRoot 或指明视图的访问 "
+      L"(KEY_WOW64_32KEY、KEY_WOW64_64KEY) 打开的键不经过截获;这样的写入预览看不到。");
   return notes.Text();
 }

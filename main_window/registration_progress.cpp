@@ -31,7 +31,8 @@ void RegistrationProgress::Show(HWND form, const FormFonts& fonts, std::wstring 
 }
 
 void RegistrationProgress::Update(bool closing) {
-  const std::wstring seconds = L"已运行 " + std::to_wstring((GetTickCount64() - started_) / 1000) + L" 秒";
+  const std::wstring seconds =
+      L"已运行 " + std::to_wstring((GetTickCount64() - started_) / 1000) + L" 秒";
   // The line has room for what runs or for the word on closing, not both.
   const std::wstring text = (closing ? L"结束后关闭窗口," : running_ + L" ") + seconds;
   SetWindowTextW(status_, text.c_str());

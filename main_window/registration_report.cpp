@@ -59,18 +59,19 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
     case RegistrationResult::NotLoadable:
       if (const Ostravel::ToolFile* other = OtherTool(outcome.machine)) {
         return L"这是" + std::wstring(other->bits) + L"位文件,本工具是" +
-               Ostravel::ToolFor(Ostravel::kOwnMachine)->bits +
-               L"位程序,无法加载它。请改用 " + other->file + L"。";
+               Ostravel::ToolFor(Ostravel::kOwnMachine)->bits + L"位程序,无法加载它。请改用 " +
+               other->file + L"。";
       }
-      return Explained(L"文件无法加载(错误 " + std::to_wstring(outcome.detail) + L")", outcome.detail,
-                       path);
+      return Explained(L"文件无法加载(错误 " + std::to_wstring(outcome.detail) + L")",
+                       outcome.detail, path);
     case RegistrationResult::NoEntryPoint:
       return L"文件没有 " + EntryPointText(mode) + L" 入口点。";
     case RegistrationResult::TimedOut:
       return L"入口点 " + EntryPointText(mode) + L" 在10秒内没有完成。";
     case RegistrationResult::EntryPointFailed: {
-      std::wstring line = Explained(L"入口点 " + EntryPointText(mode) + L" 报告失败 " + Hex(outcome.detail),
-                                    outcome.detail, path);
+      std::wstring line =
+          Explained(L"入口点 " + EntryPointText(mode) + L" 报告失败 " + Hex(outcome.detail),
+                    outcome.detail, path);
       if (outcome.detail == static_cast<std::uint32_t>(E_ACCESSDENIED)) {
         line += L" 注册可能需要管理员权限。";
       }
@@ -79,11 +80,11 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
     case RegistrationResult::EntryPointCrashed:
       return L"入口点 " + EntryPointText(mode) + L" 崩溃了,异常代码 " + Hex(outcome.detail) + L"。";
     case RegistrationResult::NotAllApplied:
-      return L"入口点 " + EntryPointText(mode) + L" 成功了,但它写入的注册表项没有全部写入当前用户的注册表。";
+      return L"入口点 " + EntryPointText(mode) +
+             L" 成功了,但它写入的注册表项没有全部写入当前用户的注册表。";
     case RegistrationResult::NothingDone:
     case RegistrationResult::Registered:
-    case RegistrationResult::Unregistered:
-      break;
+    case RegistrationResult::Unregistered: break;
   }
   return L"无法启动注册线程。";
 }
@@ -96,18 +97,15 @@ std::wstring ChildReason(std::int32_t mode, const Ostravel::ServerRun& run) {
       if (run.endDetail == ERROR_CANCELLED) return L"管理员权限的请求被拒绝,文件的代码没有运行。";
       return Explained(L"无法启动 " + program + L"(错误 " + std::to_wstring(run.endDetail) + L")",
                        run.endDetail, run.executable);
-    case ChildEnd::NoAnswer:
-      return L"启动的 " + program + L" 没有应答,文件的代码没有运行。";
+    case ChildEnd::NoAnswer: return L"启动的 " + program + L" 没有应答,文件的代码没有运行。";
     case ChildEnd::ExitedInLoad:
       return L"文件的 DllMain 结束了进程,退出代码 " + Hex(run.endDetail) + L"。";
     case ChildEnd::ExitedInCall:
       return L"入口点 " + EntryPointText(mode) + L" 结束了进程,退出代码 " + Hex(run.endDetail) +
              L"。";
-    case ChildEnd::LoadTimedOut:
-      return L"文件的 DllMain 在10秒内没有返回。";
+    case ChildEnd::LoadTimedOut: return L"文件的 DllMain 在10秒内没有返回。";
     case ChildEnd::Reported:
-    case ChildEnd::CallTimedOut:
-      break;
+    case ChildEnd::CallTimedOut: break;
   }
   return {};
 }
@@ -162,9 +160,9 @@ bool LackedRights(const Ostravel::ServerRun& run) {
 }
 
 std::wstring RetryQuestion(std::int32_t mode) {
-  const std::wstring what = mode == static_cast<std::int32_t>(Ostravel::RegistrationMode::Unregister)
-                                ? L"反注册"
-                                : L"注册";
+  const std::wstring what =
+      mode == static_cast<std::int32_t>(Ostravel::RegistrationMode::Unregister) ? L"反注册"
+                                                                                : L"注册";
   return L"是否重试?\r\n“是”: 只为当前用户" + what + L"(不需要管理员权限)\r\n“否”: 以管理员身份" +
          what + L"(全机范围)\r\n“取消”: 不重试";
 }

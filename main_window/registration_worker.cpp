@@ -22,17 +22,17 @@ void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, Wor
                                std::unique_ptr<Ostravel::ServerChild> ready) {
   job_ = job;
   done_ = false;
-  thread_ = std::jthread([this, window, message, path = std::move(path),
-                          ready = std::move(ready)]() mutable {
-    // Nothing may escape a thread's routine; the window reports it instead.
-    try {
-      result_ = RunServerTask(path, job_, std::move(ready));
-    } catch (...) {
-      failure_ = std::current_exception();
-    }
-    done_ = true;
-    PostMessageW(window, message, 0, 0);
-  });
+  thread_ = std::jthread(
+      [this, window, message, path = std::move(path), ready = std::move(ready)]() mutable {
+        // Nothing may escape a thread's routine; the window reports it instead.
+        try {
+          result_ = RunServerTask(path, job_, std::move(ready));
+        } catch (...) {
+          failure_ = std::current_exception();
+        }
+        done_ = true;
+        PostMessageW(window, message, 0, 0);
+      });
 }
 
 Ostravel::Preview RegistrationWorker::Result() {

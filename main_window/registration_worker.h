@@ -21,10 +21,10 @@ enum class WorkerTask { Register, Unregister, Preview };
 // What the user asked for: the task, for whom, and in a child of which rights.
 // A task alone is the plain command: as the server writes, with the user's rights.
 struct WorkerJob {
-  constexpr WorkerJob(WorkerTask task = WorkerTask::Register,
-                      Ostravel::RegistrationScope scope =
-                          Ostravel::RegistrationScope::AsTheServerWrites,
-                      Ostravel::ChildStart start = Ostravel::ChildStart::AsThisTool)
+  constexpr WorkerJob(
+      WorkerTask task = WorkerTask::Register,
+      Ostravel::RegistrationScope scope = Ostravel::RegistrationScope::AsTheServerWrites,
+      Ostravel::ChildStart start = Ostravel::ChildStart::AsThisTool)
       : task(task), scope(scope), start(start) {}
   WorkerTask task;
   Ostravel::RegistrationScope scope;
@@ -52,7 +52,7 @@ class RegistrationWorker {
   // The entry point the task runs: a preview runs DllRegisterServer.
   Ostravel::RegistrationMode Mode() const {
     return job_.task == WorkerTask::Unregister ? Ostravel::RegistrationMode::Unregister
-                                           : Ostravel::RegistrationMode::Register;
+                                               : Ostravel::RegistrationMode::Register;
   }
   // Once the message has come: ends the thread, so that the worker is idle
   // again whatever the call's result.

@@ -14,9 +14,8 @@
 namespace {
 
 // The verdict before the file, whose path may be long.
-constexpr Column kColumns[] = {{L"类别", 35}, {L"标识", 150}, {L"名称", 60},
-                                     {L"视图", 30}, {L"范围", 40},  {L"判断", 50},
-                                     {L"注册的文件", 150}};
+constexpr Column kColumns[] = {{L"类别", 35}, {L"标识", 150}, {L"名称", 60},       {L"视图", 30},
+                               {L"范围", 40}, {L"判断", 50},  {L"注册的文件", 150}};
 constexpr wchar_t kTextFilter[] = L"Text Files (*.txt)|*.txt|All Files (*.*)|*.*";
 constexpr int kDialogWidth = 480, kDialogHeight = 240, kMargin = 7, kLineHeight = 10,
               kButtonWidth = 70, kButtonHeight = 14;
@@ -40,8 +39,9 @@ class StatusDetails {
     const INT_PTR ended = DialogBoxIndirectParamW(
         GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, Proc,
         reinterpret_cast<LPARAM>(this));
-    return ended == static_cast<INT_PTR>(StatusDetailsAnswer::Refresh) ? StatusDetailsAnswer::Refresh
-                                                                       : StatusDetailsAnswer::Closed;
+    return ended == static_cast<INT_PTR>(StatusDetailsAnswer::Refresh)
+               ? StatusDetailsAnswer::Refresh
+               : StatusDetailsAnswer::Closed;
   }
 
  private:
@@ -133,7 +133,8 @@ class StatusDetails {
     MoveWindow(Item(kStatusDetailsLine), margin.right, margin.bottom, width, line.bottom, TRUE);
     MoveWindow(Item(kStatusDetailsList), margin.right, listTop, width,
                buttonTop - margin.bottom / 2 - listTop, TRUE);
-    MoveWindow(Item(kStatusDetailsSave), margin.right, buttonTop, button.right, button.bottom, TRUE);
+    MoveWindow(Item(kStatusDetailsSave), margin.right, buttonTop, button.right, button.bottom,
+               TRUE);
     MoveWindow(Item(IDCANCEL), client.right - margin.right - button.right, buttonTop, button.right,
                button.bottom, TRUE);
   }
@@ -151,8 +152,8 @@ class StatusDetails {
     args.DefaultExt = L"txt";
     args.Owner = toolkit::HandleValue(hwnd_);
     if (!dialog.VBGetSaveFileName(args)) return;
-    const std::wstring text =
-        path_ + L"\r\n" + StatusLineText(status_) + L"\r\n\r\n" + AllRowsText(Item(kStatusDetailsList));
+    const std::wstring text = path_ + L"\r\n" + StatusLineText(status_) + L"\r\n\r\n" +
+                              AllRowsText(Item(kStatusDetailsList));
     if (!WriteUtf8File(args.FileName, text)) {
       toolkit::MsgBox(hwnd_, L"无法写入文件 " + args.FileName, MB_ICONINFORMATION, kNoticeTitle);
     }

@@ -48,14 +48,14 @@ struct FolderEntries {
 FolderEntries ReadFolder(const std::wstring& folder) {
   FolderEntries entries;
   WIN32_FIND_DATAW found;
-  const std::unique_ptr<void, FindCloser> find(
-      FindFirstFileExW(Joined(folder, L"*").c_str(), FindExInfoBasic, &found,
-                       FindExSearchNameMatch, nullptr, 0));
+  const std::unique_ptr<void, FindCloser> find(FindFirstFileExW(
+      Joined(folder, L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
   if (find.get() == INVALID_HANDLE_VALUE) return entries;
   do {
     const std::wstring name = found.cFileName;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (name != L"." && name != L".." && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      if (name != L"." && name != L".." &&
+          !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         entries.subfolders.push_back(Joined(folder, name));
       }
     } else if (IsServerFile(name)) {
@@ -96,7 +96,8 @@ ChosenFiles GatherServerFiles(const std::vector<std::wstring>& paths,
       const std::size_t before = chosen.files.size();
       chosen.files.insert(chosen.files.end(), entries.servers.begin(), entries.servers.end());
       if (!entries.subfolders.empty() && walkSubfolders(path)) {
-        for (const std::wstring& subfolder : entries.subfolders) CollectServers(subfolder, chosen.files);
+        for (const std::wstring& subfolder : entries.subfolders)
+          CollectServers(subfolder, chosen.files);
       }
       if (chosen.files.size() == before) refuse(FolderPathReport(path));
     } else if (paths.size() == 1 || IsServerFile(path)) {

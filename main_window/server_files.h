@@ -15,8 +15,9 @@ struct ChosenFiles {
 };
 
 // `walkSubfolders` is asked once for each given folder that has subfolders.
-ChosenFiles GatherServerFiles(const std::vector<std::wstring>& paths,
-                              const std::function<bool(const std::wstring& folder)>& walkSubfolders);
+ChosenFiles GatherServerFiles(
+    const std::vector<std::wstring>& paths,
+    const std::function<bool(const std::wstring& folder)>& walkSubfolders);
 
 // The paths the tool was started with; none when it was started with a
 // switch of its own, which is never a file.

@@ -104,8 +104,7 @@ std::optional<RecordHeader> ReadRecordHeader(
   if (version != kRecordVersion || size > kMaxRecordBody) return std::nullopt;
   switch (kind) {
     case RecordKind::Request:
-    case RecordKind::Outcome:
-      return RecordHeader{size, kind};
+    case RecordKind::Outcome: return RecordHeader{size, kind};
     case RecordKind::AboutToLoad:
     case RecordKind::Loaded:
       if (size == 0) return RecordHeader{size, kind};

@@ -26,7 +26,7 @@ enum class RegistrationScope : std::int32_t { AsTheServerWrites = 0, CurrentUser
 struct ChildRequest {
   ChildTask task = ChildTask::Register;
   RegistrationScope scope = RegistrationScope::AsTheServerWrites;
-  std::wstring path;        // exactly as the user chose it
+  std::wstring path;  // exactly as the user chose it
   // The name of the run's private key: a preview's below kPreviewsKey, a
   // registration's for the current user below kPerUserMachineKey; else empty.
   std::wstring privateKey;

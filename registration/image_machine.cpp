@@ -7,9 +7,9 @@
 namespace Ostravel {
 
 Machine ReadImageMachine(const std::wstring& path) {
-  const toolkit::OwnedHandle owner = toolkit::OwnFile(CreateFileW(
-      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
-      nullptr));
+  const toolkit::OwnedHandle owner =
+      toolkit::OwnFile(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
   if (!owner) return Machine::None;
   HANDLE file = owner.get();
   const auto readAt = [file](LONG offset, void* data, DWORD size) {

@@ -68,7 +68,8 @@ std::wstring LoaderName(const std::wstring& path) {
   if (path.find(L'\0') != std::wstring::npos) return {};
   std::wstring full(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
   if (full.empty()) return {};
-  full.resize(GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+  full.resize(
+      GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
   if (toolkit::FileNameOf(full).find(L'.') == std::wstring_view::npos) full += L'.';
   return full;
 }

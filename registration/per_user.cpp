@@ -106,7 +106,8 @@ class MachineWrites {
   std::vector<std::wstring> Notes() const {
     std::vector<std::wstring> notes;
     if (!failed_.empty()) {
-      notes.push_back(L"未能写入当前用户的注册表项: HKEY_CURRENT_USER\\Software\\Classes\\" + failed_.front());
+      notes.push_back(L"未能写入当前用户的注册表项: HKEY_CURRENT_USER\\Software\\Classes\\" +
+                      failed_.front());
     }
     if (cut_) {
       notes.push_back(L"文件写入的注册表项超过 " + std::to_wstring(kMostKeys) +
@@ -128,8 +129,9 @@ class MachineWrites {
 
   void Copy(HKEY from, const std::wstring& to, DWORD count, DWORD longestName, DWORD largestData,
             const std::wstring& path) {
-    const OwnedKey target = CreateKey(HKEY_CURRENT_USER, to.empty() ? std::wstring(kUserClasses)
-                                                                    : std::wstring(kUserClasses) + L"\\" + to);
+    const OwnedKey target =
+        CreateKey(HKEY_CURRENT_USER, to.empty() ? std::wstring(kUserClasses)
+                                                : std::wstring(kUserClasses) + L"\\" + to);
     if (!target) {
       failed_.push_back(to);
       return;
@@ -165,8 +167,8 @@ class MachineWrites {
 void EnablePerUserTypeLibraries() {
   if (const HMODULE oleaut = LoadLibraryW(L"oleaut32.dll")) {
     using EnableFn = void(WINAPI*)();
-    if (const auto enable = reinterpret_cast<EnableFn>(reinterpret_cast<void*>(
-            GetProcAddress(oleaut, "OaEnablePerUserTLibRegistration")))) {
+    if (const auto enable = reinterpret_cast<EnableFn>(
+            reinterpret_cast<void*>(GetProcAddress(oleaut, "OaEnablePerUserTLibRegistration")))) {
       enable();
     }
   }

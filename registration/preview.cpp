@@ -100,9 +100,9 @@ Preview PreviewRegistration(const std::wstring& path, std::unique_ptr<ServerChil
   if (!key.get()) return preview;
   // The child and all it started have ended when this returns: nothing writes
   // into the key while it is read.
-  static_cast<ServerRun&>(preview) = RunServer(
-      {ChildTask::Preview, RegistrationScope::AsTheServerWrites, path, key.Name()},
-      std::move(ready));
+  static_cast<ServerRun&>(preview) =
+      RunServer({ChildTask::Preview, RegistrationScope::AsTheServerWrites, path, key.Name()},
+                std::move(ready));
   preview.capture = ReadCapture(key.get());
   preview.capture.wow64 = preview.outcome.machine == Machine::X86 && WindowsIs64Bit();
   preview.cleanup = key.Remove();

@@ -24,8 +24,7 @@ struct Preview : ServerRun {
 
 // Blocks for as long as a registration, which `ready` runs if it can; an
 // empty path does nothing, as in a registration.
-Preview PreviewRegistration(const std::wstring& path,
-                            std::unique_ptr<ServerChild> ready = nullptr);
+Preview PreviewRegistration(const std::wstring& path, std::unique_ptr<ServerChild> ready = nullptr);
 
 // Below HKEY_CURRENT_USER, where the tool may always write: one private key per
 // running preview, named as the preview is, and deleted when it ends. Not

@@ -3,7 +3,6 @@
 #include <map>
 #include <set>
 
-
 namespace Ostravel {
 namespace {
 

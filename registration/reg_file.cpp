@@ -151,8 +151,8 @@ void Write(Output& out, const Capture& capture) {
     const wchar_t* bound = capture.cut->reason == CaptureCut::Reason::Depth  ? L"层数"
                            : capture.cut->reason == CaptureCut::Reason::Keys ? L"键数"
                                                                              : L"字节数";
-    out << L"; 捕获在此截断: " + Visible(KeyName(capture, capture.cut->root, capture.cut->path)) + L" 处超出" + bound +
-               L"上限,其后的内容没有读取。\r\n";
+    out << L"; 捕获在此截断: " + Visible(KeyName(capture, capture.cut->root, capture.cut->path)) +
+               L" 处超出" + bound + L"上限,其后的内容没有读取。\r\n";
   }
 }
 
@@ -204,9 +204,9 @@ DWORD WriteRegFile(const std::wstring& path, const Capture& capture) {
   if (temp.Path().empty()) return GetLastError();
   DWORD error = ERROR_SUCCESS;
   {
-    const toolkit::OwnedHandle file = toolkit::OwnFile(CreateFileW(
-        temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
-        nullptr));
+    const toolkit::OwnedHandle file =
+        toolkit::OwnFile(CreateFileW(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr,
+                                     TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return GetLastError();
     Output out([&](const std::wstring& piece) {
       const DWORD size = static_cast<DWORD>(piece.size() * sizeof(wchar_t));

@@ -50,7 +50,8 @@ class Reader {
     }
 
     std::vector<std::wstring> children;
-    captured.error = captured.error != ERROR_SUCCESS ? captured.error : Subkeys(key.get(), children);
+    captured.error =
+        captured.error != ERROR_SUCCESS ? captured.error : Subkeys(key.get(), children);
     // A key that only leads to other keys follows from them; the root itself
     // is no key of the server's unless it set a value there.
     if (!captured.values.empty() || captured.link || captured.error != ERROR_SUCCESS ||
@@ -82,12 +83,13 @@ class Reader {
     for (DWORD i = 0;; ++i) {
       CapturedValue value;
       DWORD nameLength = static_cast<DWORD>(name.size()), size = 0;
-      LSTATUS status = RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &value.type,
-                                     nullptr, &size);
+      LSTATUS status =
+          RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &value.type, nullptr, &size);
       if (status == ERROR_NO_MORE_ITEMS) return;
       if (status == ERROR_SUCCESS) {
         bytes_ += nameLength * sizeof(wchar_t) + size;
-        if (bytes_ > kCaptureBytes) return Cut(CaptureCut::Reason::Bytes, captured.root, captured.path);
+        if (bytes_ > kCaptureBytes)
+          return Cut(CaptureCut::Reason::Bytes, captured.root, captured.path);
         value.data.resize(size);
         nameLength = static_cast<DWORD>(name.size());
         status = RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &value.type,

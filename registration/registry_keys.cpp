@@ -18,8 +18,9 @@ LSTATUS DeleteOpenKey(HKEY key) {
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
   if (!deleteKey) return ERROR_PROC_NOT_FOUND;
   using RtlNtStatusToDosErrorFunction = ULONG(NTAPI*)(NTSTATUS);
-  static const auto toError = reinterpret_cast<RtlNtStatusToDosErrorFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlNtStatusToDosError")));
+  static const auto toError =
+      reinterpret_cast<RtlNtStatusToDosErrorFunction>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlNtStatusToDosError")));
   const NTSTATUS status = deleteKey(key);
   if (status >= 0) return ERROR_SUCCESS;
   return toError ? static_cast<LSTATUS>(toError(status)) : ERROR_ACCESS_DENIED;

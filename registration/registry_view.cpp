@@ -82,7 +82,8 @@ std::wstring First(const std::wstring& path) { return path.substr(0, path.find(L
 bool MapClasses(const std::wstring& path, const std::wstring& classes, const std::wstring& into,
                 std::wstring& mapped) {
   if (!classes.empty() && !Under(path, classes)) return false;
-  const std::wstring rest = classes.empty() ? path : path.substr(std::min(path.size(), classes.size() + 1));
+  const std::wstring rest =
+      classes.empty() ? path : path.substr(std::min(path.size(), classes.size() + 1));
   const std::wstring first = First(rest);
   for (const wchar_t* redirected : kRedirectedClasses) {
     if (EqualNoCase(first, redirected)) {
@@ -101,12 +102,11 @@ std::wstring Wow64Path(RegistryRoot root, const std::wstring& path) {
   switch (root) {
     case RegistryRoot::ClassesRoot: MapClasses(path, L"", kView, mapped); break;
     case RegistryRoot::CurrentUser:
-      MapClasses(path, L"Software\\Classes", std::wstring(L"Software\\Classes\\") + kView,
-                 mapped);
+      MapClasses(path, L"Software\\Classes", std::wstring(L"Software\\Classes\\") + kView, mapped);
       break;
     case RegistryRoot::LocalMachine: {
-      if (MapClasses(path, L"Software\\Classes",
-                     std::wstring(L"Software\\") + kView + L"\\Classes", mapped)) {
+      if (MapClasses(path, L"Software\\Classes", std::wstring(L"Software\\") + kView + L"\\Classes",
+                     mapped)) {
         break;
       }
       if (!Under(path, L"Software") || path.size() == 8) break;

@@ -230,8 +230,8 @@ class Conversation {
   ServerRun Run(const ChildRequest& request) {
     Bytes record = RequestRecord(request);
     if (Connect(pipe_, event_, child_.Process(), deadline_) != Io::Done ||
-        Transfer(pipe_, event_, true, record.data(), static_cast<DWORD>(record.size()), deadline_) !=
-            Io::Done) {
+        Transfer(pipe_, event_, true, record.data(), static_cast<DWORD>(record.size()),
+                 deadline_) != Io::Done) {
       return Lost();
     }
     for (;;) {
@@ -261,8 +261,7 @@ class Conversation {
             return {report->outcome, ChildEnd::Reported, 0, {}, std::move(report->notes)};
           }
           return Lost();
-        case RecordKind::Request:
-          return Lost();
+        case RecordKind::Request: return Lost();
       }
     }
   }
@@ -360,10 +359,10 @@ void BoundSelf() {
   const HANDLE job = CreateJobObjectW(nullptr, nullptr);
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-  const bool inJob = job &&
-                     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
-                                             sizeof limits) &&
-                     AssignProcessToJobObject(job, GetCurrentProcess());
+  const bool inJob =
+      job &&
+      SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
+      AssignProcessToJobObject(job, GetCurrentProcess());
   const HANDLE watchdog =
       CreateThread(nullptr, 0, EndAtTheLimit, inJob ? job : nullptr, 0, nullptr);
   if (watchdog) CloseHandle(watchdog);
@@ -378,30 +377,34 @@ bool IsChildId(const wchar_t* id) {
 [[noreturn]] void RunChild(HANDLE pipe, const ChildRequest& request, FileInspector inspect) {
   PipeWatch watch(pipe);
   ChildReport report;
-  const std::int32_t mode = static_cast<std::int32_t>(
-      request.task == ChildTask::Unregister ? RegistrationMode::Unregister : RegistrationMode::Register);
+  const std::int32_t mode =
+      static_cast<std::int32_t>(request.task == ChildTask::Unregister ? RegistrationMode::Unregister
+                                                                      : RegistrationMode::Register);
   const FileInspection inspection = inspect ? inspect(request.path, mode) : FileInspection{};
   if (inspection.outcomeBeforeLoad) {
     report.outcome = *inspection.outcomeBeforeLoad;
-  } else switch (request.task) {
-    case ChildTask::Register:
-    case ChildTask::Unregister:
-      if (request.scope == RegistrationScope::CurrentUser) {
-        ChildReport forUser = RegistrationForCurrentUser(
-            request.privateKey, request.path, static_cast<RegistrationMode>(request.task), &watch);
-        report.outcome = forUser.outcome;
-        report.notes = std::move(forUser.notes);
-      } else {
-        report.outcome = CallServerRegistration(
-            request.path, static_cast<std::int32_t>(request.task), &watch);
-      }
-      break;
-    case ChildTask::Preview:
-      report.outcome = RegistrationInPreviewKey(request.privateKey, request.path, &watch);
-      break;
-  }
+  } else
+    switch (request.task) {
+      case ChildTask::Register:
+      case ChildTask::Unregister:
+        if (request.scope == RegistrationScope::CurrentUser) {
+          ChildReport forUser =
+              RegistrationForCurrentUser(request.privateKey, request.path,
+                                         static_cast<RegistrationMode>(request.task), &watch);
+          report.outcome = forUser.outcome;
+          report.notes = std::move(forUser.notes);
+        } else {
+          report.outcome =
+              CallServerRegistration(request.path, static_cast<std::int32_t>(request.task), &watch);
+        }
+        break;
+      case ChildTask::Preview:
+        report.outcome = RegistrationInPreviewKey(request.privateKey, request.path, &watch);
+        break;
+    }
   if (!report.outcome.Succeeded() && inspection.explain) {
-    for (std::wstring& line : inspection.explain(report.outcome)) report.notes.push_back(std::move(line));
+    for (std::wstring& line : inspection.explain(report.outcome))
+      report.notes.push_back(std::move(line));
   }
   // Flushing waits until the window has read it all; then the process ends at
   // once: no code of the server (a worker still running, its DLL's detach)
@@ -438,11 +441,11 @@ ServerChild::ServerChild(std::wstring executable, ChildStart start)
   PipeSecurity security;
   if (!security.Attributes()) return;
   // One instance, local clients only: once the child holds it, no one else can.
-  state_->pipe = toolkit::OwnFile(CreateNamedPipeW(
-      PipeName(state_->id).c_str(),
-      PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 4096, 4096, 0,
-      security.Attributes()));
+  state_->pipe = toolkit::OwnFile(
+      CreateNamedPipeW(PipeName(state_->id).c_str(),
+                       PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+                       1, 4096, 4096, 0, security.Attributes()));
   if (!state_->pipe) return;
   state_->event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (state_->event) state_->child.emplace(executable_, state_->id, start);

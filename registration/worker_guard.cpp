@@ -74,7 +74,8 @@ GuardedCall CallGuarded(ServerEntryPoint entry) {
 // handler finds it from the frame address the system hands it.
 extern "C" {
 HRESULT corvantis_guarded_call(ServerEntryPoint entry, GuardedCall* call);
-EXCEPTION_DISPOSITION corvantis_guard_handler(EXCEPTION_RECORD*, void*, CONTEXT*, DISPATCHER_CONTEXT*);
+EXCEPTION_DISPOSITION corvantis_guard_handler(EXCEPTION_RECORD*, void*, CONTEXT*,
+                                              DISPATCHER_CONTEXT*);
 extern char corvantis_guard_resume[];
 }
 

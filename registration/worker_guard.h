@@ -14,7 +14,7 @@ using ServerEntryPoint = HRESULT(STDAPICALLTYPE*)();
 struct GuardedCall {
   HRESULT result = E_UNEXPECTED;  // what the entry point returned, unless it crashed
   bool crashed = false;
-  DWORD exceptionCode = 0;        // the exception that ended a crashed call
+  DWORD exceptionCode = 0;  // the exception that ended a crashed call
 };
 
 GuardedCall CallGuarded(ServerEntryPoint entry);

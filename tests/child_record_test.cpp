@@ -14,7 +14,9 @@ std::array<std::uint8_t, kRecordHeaderSize> HeadOf(const Bytes& record) {
   std::copy_n(record.begin(), kRecordHeaderSize, head.begin());
   return head;
 }
-Bytes BodyOf(const Bytes& record) { return Bytes(record.begin() + kRecordHeaderSize, record.end()); }
+Bytes BodyOf(const Bytes& record) {
+  return Bytes(record.begin() + kRecordHeaderSize, record.end());
+}
 
 const ChildReport kReport{{RegistrationResult::NotLoadable, 126, Machine::X86},
                           {L"缺少 helper.dll", L""}};
@@ -66,8 +68,8 @@ TEST(ChildRecord, LyingCountsAndUnknownValuesAreRefused) {
   unknownResult[0] = 8;
   EXPECT_FALSE(ReadOutcome(unknownResult));
 
-  Bytes request = BodyOf(RequestRecord({ChildTask::Register, RegistrationScope::AsTheServerWrites,
-                                        L"a", L""}));
+  Bytes request =
+      BodyOf(RequestRecord({ChildTask::Register, RegistrationScope::AsTheServerWrites, L"a", L""}));
   request[0] = 4;
   EXPECT_FALSE(ReadRequest(request)) << "no such task";
 

@@ -198,8 +198,14 @@ TEST_F(Seam, CustomColoursStartAsSystemColoursAndStay) {
 IFont* CreateOleFont(const wchar_t* face, LONGLONG size, SHORT weight, bool italic = false) {
   CY points;
   points.int64 = size;
-  FONTDESC description{sizeof(FONTDESC), const_cast<LPOLESTR>(face), points, weight,
-                       DEFAULT_CHARSET, italic, FALSE, FALSE};
+  FONTDESC description{sizeof(FONTDESC),
+                       const_cast<LPOLESTR>(face),
+                       points,
+                       weight,
+                       DEFAULT_CHARSET,
+                       italic,
+                       FALSE,
+                       FALSE};
   IFont* font = nullptr;
   OleCreateFontIndirect(&description, IID_IFont, reinterpret_cast<void**>(&font));
   return font;
@@ -219,8 +225,8 @@ class FakeFont : public IFontDisp {
   };
   std::vector<Call> calls;
   std::map<DISPID, std::wstring> properties = {
-      {DISPID_FONT_NAME, L"Tahoma"}, {DISPID_FONT_SIZE, L"10"},    {DISPID_FONT_WEIGHT, L"700"},
-      {DISPID_FONT_ITALIC, L"-1"},   {DISPID_FONT_UNDER, L"0"},    {DISPID_FONT_STRIKE, L"0"}};
+      {DISPID_FONT_NAME, L"Tahoma"}, {DISPID_FONT_SIZE, L"10"}, {DISPID_FONT_WEIGHT, L"700"},
+      {DISPID_FONT_ITALIC, L"-1"},   {DISPID_FONT_UNDER, L"0"}, {DISPID_FONT_STRIKE, L"0"}};
   bool isFont = true;
   DISPID failing = DISPID_UNKNOWN;
   WORD refusalCode = 0;
@@ -264,8 +270,10 @@ class FakeFont : public IFontDisp {
       if (!exception || (refusalCode == 0 && refusalScode == S_OK)) return DISP_E_MEMBERNOTFOUND;
       exception->wCode = refusalCode;
       exception->scode = refusalScode;
-      exception->bstrDescription = refusalText.empty() ? nullptr : SysAllocString(refusalText.c_str());
-      exception->bstrSource = refusalSource.empty() ? nullptr : SysAllocString(refusalSource.c_str());
+      exception->bstrDescription =
+          refusalText.empty() ? nullptr : SysAllocString(refusalText.c_str());
+      exception->bstrSource =
+          refusalSource.empty() ? nullptr : SysAllocString(refusalSource.c_str());
       return DISP_E_EXCEPTION;
     }
     VARIANT text;
@@ -279,8 +287,10 @@ class FakeFont : public IFontDisp {
     calls.push_back({id, VT_EMPTY, L""});
     text.vt = VT_BSTR;
     text.bstrVal = SysAllocString(properties.at(id).c_str());
-    const VARTYPE type = id == DISPID_FONT_NAME ? VT_BSTR : id == DISPID_FONT_SIZE ? VT_CY
-                         : id == DISPID_FONT_WEIGHT ? VT_I2 : VT_BOOL;
+    const VARTYPE type = id == DISPID_FONT_NAME     ? VT_BSTR
+                         : id == DISPID_FONT_SIZE   ? VT_CY
+                         : id == DISPID_FONT_WEIGHT ? VT_I2
+                                                    : VT_BOOL;
     const HRESULT converted = VariantChangeTypeEx(result, &text, LOCALE_INVARIANT, 0, type);
     VariantClear(&text);
     return converted;
@@ -301,15 +311,16 @@ TEST_F(FontSeam, FlagWordAndPrinterContextBeforeTheDialog) {
     std::int32_t expectedFlags, expectedDC;
   };
   const Case cases[] = {
-      {-1, 0, 0, 0, 0, 0x41, 0},                      // every option left out
-      {0, 0, 0, 0, 0, 0x42, 0},                       // 0 is a context like any other
+      {-1, 0, 0, 0, 0, 0x41, 0},  // every option left out
+      {0, 0, 0, 0, 0, 0x42, 0},   // 0 is a context like any other
       {0x5678, 0, 0, 0, 0, 0x42, 0x5678},
-      {-1, 0x0000FF, 0, 0, 0, 0x141, 0},              // a colour asks for the effects
-      {-1, 0, 0, 0, CF_EFFECTS, 0x141, 0},            // black only with the caller's CF_EFFECTS
+      {-1, 0x0000FF, 0, 0, 0, 0x141, 0},    // a colour asks for the effects
+      {-1, 0, 0, 0, CF_EFFECTS, 0x141, 0},  // black only with the caller's CF_EFFECTS
       {-1, 0, 8, 0, 0, 0x2041, 0},
       {-1, 0, 0, 72, 0, 0x2041, 0},
-      {-1, 0, 0, 0, CF_ENABLEHOOK | CF_ENABLETEMPLATE | CF_ENABLETEMPLATEHANDLE | CF_APPLY | CF_USESTYLE,
-       0x41, 0},
+      {-1, 0, 0, 0,
+       CF_ENABLEHOOK | CF_ENABLETEMPLATE | CF_ENABLETEMPLATEHANDLE | CF_APPLY | CF_USESTYLE, 0x41,
+       0},
       {-1, 0, 0, 0, CF_TTONLY | CF_NOVERTFONTS, 0x41 | CF_TTONLY | CF_NOVERTFONTS, 0},
   };
   fake.result = 0;  // flags and context keep their new values after a cancel
@@ -348,7 +359,7 @@ TEST_F(FontSeam, PrinterFontsBorrowOnePrinterContextHoweverTheCallEnds) {
   const DWORD objects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
   int otherContexts = 0;
   for (int i = 0; i < 100; ++i) {
-    fake.result = i % 3 == 0 ? 1 : 0;                        // confirmed, cancelled or failed
+    fake.result = i % 3 == 0 ? 1 : 0;  // confirmed, cancelled or failed
     fake.extendedError = i % 3 == 2 ? CDERR_INITIALIZATION : 0;
     font.failing = i % 4 == 0 ? DISPID_FONT_NAME : DISPID_UNKNOWN;  // or raised after the flags
     ChooseFontArgs args(&font);
@@ -371,7 +382,8 @@ class DefaultPrinterSetting {
     WCHAR old[MAX_PATH * 3] = {};
     DWORD size = sizeof old - sizeof(WCHAR);
     const auto bytes = reinterpret_cast<BYTE*>(old);
-    if (RegQueryValueExW(key_, L"Device", nullptr, nullptr, bytes, &size) == ERROR_SUCCESS) old_ = old;
+    if (RegQueryValueExW(key_, L"Device", nullptr, nullptr, bytes, &size) == ERROR_SUCCESS)
+      old_ = old;
     Write(device);
   }
   ~DefaultPrinterSetting() {
@@ -464,9 +476,9 @@ TEST_F(FontSeam, ConfirmedDialogWritesTheFontInOrderAndType) {
   EXPECT_EQ(args.flags, 0x141);
   EXPECT_EQ(args.Color, 0x000000FF);
   const std::vector<std::tuple<DISPID, VARTYPE, std::wstring>> expected = {
-      {DISPID_FONT_BOLD, VT_I4, L"256"},   {DISPID_FONT_ITALIC, VT_UI1, L"0"},
-      {DISPID_FONT_STRIKE, VT_UI1, L"255"}, {DISPID_FONT_UNDER, VT_UI1, L"255"},
-      {DISPID_FONT_WEIGHT, VT_I4, L"600"},  {DISPID_FONT_SIZE, VT_R8, L"10.5"},
+      {DISPID_FONT_BOLD, VT_I4, L"256"},          {DISPID_FONT_ITALIC, VT_UI1, L"0"},
+      {DISPID_FONT_STRIKE, VT_UI1, L"255"},       {DISPID_FONT_UNDER, VT_UI1, L"255"},
+      {DISPID_FONT_WEIGHT, VT_I4, L"600"},        {DISPID_FONT_SIZE, VT_R8, L"10.5"},
       {DISPID_FONT_NAME, VT_BSTR, L"Courier New"}};
   std::vector<std::tuple<DISPID, VARTYPE, std::wstring>> written;
   for (const auto& w : font.Writes()) written.emplace_back(w.id, w.type, w.value);
@@ -527,8 +539,10 @@ TEST_F(FontSeam, AFontThatRefusesRaisesTheNumberItReportsOrNotSupported) {
        L"color_font_tests"},  // a bare HRESULT
       {0, E_FAIL, L"Unspecified", L"", 438, L"Object doesn't support this property or method",
        L"color_font_tests"},
-      {380, S_OK, L"Invalid property value", L"StdFont", 380, L"Invalid property value", L"StdFont"},
-      {0, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 6), L"", L"", 6, L"Overflow", L"color_font_tests"},
+      {380, S_OK, L"Invalid property value", L"StdFont", 380, L"Invalid property value",
+       L"StdFont"},
+      {0, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 6), L"", L"", 6, L"Overflow",
+       L"color_font_tests"},
   };
   font.failing = DISPID_FONT_ITALIC;
   for (const Case& c : cases) {
@@ -579,15 +593,16 @@ TEST(FontSize, PointsToPixelsAndTenthsHalvesToEvenInEveryRoundingMode) {
     std::int32_t height, tenths;
   };
   const Case cases[] = {
-      {10, 96, -13, 100},    {9, 96, -12, 90},       {12, 96, -16, 120},    {10, 120, -17, 100},
-      {10.5, 96, -14, 105},  {10.5, 72, -10, 105},   {11.5, 72, -12, 115},  {1.125, 96, -2, 11},
-      {-11.5, 72, 12, -115}, {10.05, 72, -10, 100},  {10.15, 72, -10, 102}, {0, 96, 0, 0},
+      {10, 96, -13, 100},    {9, 96, -12, 90},      {12, 96, -16, 120},    {10, 120, -17, 100},
+      {10.5, 96, -14, 105},  {10.5, 72, -10, 105},  {11.5, 72, -12, 115},  {1.125, 96, -2, 11},
+      {-11.5, 72, 12, -115}, {10.05, 72, -10, 100}, {10.15, 72, -10, 102}, {0, 96, 0, 0},
   };
   for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
     for (const Case& c : cases) {
       const CY points = Points(c.points);
       const RoundingMode rounding(mode);
-      EXPECT_EQ(font_size::LogicalHeight(points, c.pixelsPerInch), c.height) << c.points << " mode " << mode;
+      EXPECT_EQ(font_size::LogicalHeight(points, c.pixelsPerInch), c.height)
+          << c.points << " mode " << mode;
       EXPECT_EQ(font_size::TenthsOfPoint(points), c.tenths) << c.points << " mode " << mode;
     }
   }
@@ -715,9 +730,9 @@ TEST(RealFontDialog, OkWritesTheDialogsFontIntoAnOleFont) {
 
   // The object now stands for the font the dialog returned: it reports what a
   // fresh object made from the dialog's answer reports.
-  IFont* reference = CreateOleFont(returned.logFont.lfFaceName, returned.record.iPointSize * 1000LL,
-                                   static_cast<SHORT>(returned.logFont.lfWeight),
-                                   returned.logFont.lfItalic != 0);
+  IFont* reference =
+      CreateOleFont(returned.logFont.lfFaceName, returned.record.iPointSize * 1000LL,
+                    static_cast<SHORT>(returned.logFont.lfWeight), returned.logFont.lfItalic != 0);
   ASSERT_NE(reference, nullptr);
   const FontState after = StateOf(font);
   const FontState expected = StateOf(reference);

@@ -21,7 +21,8 @@ TEST(RaiseError, NumbersUpToOneThousandAreRunTimeErrorsAndTheRestTheObjects) {
   const Case cases[] = {
       {1000, 1000, L"error_raising_tests.VBError", L"Application-defined or object-defined error"},
       {5, 5, L"error_raising_tests.VBError", L"Invalid procedure call or argument"},
-      {-1, 0xFFFFFFFF, L"error_raising_tests.VBError", L"Application-defined or object-defined error"},
+      {-1, 0xFFFFFFFF, L"error_raising_tests.VBError",
+       L"Application-defined or object-defined error"},
       {1001, 0x800403E9, L"error_raising_tests.CommonDialog", L""},
       // An OR, not a sum: the bit 0x40000 that the number already has stays one bit.
       {0x40001, 0x80040001, L"error_raising_tests.CommonDialog", L""},

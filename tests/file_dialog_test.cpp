@@ -48,7 +48,7 @@ struct FakeDialog {
   static inline BOOL answer;
   static inline DWORD extendedError;
   static inline std::wstring chosenFile, chosenTitle;
-  static inline DWORD returnedIndex;  // 0 keeps the caller's
+  static inline DWORD returnedIndex;             // 0 keeps the caller's
   static inline DWORD addedFlags, removedFlags;  // changes the user makes to the flags
 
   static void Reset() {
@@ -85,7 +85,8 @@ BOOL WINAPI FakeGetFileName(OPENFILENAMEW* record) {
                         !record->nFileOffset && !record->nFileExtension};
   if (F::answer) {
     lstrcpynW(record->lpstrFile, F::chosenFile.c_str(), static_cast<int>(record->nMaxFile));
-    lstrcpynW(record->lpstrFileTitle, F::chosenTitle.c_str(), static_cast<int>(record->nMaxFileTitle));
+    lstrcpynW(record->lpstrFileTitle, F::chosenTitle.c_str(),
+              static_cast<int>(record->nMaxFileTitle));
     if (F::returnedIndex) record->nFilterIndex = F::returnedIndex;
     record->Flags = (record->Flags | F::addedFlags) & ~F::removedFlags;
   }
@@ -116,7 +117,8 @@ TEST_F(FileDialogSeam, OptionsSelectTheirFlagsAndHooksAndTemplatesNeverPass) {
   const Case cases[] = {
       {[](OpenFileNameArgs&) {}, OFN_FILEMUSTEXIST},
       {[](OpenFileNameArgs& a) { a.FileMustExist = false; }, 0},
-      {[](OpenFileNameArgs& a) { a.MultiSelect = true; }, OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_EXPLORER},
+      {[](OpenFileNameArgs& a) { a.MultiSelect = true; },
+       OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_EXPLORER},
       {[](OpenFileNameArgs& a) { a.ReadOnly = true; }, OFN_FILEMUSTEXIST | OFN_READONLY},
       {[](OpenFileNameArgs& a) { a.HideReadOnly = true; }, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY},
       {[](OpenFileNameArgs& a) {
@@ -143,7 +145,8 @@ TEST_F(FileDialogSeam, OptionsSelectTheirFlagsAndHooksAndTemplatesNeverPass) {
   SaveFileNameArgs hooked(L"");
   hooked.flags = OFN_ENABLEHOOK | OFN_ENABLETEMPLATEHANDLE | OFN_NOREADONLYRETURN;
   dialog.VBGetSaveFileName(hooked);
-  EXPECT_EQ(FakeDialog::seen->Flags, DWORD{OFN_NOREADONLYRETURN | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY});
+  EXPECT_EQ(FakeDialog::seen->Flags,
+            DWORD{OFN_NOREADONLYRETURN | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY});
 }
 
 TEST_F(FileDialogSeam, DefaultsFillAClassicRecordWithPaddedBuffersAndNoOwner) {

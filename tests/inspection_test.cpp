@@ -37,7 +37,8 @@ std::vector<std::uint8_t> ReadAll(const std::wstring& path) {
 
 void WriteAll(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 const SearchPlaces& Places() {
@@ -49,12 +50,14 @@ const SearchPlaces& Places() {
 // other DLLs and API sets among them: a server importing from kernel32,
 // advapi32, ole32 and the C runtime needs nothing that is not there.
 TEST(DependencyWalk, TheSystemsOwnDllsLackNothingAServerImports) {
-  for (const wchar_t* server : {L"good_server.dll", L"typelib_server.dll", L"beside\\needs_helper.dll"}) {
+  for (const wchar_t* server :
+       {L"good_server.dll", L"typelib_server.dll", L"beside\\needs_helper.dll"}) {
     const Walk walk = WalkDependencies(Fixture(server), Places());
     EXPECT_TRUE(walk.image) << server;
-    EXPECT_TRUE(walk.findings.empty()) << server << ": " << walk.findings.size() << " findings, first "
-                                       << testing::PrintToString(walk.findings.front().module + L" " +
-                                                                 walk.findings.front().function);
+    EXPECT_TRUE(walk.findings.empty())
+        << server << ": " << walk.findings.size() << " findings, first "
+        << testing::PrintToString(walk.findings.front().module + L" " +
+                                  walk.findings.front().function);
     EXPECT_FALSE(walk.cut);
     EXPECT_TRUE(walk.Exports("DllRegisterServer"));
   }
@@ -89,7 +92,8 @@ TEST(DependencyWalk, NamesAreLookedUpOnlyInThePlacesGiven) {
     if (f.kind == Finding::Kind::MissingModule) missing.push_back(f.module);
   }
   EXPECT_FALSE(missing.empty());
-  for (const std::wstring& name : missing) EXPECT_NE(name, L"fixture_helper.dll") << "it sits beside the server";
+  for (const std::wstring& name : missing)
+    EXPECT_NE(name, L"fixture_helper.dll") << "it sits beside the server";
 }
 
 // A DLL of this process's machine made in memory: imports by name ("#n" for
@@ -138,7 +142,8 @@ class ImageBuilder {
   using Imports = std::vector<std::pair<std::string, std::vector<std::string>>>;
 
   // The name table of one imported module, ended by a zero.
-  static std::uint32_t PutThunks(std::vector<std::uint8_t>& data, const std::vector<std::string>& functions) {
+  static std::uint32_t PutThunks(std::vector<std::uint8_t>& data,
+                                 const std::vector<std::string>& functions) {
     std::vector<Thunk> thunks;
     for (const std::string& f : functions) {
       thunks.push_back(f[0] == '#' ? (Thunk{1} << (sizeof(Thunk) * 8 - 1)) | std::stoul(f.substr(1))
@@ -152,7 +157,8 @@ class ImageBuilder {
 
   // A table of descriptors, one per module and an empty one to end it.
   template <typename Descriptor, typename Fill>
-  static std::uint32_t PutTable(std::vector<std::uint8_t>& data, const Imports& imports, Fill fill) {
+  static std::uint32_t PutTable(std::vector<std::uint8_t>& data, const Imports& imports,
+                                Fill fill) {
     const std::uint32_t table = static_cast<std::uint32_t>(data.size()) + kSectionRva;
     data.resize(data.size() + (imports.size() + 1) * sizeof(Descriptor));
     for (std::size_t i = 0; i < imports.size(); ++i) {
@@ -171,7 +177,8 @@ class ImageBuilder {
           d.OriginalFirstThunk = d.FirstThunk = thunks;
         });
     const std::uint32_t delayDescriptors = PutTable<IMAGE_DELAYLOAD_DESCRIPTOR>(
-        data, delayImports_, [](IMAGE_DELAYLOAD_DESCRIPTOR& d, std::uint32_t name, std::uint32_t thunks) {
+        data, delayImports_,
+        [](IMAGE_DELAYLOAD_DESCRIPTOR& d, std::uint32_t name, std::uint32_t thunks) {
           d.Attributes.AllAttributes = 1;  // RVAs
           d.DllNameRVA = name;
           d.ImportNameTableRVA = d.ImportAddressTableRVA = thunks;
@@ -193,7 +200,8 @@ class ImageBuilder {
     directory.AddressOfNameOrdinals = static_cast<DWORD>(data.size()) + kSectionRva;
     for (std::size_t i = 0; i < exports_.size(); ++i) Put(data, static_cast<WORD>(i));
     Patch(data, directoryRva, directory);
-    const std::uint32_t exportSize = static_cast<std::uint32_t>(data.size()) + kSectionRva - exportStart;
+    const std::uint32_t exportSize =
+        static_cast<std::uint32_t>(data.size()) + kSectionRva - exportStart;
     data.resize((data.size() + 0x1FF) & ~std::size_t{0x1FF});
 
     std::vector<std::uint8_t> file(kSectionFile, 0);
@@ -207,18 +215,22 @@ class ImageBuilder {
     nt.FileHeader.NumberOfSections = 1;
     nt.FileHeader.SizeOfOptionalHeader = sizeof nt.OptionalHeader;
     nt.FileHeader.Characteristics = IMAGE_FILE_DLL | IMAGE_FILE_EXECUTABLE_IMAGE;
-    nt.OptionalHeader.Magic = sizeof(void*) == 8 ? IMAGE_NT_OPTIONAL_HDR64_MAGIC : IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+    nt.OptionalHeader.Magic =
+        sizeof(void*) == 8 ? IMAGE_NT_OPTIONAL_HDR64_MAGIC : IMAGE_NT_OPTIONAL_HDR32_MAGIC;
     nt.OptionalHeader.ImageBase = 0x10000000;
     nt.OptionalHeader.SectionAlignment = 0x1000;
     nt.OptionalHeader.FileAlignment = 0x200;
     nt.OptionalHeader.SizeOfHeaders = kSectionFile;
-    nt.OptionalHeader.SizeOfImage = kSectionRva + static_cast<DWORD>((data.size() + 0xFFF) & ~std::size_t{0xFFF});
+    nt.OptionalHeader.SizeOfImage =
+        kSectionRva + static_cast<DWORD>((data.size() + 0xFFF) & ~std::size_t{0xFFF});
     nt.OptionalHeader.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
-    nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT] = {descriptors, static_cast<DWORD>((imports_.size() + 1) * sizeof(IMAGE_IMPORT_DESCRIPTOR))};
+    nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT] = {
+        descriptors, static_cast<DWORD>((imports_.size() + 1) * sizeof(IMAGE_IMPORT_DESCRIPTOR))};
     nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT] = {directoryRva, exportSize};
     if (!delayImports_.empty()) {
       nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT] = {
-          delayDescriptors, static_cast<DWORD>((delayImports_.size() + 1) * sizeof(IMAGE_DELAYLOAD_DESCRIPTOR))};
+          delayDescriptors,
+          static_cast<DWORD>((delayImports_.size() + 1) * sizeof(IMAGE_DELAYLOAD_DESCRIPTOR))};
     }
     std::memcpy(file.data() + dos.e_lfanew, &nt, sizeof nt);
     IMAGE_SECTION_HEADER section{};
@@ -280,13 +292,15 @@ TEST(DependencyWalk, DelayLoadedNeedsAreNamedForADelayLoadFailureOnly) {
   ImageBuilder().Export("Direct").WriteTo(dir.File(L"lib.dll"));
 
   const auto explain = [&](Ostravel::RegistrationResult result, std::uint32_t detail) {
-    return Inspection::ExplainLoadFailure(server, 1, Ostravel::RegistrationOutcome{result, detail}, Places());
+    return Inspection::ExplainLoadFailure(server, 1, Ostravel::RegistrationOutcome{result, detail},
+                                          Places());
   };
   const std::vector<std::wstring> named{L"lib.dll 缺少延迟加载的函数 Absent(server.dll 需要它)",
                                         L"缺少延迟加载的 nowhere.dll(server.dll 需要它)"};
   EXPECT_EQ(explain(Ostravel::RegistrationResult::EntryPointCrashed, 0xC06D007F), named);
   EXPECT_EQ(explain(Ostravel::RegistrationResult::EntryPointCrashed, 0xC06D007E), named);
-  EXPECT_EQ(explain(Ostravel::RegistrationResult::EntryPointCrashed, 0xC0000005), std::vector<std::wstring>{});
+  EXPECT_EQ(explain(Ostravel::RegistrationResult::EntryPointCrashed, 0xC0000005),
+            std::vector<std::wstring>{});
   EXPECT_EQ(explain(Ostravel::RegistrationResult::Registered, 0), std::vector<std::wstring>{});
 }
 
@@ -298,9 +312,9 @@ TEST(DependencyWalk, MutatedFilesEachEndWithAnAnswer) {
   const std::wstring server = dir.File(L"dep.dll");
   const std::wstring helper = dir.File(L"fixture_helper.dll");
   const std::vector<std::vector<std::uint8_t>> originals{
-      ReadAll(Fixture(L"beside\\needs_helper.dll")), ReadAll(Fixture(L"beside\\fixture_helper.dll")),
-      ReadAll(Fixture(L"gone\\gone_server.dll")), ReadAll(Fixture(L"delay_server.dll")),
-      ReadAll(Fixture(L"sxs_server.dll"))};
+      ReadAll(Fixture(L"beside\\needs_helper.dll")),
+      ReadAll(Fixture(L"beside\\fixture_helper.dll")), ReadAll(Fixture(L"gone\\gone_server.dll")),
+      ReadAll(Fixture(L"delay_server.dll")), ReadAll(Fixture(L"sxs_server.dll"))};
   for (const auto& original : originals) ASSERT_GT(original.size(), 1024u);
 
   auto run = std::async(std::launch::async, [&] {
@@ -319,9 +333,7 @@ TEST(DependencyWalk, MutatedFilesEachEndWithAnAnswer) {
             bytes[random() % bytes.size()] = static_cast<std::uint8_t>(i % 2 ? 0xFF : random());
           }
           break;
-        case 2:
-          bytes.resize(random() % bytes.size());
-          break;
+        case 2: bytes.resize(random() % bytes.size()); break;
         default:  // counts and offsets blown up four bytes at a time
           for (int i = 0; i < 4; ++i) {
             const std::size_t at = random() % (bytes.size() - 4);
@@ -337,11 +349,13 @@ TEST(DependencyWalk, MutatedFilesEachEndWithAnAnswer) {
   });
   if (run.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
     // The hung walk cannot be stopped, and the future would wait for it.
-    std::fputs("DependencyWalk.MutatedFilesEachEndWithAnAnswer: a walk did not end within 60 s\n", stderr);
+    std::fputs("DependencyWalk.MutatedFilesEachEndWithAnAnswer: a walk did not end within 60 s\n",
+               stderr);
     std::fflush(stderr);
     TerminateProcess(GetCurrentProcess(), 3);
   }
-  EXPECT_GT(run.get(), 0) << "no mutation kept an image: the mutations test nothing past the headers";
+  EXPECT_GT(run.get(), 0)
+      << "no mutation kept an image: the mutations test nothing past the headers";
 }
 
 }  // namespace

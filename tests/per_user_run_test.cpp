@@ -26,10 +26,12 @@ bool Exists(HKEY root, const std::wstring& path) {
   return true;
 }
 
-std::optional<std::wstring> Text(HKEY root, const std::wstring& path, const wchar_t* name = nullptr) {
+std::optional<std::wstring> Text(HKEY root, const std::wstring& path,
+                                 const wchar_t* name = nullptr) {
   wchar_t value[MAX_PATH * 2];
   DWORD size = sizeof value;
-  if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
+  if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) !=
+      ERROR_SUCCESS) {
     return std::nullopt;
   }
   return value;
@@ -45,9 +47,9 @@ TEST(PerUserRun, MachineWideClassesAreTheUsersAndOtherWritesAreNamedNotApplied) 
     RegDeleteTreeW(root, L"Software\\CorvantisFixture");
   }
   // What the server's link leads to: a key of the user's that must stay as it is.
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_FIXTURE_LINK_TARGET, L"Kept", REG_SZ,
-                            L"yes", 8),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_FIXTURE_LINK_TARGET, L"Kept", REG_SZ, L"yes", 8),
+      ERROR_SUCCESS);
 
   const std::wstring server = test_files::Fixture(L"settings_server.dll");
   const ServerRun run = RunForCurrentUser(ChildTask::Register, server);
@@ -88,7 +90,8 @@ TEST(PerUserRun, AWriteTheUsersKeysRefuseIsNoSuccess) {
   };
   setAccess(L"D:(D;;KW;;;WD)(A;;KA;;;WD)");  // no one may write to it
 
-  const ServerRun run = RunForCurrentUser(ChildTask::Register, test_files::Fixture(L"settings_server.dll"));
+  const ServerRun run =
+      RunForCurrentUser(ChildTask::Register, test_files::Fixture(L"settings_server.dll"));
   EXPECT_EQ(run.outcome.result, RegistrationResult::NotAllApplied);
   EXPECT_TRUE(Noted(run, L"未能写入当前用户的注册表项: HKEY_CURRENT_USER\\" + refusing))
       << testing::PrintToString(run.notes);

@@ -76,8 +76,9 @@ TEST(PreviewDialog, ListsCopiesSavesAndEndsForARefresh) {
     PostMessageW(dialog, WM_COMMAND, kMnuRefresh, 0);
   });
   list_dialog_driver::EmptyClipboardText();
-  EXPECT_EQ(ShowPreview(nullptr, kServer, Previewed(RegistrationResult::Registered, AwkwardCapture())),
-            PreviewAnswer::Refresh);
+  EXPECT_EQ(
+      ShowPreview(nullptr, kServer, Previewed(RegistrationResult::Registered, AwkwardCapture())),
+      PreviewAnswer::Refresh);
   ASSERT_TRUE(driver.Found());
 
   EXPECT_EQ(caption, L"预览注册 - 控件.ocx");
@@ -100,8 +101,9 @@ TEST(PreviewDialog, ListsCopiesSavesAndEndsForARefresh) {
 TEST(PreviewDialog, FailedPreviewShowsTheRegistrationMessageInsteadOfTheList) {
   std::wstring message;
   dialog_driver::Driver driver([&](HWND box) { message = dialog_driver::TakeMessageBox(box); });
-  EXPECT_EQ(ShowPreview(nullptr, kServer, Previewed(RegistrationResult::TimedOut, AwkwardCapture())),
-            PreviewAnswer::Closed);
+  EXPECT_EQ(
+      ShowPreview(nullptr, kServer, Previewed(RegistrationResult::TimedOut, AwkwardCapture())),
+      PreviewAnswer::Closed);
   ASSERT_TRUE(driver.Found());
   EXPECT_EQ(message, L"不能打开注册的DLL或OCX控件!" + std::wstring(kServer) +
                          L"\r\n入口点 DllRegisterServer 在10秒内没有完成。");
@@ -120,11 +122,11 @@ TEST(PreviewDialog, NotesNameTheViewLinksOutUnreadableKeysTheCutAndALeftoverKey)
   Capture capture;
   capture.wow64 = true;
   capture.keys.push_back(PlainKey(RegistryRoot::ClassesRoot, L"CLSID\\{C}", {}));
-  CapturedKey out = PlainKey(
-      RegistryRoot::CurrentUser, L"Software\\Out",
-      {{kSymbolicLinkValue, REG_LINK,
-        {reinterpret_cast<const BYTE*>(outside.data()),
-         reinterpret_cast<const BYTE*>(outside.data() + outside.size())}}});
+  CapturedKey out = PlainKey(RegistryRoot::CurrentUser, L"Software\\Out",
+                             {{kSymbolicLinkValue,
+                               REG_LINK,
+                               {reinterpret_cast<const BYTE*>(outside.data()),
+                                reinterpret_cast<const BYTE*>(outside.data() + outside.size())}}});
   out.link = outside;
   out.linkLeaves = true;
   capture.keys.push_back(out);
@@ -132,8 +134,8 @@ TEST(PreviewDialog, NotesNameTheViewLinksOutUnreadableKeysTheCutAndALeftoverKey)
   denied.error = ERROR_ACCESS_DENIED;
   capture.keys.push_back(denied);
   capture.keys.push_back(PlainKey(RegistryRoot::CurrentUser, L"Software\\a\r\nb", {}));
-  capture.cut = CaptureCut{CaptureCut::Reason::Keys, RegistryRoot::CurrentUser,
-                           L"Software\\Many\\000123"};
+  capture.cut =
+      CaptureCut{CaptureCut::Reason::Keys, RegistryRoot::CurrentUser, L"Software\\Many\\000123"};
   Preview preview = Previewed(RegistrationResult::Registered, capture);
   preview.cleanup = ERROR_ACCESS_DENIED;
 

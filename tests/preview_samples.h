@@ -26,19 +26,18 @@ inline Ostravel::Capture AwkwardCapture() {
   const std::wstring base = kRoundTripKey;
   Ostravel::Capture capture;
   capture.keys = {
-      PlainKey(Ostravel::RegistryRoot::CurrentUser,
-       base + L"\\CLSID\\{Class}",
-       {{L"", REG_SZ, text(L"C:\\Program Files\\\"quoted\" 控件.ocx")},
-        {L"Empty", REG_SZ, text(L"")},
-        {L"Lines", REG_SZ, text(L"first\r\nsecond")},
-        {L"Expand", REG_EXPAND_SZ, text(L"%SystemRoot%\\system32")},
-        {L"Multi", REG_MULTI_SZ, text(std::wstring(L"one\0two\0", 8))},
-        {L"Dword", REG_DWORD, {0x2a, 0, 0, 0x80}},
-        {L"Qword", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
-        {L"Binary", REG_BINARY, binary},
-        {L"Nothing", REG_BINARY, {}},
-        {L"None", REG_NONE, {1, 2}},
-        {L"back\\slash \"name\"", REG_DWORD, {1, 0, 0, 0}}}),
+      PlainKey(Ostravel::RegistryRoot::CurrentUser, base + L"\\CLSID\\{Class}",
+               {{L"", REG_SZ, text(L"C:\\Program Files\\\"quoted\" 控件.ocx")},
+                {L"Empty", REG_SZ, text(L"")},
+                {L"Lines", REG_SZ, text(L"first\r\nsecond")},
+                {L"Expand", REG_EXPAND_SZ, text(L"%SystemRoot%\\system32")},
+                {L"Multi", REG_MULTI_SZ, text(std::wstring(L"one\0two\0", 8))},
+                {L"Dword", REG_DWORD, {0x2a, 0, 0, 0x80}},
+                {L"Qword", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
+                {L"Binary", REG_BINARY, binary},
+                {L"Nothing", REG_BINARY, {}},
+                {L"None", REG_NONE, {1, 2}},
+                {L"back\\slash \"name\"", REG_DWORD, {1, 0, 0, 0}}}),
       PlainKey(Ostravel::RegistryRoot::CurrentUser, base + L"\\Empty key", {}),
   };
   return capture;

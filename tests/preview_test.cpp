@@ -25,8 +25,8 @@
 #include "test_files.h"
 
 using namespace Ostravel;
-using test_files::Fixture;
 using dialog_driver::WaitUntil;
+using test_files::Fixture;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
@@ -336,7 +336,8 @@ TEST_F(PreviewTest, LinksAreListedWithTheirTargetsAndNeverFollowed) {
   ASSERT_EQ(preview.outcome.result, RegistrationResult::Registered)
       << std::hex << preview.outcome.detail;
 
-  const CapturedKey* loop = FindKey(preview.capture, RegistryRoot::ClassesRoot, LINKING_FIXTURE_LOOP);
+  const CapturedKey* loop =
+      FindKey(preview.capture, RegistryRoot::ClassesRoot, LINKING_FIXTURE_LOOP);
   ASSERT_NE(loop, nullptr);
   EXPECT_EQ(loop->link.value_or(L""), L"HKEY_CLASSES_ROOT");
   EXPECT_FALSE(loop->linkLeaves);
@@ -446,9 +447,10 @@ TEST_F(PreviewTest, FailedSaveKeepsTheOldFile) {
   std::ifstream file(std::filesystem::path(path), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "old");
   // Nor is anything left beside it.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()),
-                          std::filesystem::directory_iterator{}),
-            1);
+  EXPECT_EQ(
+      std::distance(std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()),
+                    std::filesystem::directory_iterator{}),
+      1);
 }
 
 TEST_F(PreviewTest, ThirtyTwoBitCaptureOnSixtyFourBitWindowsIsSavedInItsView) {

@@ -62,7 +62,8 @@ DialogFunctions FakeDialogFunctions() {
 
 DEVMODEW SampleDevMode() {
   DEVMODEW mode{};
-  std::fill(std::begin(mode.dmDeviceName), std::end(mode.dmDeviceName), L'x');  // behind the names' NUL
+  std::fill(std::begin(mode.dmDeviceName), std::end(mode.dmDeviceName),
+            L'x');  // behind the names' NUL
   std::fill(std::begin(mode.dmFormName), std::end(mode.dmFormName), L'y');
   lstrcpyW(mode.dmDeviceName, L"Fake Printer");
   lstrcpyW(mode.dmFormName, L"Letter");
@@ -105,7 +106,8 @@ class FakePrinter : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
 
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
+                                          DISPID* ids) override {
     if (names[0] == std::wstring(L"Orientation")) {
       log.push_back(L"Orientation unknown");
       return DISP_E_UNKNOWNNAME;
@@ -115,11 +117,12 @@ class FakePrinter : public IDispatch {
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT*,
-                                   EXCEPINFO*, UINT*) override {
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* parameters,
+                                   VARIANT*, EXCEPINFO*, UINT*) override {
     const std::wstring& name = known_.at(static_cast<std::size_t>(id) - 1);
-    const bool put = flags == DISPATCH_PROPERTYPUT && parameters->cArgs == 1 && parameters->cNamedArgs == 1 &&
-                     parameters->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT && parameters->rgvarg[0].vt == VT_I2;
+    const bool put =
+        flags == DISPATCH_PROPERTYPUT && parameters->cArgs == 1 && parameters->cNamedArgs == 1 &&
+        parameters->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT && parameters->rgvarg[0].vt == VT_I2;
     if (!put || name == L"PaperSize") {
       log.push_back(name + (put ? L" refused" : L" not a 16-bit put"));
       return DISP_E_TYPEMISMATCH;
@@ -235,7 +238,8 @@ TEST_F(Seam, AcceptedPrintFillsEveryResultAndTheWholeDeviceMode) {
   EXPECT_TRUE(Freed(devMode));
   EXPECT_TRUE(Freed(devNames));
 
-  for (auto [flags, range] : {std::pair{0, 0}, std::pair{PD_SELECTION, 2}, std::pair{PD_PAGENUMS | PD_SELECTION, 1}}) {
+  for (auto [flags, range] :
+       {std::pair{0, 0}, std::pair{PD_SELECTION, 2}, std::pair{PD_PAGENUMS | PD_SELECTION, 1}}) {
     script.answerPrint = [flags = flags](PRINTDLGW& record) {
       record.Flags = flags;
       return TRUE;
@@ -269,8 +273,9 @@ TEST_F(Seam, CancelledPrintLeavesEveryResultAndTheDeviceModeAlone) {
   EXPECT_FALSE(dialog.VBPrintDlg(args));
   EXPECT_EQ(dialog.APIReturn(), 0);
   EXPECT_EQ(dialog.ExtendedError(), 0);
-  EXPECT_EQ(std::tuple(args.hdc, args.PrintRange, args.FromPage, args.ToPage, args.Copies, args.flags),
-            std::tuple(77, 2, 4, 9, std::int16_t{5}, 0x40));
+  EXPECT_EQ(
+      std::tuple(args.hdc, args.PrintRange, args.FromPage, args.ToPage, args.Copies, args.flags),
+      std::tuple(77, 2, 4, 9, std::int16_t{5}, 0x40));
   EXPECT_TRUE(args.PrintToFile && args.Collate);
   EXPECT_TRUE(dialog.GetPrinterDevMode() == before);
   EXPECT_TRUE(Freed(devMode));
@@ -291,8 +296,8 @@ TEST_F(Seam, PrinterObjectGetsTheFourSettingsInOrderPastRejections) {
     record.hDevMode = NewDevMode();
     return TRUE;
   };
-  const std::vector<std::wstring> expected = {L"Copies=3", L"Orientation unknown", L"PaperSize refused",
-                                              L"PrintQuality=-3"};
+  const std::vector<std::wstring> expected = {L"Copies=3", L"Orientation unknown",
+                                              L"PaperSize refused", L"PrintQuality=-3"};
   FakePrinter printed, setUp;
   PrintDlgArgs print(0);
   print.Printer = &printed;
@@ -312,7 +317,8 @@ TEST_F(Seam, PageSetupFlagWordsAndScaledMargins) {
   const PAGESETUPDLGW& seen = script.pageSetup;
   EXPECT_EQ(seen.lStructSize, architecture::PerArchitecture(84u, 128u));
   EXPECT_EQ(seen.Flags, 0x7u);
-  EXPECT_EQ(std::tuple(seen.rtMargin.left, seen.rtMargin.bottom, seen.rtMinMargin.top, seen.rtMinMargin.right),
+  EXPECT_EQ(std::tuple(seen.rtMargin.left, seen.rtMargin.bottom, seen.rtMinMargin.top,
+                       seen.rtMinMargin.right),
             std::tuple(0, 0, 0, 0));
 
   const struct {
@@ -387,10 +393,14 @@ TEST_F(Seam, AcceptedPageSetupGivesWholeUnitsHalvesToEvenAndThePaper) {
     inches = PageSetupDlgArgs{};
     const RoundingMode rounding(mode);
     EXPECT_TRUE(dialog.VBPageSetupDlg(inches));
-    EXPECT_EQ(std::tuple(inches.LeftMargin, inches.TopMargin, inches.RightMargin, inches.BottomMargin),
-              std::tuple(4, 2, 0, 1)) << "mode " << mode;
-    EXPECT_EQ(std::tuple(inches.MinLeftMargin, inches.MinTopMargin, inches.MinRightMargin, inches.MinBottomMargin),
-              std::tuple(-2, 2, 2147484, -2)) << "mode " << mode;
+    EXPECT_EQ(
+        std::tuple(inches.LeftMargin, inches.TopMargin, inches.RightMargin, inches.BottomMargin),
+        std::tuple(4, 2, 0, 1))
+        << "mode " << mode;
+    EXPECT_EQ(std::tuple(inches.MinLeftMargin, inches.MinTopMargin, inches.MinRightMargin,
+                         inches.MinBottomMargin),
+              std::tuple(-2, 2, 2147484, -2))
+        << "mode " << mode;
   }
   EXPECT_EQ(std::tuple(inches.PaperSize, inches.Orientation, inches.PrintQuality),
             std::tuple(DMPAPER_LETTER, DMORIENT_LANDSCAPE, DMRES_MEDIUM));
@@ -412,15 +422,19 @@ TEST_F(Seam, CancelledPageSetupLeavesEveryValueAndRecordsTheError) {
   script.extendedError = PDERR_NODEFAULTPRN;
   PageSetupDlgArgs args;
   std::int32_t PageSetupDlgArgs::*const values[] = {
-      &PageSetupDlgArgs::LeftMargin,      &PageSetupDlgArgs::MinLeftMargin,  &PageSetupDlgArgs::RightMargin,
-      &PageSetupDlgArgs::MinRightMargin,  &PageSetupDlgArgs::TopMargin,      &PageSetupDlgArgs::MinTopMargin,
-      &PageSetupDlgArgs::BottomMargin,    &PageSetupDlgArgs::MinBottomMargin, &PageSetupDlgArgs::PaperSize,
-      &PageSetupDlgArgs::Orientation,     &PageSetupDlgArgs::PrintQuality,   &PageSetupDlgArgs::flags};
-  for (std::size_t i = 0; i < std::size(values); ++i) args.*values[i] = static_cast<std::int32_t>(i) + 1;
+      &PageSetupDlgArgs::LeftMargin,   &PageSetupDlgArgs::MinLeftMargin,
+      &PageSetupDlgArgs::RightMargin,  &PageSetupDlgArgs::MinRightMargin,
+      &PageSetupDlgArgs::TopMargin,    &PageSetupDlgArgs::MinTopMargin,
+      &PageSetupDlgArgs::BottomMargin, &PageSetupDlgArgs::MinBottomMargin,
+      &PageSetupDlgArgs::PaperSize,    &PageSetupDlgArgs::Orientation,
+      &PageSetupDlgArgs::PrintQuality, &PageSetupDlgArgs::flags};
+  for (std::size_t i = 0; i < std::size(values); ++i)
+    args.*values[i] = static_cast<std::int32_t>(i) + 1;
   EXPECT_FALSE(dialog.VBPageSetupDlg(args));
   EXPECT_EQ(dialog.APIReturn(), 0);
   EXPECT_EQ(dialog.ExtendedError(), PDERR_NODEFAULTPRN);
-  for (std::size_t i = 0; i < std::size(values); ++i) EXPECT_EQ(args.*values[i], static_cast<std::int32_t>(i) + 1);
+  for (std::size_t i = 0; i < std::size(values); ++i)
+    EXPECT_EQ(args.*values[i], static_cast<std::int32_t>(i) + 1);
 }
 
 // ---- The real dialogs against the default printer ----
@@ -430,11 +444,14 @@ std::optional<DEVMODEW> DefaultDevMode() {
   wchar_t name[256];
   DWORD size = std::size(name);
   HANDLE printer = nullptr;
-  if (!GetDefaultPrinterW(name, &size) || !OpenPrinterW(name, &printer, nullptr)) return std::nullopt;
+  if (!GetDefaultPrinterW(name, &size) || !OpenPrinterW(name, &printer, nullptr))
+    return std::nullopt;
   std::optional<DEVMODEW> result;
-  std::vector<BYTE> buffer(static_cast<std::size_t>(std::max(0L, DocumentPropertiesW(nullptr, printer, name, nullptr, nullptr, 0))));
+  std::vector<BYTE> buffer(static_cast<std::size_t>(
+      std::max(0L, DocumentPropertiesW(nullptr, printer, name, nullptr, nullptr, 0))));
   auto* mode = reinterpret_cast<DEVMODEW*>(buffer.data());
-  if (buffer.size() >= sizeof(DEVMODEW) && DocumentPropertiesW(nullptr, printer, name, mode, nullptr, DM_OUT_BUFFER) == IDOK) {
+  if (buffer.size() >= sizeof(DEVMODEW) &&
+      DocumentPropertiesW(nullptr, printer, name, mode, nullptr, DM_OUT_BUFFER) == IDOK) {
     result = *mode;
   }
   ClosePrinter(printer);
@@ -485,7 +502,8 @@ TEST(RealDialogs, PageSetupOkReturnsTheMarginsItWasGivenAndThePaper) {
   const auto expected = DefaultDevMode();
   ASSERT_TRUE(expected) << "no default printer";
   cCommonDialog dialog;
-  for (const auto& [units, left, top, right, bottom] : {std::tuple(0, 1, 2, 1, 1), std::tuple(1, 20, 25, 15, 30)}) {
+  for (const auto& [units, left, top, right, bottom] :
+       {std::tuple(0, 1, 2, 1, 1), std::tuple(1, 20, 25, 15, 30)}) {
     PageSetupDlgArgs args;
     args.Units = units;
     args.LeftMargin = left;
@@ -498,7 +516,8 @@ TEST(RealDialogs, PageSetupOkReturnsTheMarginsItWasGivenAndThePaper) {
       ASSERT_TRUE(driver.Found());
     }
     EXPECT_EQ(std::tuple(args.LeftMargin, args.TopMargin, args.RightMargin, args.BottomMargin),
-              std::tuple(left, top, right, bottom)) << units;
+              std::tuple(left, top, right, bottom))
+        << units;
     EXPECT_EQ(args.PaperSize, expected->dmPaperSize);
     EXPECT_EQ(args.Orientation, expected->dmOrientation);
   }

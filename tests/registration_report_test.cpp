@@ -33,8 +33,9 @@ void MarkManaged(const std::wstring& path) {
   file.seekg(optional);
   file.read(reinterpret_cast<char*>(&magic), sizeof magic);
   const std::streamoff directories =
-      optional + (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory)
-                                                         : offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory));
+      optional + (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
+                      ? offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory)
+                      : offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory));
   const IMAGE_DATA_DIRECTORY clr{0x40, 0x48};
   file.seekp(directories + IMAGE_DIRECTORY_ENTRY_COM_DESCRIPTOR * sizeof clr);
   file.write(reinterpret_cast<const char*>(&clr), sizeof clr);
@@ -54,7 +55,8 @@ TEST(RegistrationReport, SuccessFollowsTheOutcomeNotTheButton) {
 TEST(RegistrationReport, EachFailureGivesThePathThenOneLineOnWhy) {
   EXPECT_EQ(Report(RegistrationResult::NoEntryPoint, 0, 2),
             kHead + L"文件没有 DllUnregisterServer 入口点。");
-  EXPECT_EQ(Report(RegistrationResult::TimedOut), kHead + L"入口点 DllRegisterServer 在10秒内没有完成。");
+  EXPECT_EQ(Report(RegistrationResult::TimedOut),
+            kHead + L"入口点 DllRegisterServer 在10秒内没有完成。");
   EXPECT_EQ(Report(RegistrationResult::EntryPointCrashed, 0xC0000005),
             kHead + L"入口点 DllRegisterServer 崩溃了,异常代码 0xC0000005。");
   EXPECT_EQ(Report(RegistrationResult::NothingDone), kHead + L"无法启动注册线程。");
@@ -87,23 +89,29 @@ TEST(RegistrationReport, LoadFailuresGiveTheSystemText) {
 // missing.
 TEST(RegistrationReport, AFileForTheOtherToolNamesItAndNoOtherFileIsBlamedOnBitness) {
   const std::wstring other = test_files::Fixture(L"other_architecture_server.dll");
-  EXPECT_EQ(RegistrationReport(other, 1, Ostravel::CallServerRegistration(other, 1)),
-            L"不能打开注册的DLL或OCX控件!" + other +
-                PerArchitecture(L"\r\n这是64位文件,本工具是32位程序,无法加载它。请改用 Corvantis64.exe。",
-                                L"\r\n这是32位文件,本工具是64位程序,无法加载它。请改用 Corvantis.exe。"));
+  EXPECT_EQ(
+      RegistrationReport(other, 1, Ostravel::CallServerRegistration(other, 1)),
+      L"不能打开注册的DLL或OCX控件!" + other +
+          PerArchitecture(L"\r\n这是64位文件,本工具是32位程序,无法加载它。请改用 Corvantis64.exe。",
+                          L"\r\n这是32位文件,本工具是64位程序,无法加载它。请改用 Corvantis.exe。"));
 
   const test_files::TempFolder dir;
   const std::wstring alone = dir.File(L"needs_helper.dll");
-  ASSERT_TRUE(CopyFileW(test_files::Fixture(L"beside\\needs_helper.dll").c_str(), alone.c_str(), FALSE));
-  const std::wstring missing = RegistrationReport(alone, 1, Ostravel::CallServerRegistration(alone, 1));
-  EXPECT_EQ(missing.rfind(L"不能打开注册的DLL或OCX控件!" + alone + L"\r\n文件无法加载(错误 126): ", 0), 0u)
+  ASSERT_TRUE(
+      CopyFileW(test_files::Fixture(L"beside\\needs_helper.dll").c_str(), alone.c_str(), FALSE));
+  const std::wstring missing =
+      RegistrationReport(alone, 1, Ostravel::CallServerRegistration(alone, 1));
+  EXPECT_EQ(
+      missing.rfind(L"不能打开注册的DLL或OCX控件!" + alone + L"\r\n文件无法加载(错误 126): ", 0),
+      0u)
       << testing::PrintToString(missing);
 
   // A machine neither tool loads gets the loader's reason too.
   const Machine arm64 = static_cast<Machine>(IMAGE_FILE_MACHINE_ARM64);
-  const std::wstring foreign =
-      RegistrationReport(kPath, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT, arm64});
-  EXPECT_EQ(foreign.rfind(kHead + L"文件无法加载(错误 193): ", 0), 0u) << testing::PrintToString(foreign);
+  const std::wstring foreign = RegistrationReport(
+      kPath, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT, arm64});
+  EXPECT_EQ(foreign.rfind(kHead + L"文件无法加载(错误 193): ", 0), 0u)
+      << testing::PrintToString(foreign);
 }
 
 // Why a file does not register, named under the loader's reason. Each case
@@ -154,9 +162,10 @@ class LoadFailureReport : public ::testing::Test {
 TEST_F(LoadFailureReport, AMissingDllIsNamedWithWhatNeedsIt) {
   EXPECT_EQ(Causes(Alone(L"beside\\needs_helper.dll", L"dep.dll")),
             std::vector<std::wstring>{L"缺少 fixture_helper.dll(dep.dll 需要它)"});
-  EXPECT_EQ(Causes(test_files::Fixture(L"chain\\chain_server.dll")),
-            std::vector<std::wstring>{
-                L"缺少 chain_runtime.dll(chain_server.dll → chain_vendor.dll → chain_runtime.dll)"});
+  EXPECT_EQ(
+      Causes(test_files::Fixture(L"chain\\chain_server.dll")),
+      std::vector<std::wstring>{
+          L"缺少 chain_runtime.dll(chain_server.dll → chain_vendor.dll → chain_runtime.dll)"});
 }
 
 // Wine's loader loads the file and the call raises 0x80000100 instead: the
@@ -171,28 +180,30 @@ TEST_F(LoadFailureReport, ACandidateOfTheOtherBitnessIsNamedAsSkipped) {
   const std::wstring other = Alone(L"other_bitness\\fixture_helper.dll", L"fixture_helper.dll");
   EXPECT_EQ(Causes(dep), (std::vector<std::wstring>{
                              L"缺少 fixture_helper.dll(dep.dll 需要它)",
-                             L"已跳过 " + other + PerArchitecture(L":这是64位文件,dep.dll 需要32位的。",
-                                                                  L":这是32位文件,dep.dll 需要64位的。")}));
+                             L"已跳过 " + other +
+                                 PerArchitecture(L":这是64位文件,dep.dll 需要32位的。",
+                                                 L":这是32位文件,dep.dll 需要64位的。")}));
 }
 
 TEST_F(LoadFailureReport, TheWrongKindOfFileIsNamedBeforeAnyDependency) {
   const std::wstring text = dir_.File(L"readme.ocx");
-  {
-    std::ofstream(text.c_str()) << "not a library";
-  }
+  { std::ofstream(text.c_str()) << "not a library"; }
   EXPECT_EQ(Causes(text), std::vector<std::wstring>{L"文件不是 PE 映像,不是 DLL 或 OCX 控件。"});
 
   // A .NET assembly: a DLL with a CLR header and no registration entry point.
   const std::wstring managed = Alone(L"no_entry_points.dll", L"managed.dll");
   MarkManaged(managed);
   EXPECT_EQ(Causes(managed),
-            std::vector<std::wstring>{L"这是 .NET 程序集:请用 .NET 的注册工具 RegAsm 注册它,不能用本工具。"});
+            std::vector<std::wstring>{
+                L"这是 .NET 程序集:请用 .NET 的注册工具 RegAsm 注册它,不能用本工具。"});
 }
 
 TEST_F(LoadFailureReport, DelayLoadsAndSideBySideAssembliesAreNamed) {
   const std::wstring delay = test_files::Fixture(L"delay_server.dll");
-  const std::vector<std::wstring> missingDelay{L"缺少延迟加载的 delay_missing.dll(delay_server.dll 需要它)"};
-  EXPECT_EQ(CausesIn(ReportWithCauses(delay, 1, RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC06D007E})),
+  const std::vector<std::wstring> missingDelay{
+      L"缺少延迟加载的 delay_missing.dll(delay_server.dll 需要它)"};
+  EXPECT_EQ(CausesIn(ReportWithCauses(
+                delay, 1, RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC06D007E})),
             missingDelay);
   // GNU ld 2.40 leaves the x86 fixture's delay-load slot empty, so there its
   // call faults before the delay helper can raise 0xC06D007E.
@@ -200,15 +211,18 @@ TEST_F(LoadFailureReport, DelayLoadsAndSideBySideAssembliesAreNamed) {
     EXPECT_EQ(Causes(delay), missingDelay);
   }
   // Any other failure leaves a delay-loaded DLL out: it is not needed to load.
-  EXPECT_EQ(CausesIn(ReportWithCauses(delay, 1, RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC0000005})),
+  EXPECT_EQ(CausesIn(ReportWithCauses(
+                delay, 1, RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC0000005})),
             std::vector<std::wstring>{});
   // Wine loads a DLL whose assembly is missing; Windows refuses it with 14001.
   const std::wstring sxs = test_files::Fixture(L"sxs_server.dll");
-  const std::wstring refused =
-      ReportWithCauses(sxs, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_SXS_CANT_GEN_ACTCTX});
-  EXPECT_NE(refused.find(L"\r\n文件无法加载(错误 14001)"), std::wstring::npos) << testing::PrintToString(refused);
-  EXPECT_EQ(CausesIn(refused), std::vector<std::wstring>{
-                                   L"缺少并行程序集 Corvantis.Fixture.Runtime 9.0.21022.8(sxs_server.dll 需要它)"});
+  const std::wstring refused = ReportWithCauses(
+      sxs, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_SXS_CANT_GEN_ACTCTX});
+  EXPECT_NE(refused.find(L"\r\n文件无法加载(错误 14001)"), std::wstring::npos)
+      << testing::PrintToString(refused);
+  EXPECT_EQ(CausesIn(refused),
+            std::vector<std::wstring>{
+                L"缺少并行程序集 Corvantis.Fixture.Runtime 9.0.21022.8(sxs_server.dll 需要它)"});
 }
 
 // Nothing in the files explains a DllMain that refuses: the loader's reason
@@ -216,20 +230,22 @@ TEST_F(LoadFailureReport, DelayLoadsAndSideBySideAssembliesAreNamed) {
 // point is said to lack it once, and is not worth loading.
 TEST_F(LoadFailureReport, WhatTheFilesCannotShowIsSaidToBeDynamic) {
   EXPECT_EQ(Causes(test_files::Fixture(L"refusing_dllmain.dll")),
-            std::vector<std::wstring>{
-                L"文件本身没有发现缺少的 DLL 或函数:原因在加载时才出现,例如 DllMain 返回失败(错误 1114)。"});
+            std::vector<std::wstring>{L"文件本身没有发现缺少的 DLL 或函数:原因在加载时才出现,例如 "
+                                      L"DllMain 返回失败(错误 1114)。"});
 
   const std::wstring noEntry = test_files::Fixture(L"no_entry_points.dll");
   EXPECT_EQ(Causes(noEntry), std::vector<std::wstring>{});
   const auto before = Inspection::OutcomeBeforeLoad(noEntry, 2);
   ASSERT_TRUE(before.has_value()) << "not worth loading";
   EXPECT_EQ(before->result, RegistrationResult::NoEntryPoint);
-  EXPECT_EQ(Inspection::OutcomeBeforeLoad(test_files::Fixture(L"good_server.dll"), 1), std::nullopt);
-  EXPECT_EQ(Inspection::OutcomeBeforeLoad(test_files::Fixture(L"other_architecture_server.dll"), 1), std::nullopt)
+  EXPECT_EQ(Inspection::OutcomeBeforeLoad(test_files::Fixture(L"good_server.dll"), 1),
+            std::nullopt);
+  EXPECT_EQ(Inspection::OutcomeBeforeLoad(test_files::Fixture(L"other_architecture_server.dll"), 1),
+            std::nullopt)
       << "the load names the other tool";
   // Told to the loader, a file it refused for its export table has it said from that table.
-  const std::wstring report =
-      ReportWithCauses(noEntry, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_DLL_INIT_FAILED});
+  const std::wstring report = ReportWithCauses(
+      noEntry, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_DLL_INIT_FAILED});
   EXPECT_EQ(CausesIn(report), std::vector<std::wstring>{L"导出表里没有 DllRegisterServer。"});
 }
 
@@ -240,8 +256,9 @@ TEST(RegistrationReport, AChildsEndIsToldAndItsNotesFollowTheReason) {
   run.end = Ostravel::ChildEnd::ExitedInLoad;
   run.endDetail = 3;
   run.notes = {L"first note", L"second note"};
-  EXPECT_EQ(RegistrationReport(kPath, 1, run),
-            kHead + L"文件的 DllMain 结束了进程,退出代码 0x00000003。\r\nfirst note\r\nsecond note");
+  EXPECT_EQ(
+      RegistrationReport(kPath, 1, run),
+      kHead + L"文件的 DllMain 结束了进程,退出代码 0x00000003。\r\nfirst note\r\nsecond note");
 
   // Past the limit after the load, it is the entry point that did not finish.
   run = {};
@@ -251,7 +268,8 @@ TEST(RegistrationReport, AChildsEndIsToldAndItsNotesFollowTheReason) {
 }
 
 TEST(RegistrationReport, AFolderPathIsRefusedWithItsOwnReason) {
-  EXPECT_EQ(FolderPathReport(L"C:\\a\\"), L"不能打开注册的DLL或OCX控件!C:\\a\\\r\n路径是一个文件夹,不是文件。");
+  EXPECT_EQ(FolderPathReport(L"C:\\a\\"),
+            L"不能打开注册的DLL或OCX控件!C:\\a\\\r\n路径是一个文件夹,不是文件。");
 }
 
 }  // namespace

@@ -73,13 +73,15 @@ void WriteBytes(const std::wstring& path, const std::vector<char>& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   DWORD written = 0;
-  if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  if (!bytes.empty())
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
 }
 
 std::vector<char> ReadBytes(const std::wstring& path, DWORD count) {
   std::vector<char> bytes(count);
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   DWORD read = 0;
   ReadFile(file, bytes.data(), count, &read, nullptr);
   CloseHandle(file);
@@ -214,12 +216,13 @@ TEST_F(Registration, FilesTheLoaderRefuses) {
     DWORD error;  // 0: any error
     Machine machine;
   };
-  for (const Case& c : {Case{text, ERROR_BAD_EXE_FORMAT, Machine::None}, Case{empty, 0, Machine::None},
-                        Case{truncated, 0, own},
-                        Case{Fixture(L"other_architecture_server.dll"), ERROR_BAD_EXE_FORMAT, other},
-                        Case{alone, ERROR_MOD_NOT_FOUND, own},
-                        Case{Fixture(L"refusing_dllmain.dll"), ERROR_DLL_INIT_FAILED, own},
-                        Case{Fixture(L"crashing_dllmain.dll"), 0, own}}) {
+  for (const Case& c :
+       {Case{text, ERROR_BAD_EXE_FORMAT, Machine::None}, Case{empty, 0, Machine::None},
+        Case{truncated, 0, own},
+        Case{Fixture(L"other_architecture_server.dll"), ERROR_BAD_EXE_FORMAT, other},
+        Case{alone, ERROR_MOD_NOT_FOUND, own},
+        Case{Fixture(L"refusing_dllmain.dll"), ERROR_DLL_INIT_FAILED, own},
+        Case{Fixture(L"crashing_dllmain.dll"), 0, own}}) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.path.begin(), c.path.end())));
     const RegistrationOutcome outcome = CallServerRegistration(c.path, 1);
     EXPECT_EQ(outcome.result, RegistrationResult::NotLoadable);
@@ -250,7 +253,8 @@ TEST_F(Registration, TheFileLoadedIsExactlyTheOneNamed) {
   test_files::TempFolder dir;
   const std::wstring server = dir.File(L"server");
   ASSERT_TRUE(CopyFileW(Fixture(L"good_server.dll").c_str(), server.c_str(), FALSE));
-  ASSERT_TRUE(CopyFileW(Fixture(L"no_entry_points.dll").c_str(), (server + L".dll").c_str(), FALSE));
+  ASSERT_TRUE(
+      CopyFileW(Fixture(L"no_entry_points.dll").c_str(), (server + L".dll").c_str(), FALSE));
   EXPECT_EQ(CallServerRegistration(server, 1).result, RegistrationResult::Registered);
   EXPECT_NE(RegisteredServerPath(), std::nullopt);
   EXPECT_EQ(CallServerRegistration(server, 2).result, RegistrationResult::Unregistered);

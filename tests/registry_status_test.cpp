@@ -31,8 +31,8 @@ using namespace std::chrono_literals;
 namespace {
 
 std::string Utf8(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                       0, nullptr, nullptr);
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(size), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
                       nullptr, nullptr);
@@ -181,12 +181,14 @@ TEST_F(RegistryStatus, RegisteredByACopyElsewhereNamesTheCopy) {
 
 TEST_F(RegistryStatus, AClassLeftOutIsPartOfTheRegistrationWithTheCount) {
   RunRegistration(server);
-  RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Classes\\CLSID\\" + StatusFixtureClsid(7)).c_str());
+  RegDeleteTreeW(HKEY_CURRENT_USER,
+                 (L"Software\\Classes\\CLSID\\" + StatusFixtureClsid(7)).c_str());
   const RegistrationStatus status = Read(server);
   EXPECT_EQ(status.verdict, Verdict::Partial) << testing::PrintToString(line);
   EXPECT_EQ(status.registered, kItems - 1);
   EXPECT_EQ(line.rfind(L"部分注册", 0), 0u);
-  EXPECT_NE(line.find(std::to_wstring(kItems - 1)), std::wstring::npos) << testing::PrintToString(line);
+  EXPECT_NE(line.find(std::to_wstring(kItems - 1)), std::wstring::npos)
+      << testing::PrintToString(line);
 }
 
 // A bare name is what a client's search path makes of it: this file's name
@@ -203,7 +205,8 @@ TEST_F(RegistryStatus, ABareNameDependsOnTheSearchPath) {
 // splits it): the machine's keys are where the views part on both.
 TEST_F(RegistryStatus, RegisteredOnlyInTheOtherViewSaysSo) {
   if (!SystemHasTwoViews()) GTEST_SKIP() << "a system of one registry view has no other view";
-  if (!MayWriteMachineKeys()) GTEST_SKIP() << "registering for all users needs administrator rights";
+  if (!MayWriteMachineKeys())
+    GTEST_SKIP() << "registering for all users needs administrator rights";
   RegisterAs(REG_SZ, server, HKEY_LOCAL_MACHINE, OtherView());
   const RegistrationStatus status = Read(server);
   EXPECT_EQ(status.verdict, Verdict::OtherViewOnly) << testing::PrintToString(line);
@@ -214,7 +217,8 @@ TEST_F(RegistryStatus, RegisteredOnlyInTheOtherViewSaysSo) {
 // What this user's keys say is what this user's clients get, whatever the
 // machine's keys say; a path where no file is stays a registration elsewhere.
 TEST_F(RegistryStatus, TheUsersEntryHidesTheMachinesForThatUserAlone) {
-  if (!MayWriteMachineKeys()) GTEST_SKIP() << "registering for all users needs administrator rights";
+  if (!MayWriteMachineKeys())
+    GTEST_SKIP() << "registering for all users needs administrator rights";
   RegisterAs(REG_SZ, server, HKEY_LOCAL_MACHINE);
   EXPECT_EQ(Read(server).verdict, Verdict::ThisFile) << testing::PrintToString(line);
   EXPECT_EQ(line, L"已注册到此文件") << "the machine's keys hold for every user";
@@ -270,7 +274,8 @@ TEST_F(RegistryStatus, TheDetailsCopyAndSaveAsThePreviewListDoes) {
     SetFocus(list);
     dialog_driver::WaitUntil([&] { return GetForegroundWindow() == dialog; }, 5s);
     list_dialog_driver::TypeCtrlC();
-    dialog_driver::WaitUntil([&] { return !(copied = list_dialog_driver::ClipboardText()).empty(); }, 5s);
+    dialog_driver::WaitUntil(
+        [&] { return !(copied = list_dialog_driver::ClipboardText()).empty(); }, 5s);
     dialog_driver::PressButton(dialog, kStatusDetailsSave);
     if (HWND save = list_dialog_driver::WaitForOtherDialog(dialog)) {
       dialog_driver::TypeFileName(save, saved);
@@ -301,15 +306,17 @@ class GuardedBytes {
  public:
   explicit GuardedBytes(const std::vector<char>& bytes) : size_(bytes.size()) {
     const std::size_t page = 4096, pages = (size_ + page - 1) / page + 1;
-    base_ = static_cast<char*>(VirtualAlloc(nullptr, pages * page, MEM_COMMIT | MEM_RESERVE,
-                                            PAGE_READWRITE));
+    base_ = static_cast<char*>(
+        VirtualAlloc(nullptr, pages * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     DWORD old = 0;
     VirtualProtect(base_ + (pages - 1) * page, page, PAGE_NOACCESS, &old);
     data_ = base_ + (pages - 1) * page - size_;
     std::copy(bytes.begin(), bytes.end(), data_);
   }
   ~GuardedBytes() { VirtualFree(base_, 0, MEM_RELEASE); }
-  std::wstring Check(std::size_t size) const { return CheckTypeLibraryBytes(data_ + size_ - size, size); }
+  std::wstring Check(std::size_t size) const {
+    return CheckTypeLibraryBytes(data_ + size_ - size, size);
+  }
   char* Data() { return data_; }
 
  private:
@@ -352,11 +359,13 @@ TEST(RegistryScript, NamesTheClassesOfACLSIDBlockOnly) {
       L"    CLSID = s '{11111111-2222-3333-4444-555555555555}'\r\n  }\r\n"
       L"  NoRemove CLSID\r\n  {\r\n"
       L"    ForceRemove {A1B2C3D4-0000-1111-2222-333344445555} = s 'Widget Class'\r\n    {\r\n"
-      L"      InprocServer32 = s '%MODULE%'\r\n      {\r\n        val ThreadingModel = s 'Apartment'\r\n      }\r\n"
+      L"      InprocServer32 = s '%MODULE%'\r\n      {\r\n        val ThreadingModel = s "
+      L"'Apartment'\r\n      }\r\n"
       L"      TypeLib = s '{99999999-8888-7777-6666-555555555555}'\r\n    }\r\n"
       L"    {b1b2c3d4-0000-1111-2222-333344445555}\r\n"
       L"  }\r\n"
-      L"  NoRemove Interface\r\n  {\r\n    {22222222-3333-4444-5555-666666666666} = s 'IWidget'\r\n  }\r\n}\r\n";
+      L"  NoRemove Interface\r\n  {\r\n    {22222222-3333-4444-5555-666666666666} = s "
+      L"'IWidget'\r\n  }\r\n}\r\n";
   const std::vector<ScriptClass> classes = ScriptClasses(script);
   ASSERT_EQ(classes.size(), 2u);
   EXPECT_EQ(classes[0].clsid, L"{A1B2C3D4-0000-1111-2222-333344445555}");

@@ -33,7 +33,8 @@ TEST(ServerRun, ThePathReachesTheChildExactly) {
   EXPECT_EQ(registered.end, ChildEnd::Reported);
   EXPECT_EQ(registered.outcome.result, RegistrationResult::Registered);
   EXPECT_EQ(fixture_registry::RegisteredServerPath(), server);
-  EXPECT_EQ(RunInChild(ChildTask::Unregister, server).outcome.result, RegistrationResult::Unregistered);
+  EXPECT_EQ(RunInChild(ChildTask::Unregister, server).outcome.result,
+            RegistrationResult::Unregistered);
   EXPECT_EQ(fixture_registry::RegisteredServerPath(), std::nullopt);
   EXPECT_EQ(RunInChild(ChildTask::Register, L"").outcome.result, RegistrationResult::NothingDone);
 }

@@ -18,9 +18,18 @@ class FontObject::Value {
     if (!v_.bstrVal) throw std::bad_alloc();
     v_.vt = VT_BSTR;
   }
-  explicit Value(double number) : Value() { v_.vt = VT_R8; v_.dblVal = number; }
-  explicit Value(std::int32_t number) : Value() { v_.vt = VT_I4; v_.lVal = number; }
-  explicit Value(std::uint8_t number) : Value() { v_.vt = VT_UI1; v_.bVal = number; }
+  explicit Value(double number) : Value() {
+    v_.vt = VT_R8;
+    v_.dblVal = number;
+  }
+  explicit Value(std::int32_t number) : Value() {
+    v_.vt = VT_I4;
+    v_.lVal = number;
+  }
+  explicit Value(std::uint8_t number) : Value() {
+    v_.vt = VT_UI1;
+    v_.bVal = number;
+  }
   ~Value() { VariantClear(&v_); }
   Value(const Value&) = delete;
   Value& operator=(const Value&) = delete;
@@ -36,7 +45,9 @@ class FontObject::Value {
 
 namespace {
 
-std::wstring Text(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
+std::wstring Text(BSTR text) {
+  return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+}
 
 // What an object says about a call it refused; it frees the strings it holds.
 class Refusal {
@@ -76,8 +87,8 @@ class Refusal {
 
 void Invoke(IDispatch* object, DISPID id, WORD kind, DISPPARAMS& parameters, VARIANT* result) {
   Refusal refusal;
-  const HRESULT outcome =
-      object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &parameters, result, refusal.get(), nullptr);
+  const HRESULT outcome = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &parameters,
+                                         result, refusal.get(), nullptr);
   if (FAILED(outcome)) refusal.Raise(outcome);
 }
 
@@ -88,7 +99,8 @@ FontObject::FontObject(IDispatch* font) : font_(font) {
   // Any automation object answers the font's dispatch ids; only a font is read
   // and overwritten as one.
   IFont* standardFont = nullptr;
-  if (FAILED(font_->QueryInterface(IID_IFont, reinterpret_cast<void**>(&standardFont))) || !standardFont) {
+  if (FAILED(font_->QueryInterface(IID_IFont, reinterpret_cast<void**>(&standardFont))) ||
+      !standardFont) {
     Raise(kTypeMismatch);
   }
   standardFont->Release();
@@ -109,16 +121,12 @@ void FontObject::Put(DISPID id, Value&& value) {
   Invoke(font_, id, DISPATCH_PROPERTYPUT, parameters, nullptr);
 }
 
-std::wstring FontObject::Name() const {
-  return Text((*Get(DISPID_FONT_NAME, VT_BSTR)).bstrVal);
-}
+std::wstring FontObject::Name() const { return Text((*Get(DISPID_FONT_NAME, VT_BSTR)).bstrVal); }
 
 CY FontObject::Size() const { return (*Get(DISPID_FONT_SIZE, VT_CY)).cyVal; }
 bool FontObject::Italic() const { return (*Get(DISPID_FONT_ITALIC, VT_BOOL)).boolVal != 0; }
 bool FontObject::Underline() const { return (*Get(DISPID_FONT_UNDER, VT_BOOL)).boolVal != 0; }
-bool FontObject::Strikethrough() const {
-  return (*Get(DISPID_FONT_STRIKE, VT_BOOL)).boolVal != 0;
-}
+bool FontObject::Strikethrough() const { return (*Get(DISPID_FONT_STRIKE, VT_BOOL)).boolVal != 0; }
 std::int16_t FontObject::Weight() const { return (*Get(DISPID_FONT_WEIGHT, VT_I2)).iVal; }
 
 void FontObject::SetName(const std::wstring& name) { Put(DISPID_FONT_NAME, Value(name)); }

@@ -24,6 +24,8 @@ std::int32_t HandleValue(Handle handle) {
 }
 
 // An owner of -1 asks for no owner window.
-inline HWND OwnerWindow(std::int32_t owner) { return owner == -1 ? nullptr : ToHandle<HWND>(owner); }
+inline HWND OwnerWindow(std::int32_t owner) {
+  return owner == -1 ? nullptr : ToHandle<HWND>(owner);
+}
 
 }  // namespace toolkit

@@ -17,8 +17,8 @@ bool PutProperty(IDispatch* object, const std::wstring& name, std::int16_t value
   argument.iVal = value;
   DISPID putId = DISPID_PROPERTYPUT;
   DISPPARAMS parameters{&argument, &putId, 1, 1};
-  return SUCCEEDED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &parameters,
-                                  nullptr, nullptr, nullptr));
+  return SUCCEEDED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
+                                  &parameters, nullptr, nullptr, nullptr));
 }
 
 }  // namespace toolkit

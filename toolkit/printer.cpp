@@ -34,7 +34,8 @@ HDC CurrentPrinterDC() {
   static OwnedDC context;
   std::wstring current = DefaultPrinterName();
   if (current != name || !context) {
-    context.reset(current.empty() ? nullptr : CreateDCW(L"WINSPOOL", current.c_str(), nullptr, nullptr));
+    context.reset(current.empty() ? nullptr
+                                  : CreateDCW(L"WINSPOOL", current.c_str(), nullptr, nullptr));
     name = std::move(current);
   }
   return context.get();

@@ -21,7 +21,9 @@ std::wstring StandardDescription(std::int32_t number) {
   return L"Application-defined or object-defined error";
 }
 
-void Raise(std::int32_t number) { Raise(number, ExecutableBaseName(), StandardDescription(number)); }
+void Raise(std::int32_t number) {
+  Raise(number, ExecutableBaseName(), StandardDescription(number));
+}
 
 void Raise(std::int32_t number, std::wstring source, std::wstring description) {
   throw RaisedError(number, std::move(source), std::move(description));

@@ -65,8 +65,9 @@ class Batch : public testing::Test {
   HWND RegisterAll() {
     tool_->Press(kRegisterButton);
     HWND list = nullptr;
-    WaitUntil([&] { return (list = dialog_driver::FindWindowOf(tool_->ProcessId(), kBatchListClass)); },
-              10s);
+    WaitUntil(
+        [&] { return (list = dialog_driver::FindWindowOf(tool_->ProcessId(), kBatchListClass)); },
+        10s);
     return list;
   }
 
@@ -156,8 +157,8 @@ TEST_F(Batch, GoodFailingAndCrashingServersEachGetTheirRowAndTheGoodOneIsRegiste
   tool_->Press(kOpenButton);
   HWND dialog = tool_->WaitForDialog();
   ASSERT_NE(dialog, nullptr);
-  dialog_driver::TypeFileName(dialog,
-                              L"\"good_server.dll\" \"failing_server.dll\" \"crashing_server.dll\"");
+  dialog_driver::TypeFileName(
+      dialog, L"\"good_server.dll\" \"failing_server.dll\" \"crashing_server.dll\"");
   dialog_driver::PressButton(dialog, IDOK);
   ASSERT_TRUE(
       WaitUntil([&] { return WindowText(tool_->Control(kPathBox)) == L"已选择 3 个文件"; }, 10s))

@@ -60,7 +60,8 @@ void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 namespace {
 
 TEST(ErrorReport, ShowsARaisedErrorsNumberAndDescriptionUnderTheProgramsName) {
-  const Shown shown = Report([] { throw toolkit::RaisedError(6, L"gui_tests", L"Overflow"); }, false);
+  const Shown shown =
+      Report([] { throw toolkit::RaisedError(6, L"gui_tests", L"Overflow"); }, false);
   EXPECT_EQ(shown.text, L"运行时错误 '6':\r\n\r\nOverflow");
   EXPECT_EQ(shown.title, L"gui_tests");
 

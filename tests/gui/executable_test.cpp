@@ -105,7 +105,8 @@ TEST(Executable, IsAGuiImageOfItsArchitectureWithAslrAndDepThatNeedsOnlySystemDl
   const WORD characteristics = headers.OptionalHeader.DllCharacteristics;
   EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
   EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
-  EXPECT_EQ((characteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA) != 0, PerArchitecture(false, true))
+  EXPECT_EQ((characteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA) != 0,
+            PerArchitecture(false, true))
       << "64-bit addresses anywhere in the space";
   // The statically linked C++ runtime is most of it; past this, something
   // was pulled in that the tool does not need.
@@ -122,8 +123,9 @@ TEST(Executable, IsAGuiImageOfItsArchitectureWithAslrAndDepThatNeedsOnlySystemDl
     const auto& descriptor = image.At<IMAGE_IMPORT_DESCRIPTOR>(at);
     if (descriptor.Name == 0) break;
     std::string name = image.StringAt(descriptor.Name);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    std::transform(name.begin(), name.end(), name.begin(), [](char c) {
+      return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    });
     EXPECT_TRUE(system.count(name)) << name << " does not ship with Windows";
     ++count;
   }
@@ -142,8 +144,8 @@ TEST(Executable, ManifestOfItsArchitectureBringsCommonControls6) {
   const std::string manifest(static_cast<const char*>(LockResource(LoadResource(exe, resource))),
                              SizeofResource(exe, resource));
   FreeLibrary(exe);
-  const std::string architecture =
-      PerArchitecture<std::string>("processorArchitecture=\"x86\"", "processorArchitecture=\"amd64\"");
+  const std::string architecture = PerArchitecture<std::string>("processorArchitecture=\"x86\"",
+                                                                "processorArchitecture=\"amd64\"");
   const auto common = manifest.find("Microsoft.Windows.Common-Controls");
   ASSERT_NE(common, std::string::npos);
   // The tool's own identity comes first, before the dependency on the controls.

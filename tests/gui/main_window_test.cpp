@@ -24,11 +24,11 @@ namespace {
 
 using namespace std::chrono_literals;
 using dialog_driver::WaitUntil;
+using dialog_driver::WindowText;
 using test_files::Fixture;
 using tool_process::Choose;
-using tool_process::ToolPath;
-using dialog_driver::WindowText;
 using tool_process::Tool;
+using tool_process::ToolPath;
 using Clock = std::chrono::steady_clock;
 
 constexpr wchar_t kFailure[] = L"不能打开注册的DLL或OCX控件!";
@@ -81,8 +81,9 @@ class MainWindow : public testing::Test {
   // Waits until the status line's text begins with `start`; the text it shows then.
   std::wstring WaitForStatus(const std::wstring& start) {
     std::wstring line;
-    WaitUntil([&] { return (line = WindowText(tool.Control(kRegistryStatusLine))).rfind(start, 0) == 0; },
-              10s);
+    WaitUntil(
+        [&] { return (line = WindowText(tool.Control(kRegistryStatusLine))).rfind(start, 0) == 0; },
+        10s);
     return line;
   }
 
@@ -279,7 +280,8 @@ TEST_F(MainWindow, BrokenServersAreReportedWithThePathTheReasonAndTheCause) {
       {Fixture(L"no_entry_points.dll"), L"没有 DllRegisterServer 入口点", L""},
       {Fixture(L"other_architecture_server.dll"), L"64位", L""},
       {notADll, L"文件无法加载(错误 193): ", L"\r\n文件不是 PE 映像,不是 DLL 或 OCX 控件。"},
-      {Fixture(L"gone\\gone_server.dll"), L"", L"\r\nhelper.dll 缺少函数 helper_gone(gone_server.dll 需要它)"},
+      {Fixture(L"gone\\gone_server.dll"), L"",
+       L"\r\nhelper.dll 缺少函数 helper_gone(gone_server.dll 需要它)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.path));
@@ -291,8 +293,10 @@ TEST_F(MainWindow, BrokenServersAreReportedWithThePathTheReasonAndTheCause) {
     ASSERT_EQ(text.substr(0, head.size()), head) << testing::PrintToString(text);
     const std::wstring rest = text.substr(head.size());
     const std::size_t lineEnd = rest.find(L"\r\n");
-    EXPECT_NE(rest.substr(0, lineEnd).find(c.reason), std::wstring::npos) << testing::PrintToString(rest);
-    EXPECT_EQ(lineEnd == std::wstring::npos ? L"" : rest.substr(lineEnd), c.causes) << testing::PrintToString(rest);
+    EXPECT_NE(rest.substr(0, lineEnd).find(c.reason), std::wstring::npos)
+        << testing::PrintToString(rest);
+    EXPECT_EQ(lineEnd == std::wstring::npos ? L"" : rest.substr(lineEnd), c.causes)
+        << testing::PrintToString(rest);
     EXPECT_EQ(title, L"提示");
     EXPECT_TRUE(tool.Responsive());
   }
@@ -311,7 +315,8 @@ TEST_F(MainWindow, StaysAliveWhileAServerHangsAndReportsItAfterTenSeconds) {
   EXPECT_TRUE(Visible(tool, kStatusLabel));
   EXPECT_FALSE(Visible(tool, kRightsLabel));
   const std::wstring status = WindowText(tool.Control(kStatusLabel));
-  EXPECT_NE(status.find(L"DllUnregisterServer"), std::wstring::npos) << testing::PrintToString(status);
+  EXPECT_NE(status.find(L"DllUnregisterServer"), std::wstring::npos)
+      << testing::PrintToString(status);
 
   // Clicks go through the input queue in order: when the about box shows, the
   // click on the disabled open button before it has come to nothing.
@@ -338,7 +343,8 @@ TEST_F(MainWindow, StaysAliveWhileAServerHangsAndReportsItAfterTenSeconds) {
   EXPECT_FALSE(hung);
   EXPECT_TRUE(clockMoved);
   EXPECT_TRUE(secondsMoved) << "the seconds passed stood still";
-  EXPECT_EQ(tool.TakeMessage(), kFailure + server + L"\r\n入口点 DllUnregisterServer 在10秒内没有完成。");
+  EXPECT_EQ(tool.TakeMessage(),
+            kFailure + server + L"\r\n入口点 DllUnregisterServer 在10秒内没有完成。");
   EXPECT_GE(Clock::now() - pressed, 9s);
   ExpectIdleWith(server);
   EXPECT_TRUE(tool.WaitForNoDialog()) << "one message per press";
@@ -378,7 +384,8 @@ TEST_F(MainWindow, DroppedFilesAreHeldAsIfPickedAndAFolderWithoutServersIsRefuse
 
   // Several files are all held, and the path box counts them.
   EXPECT_EQ(file_drop::Drop(tool.Window(), {Fixture(L"quick_server.dll"), server}), "dropped");
-  ASSERT_TRUE(WaitUntil([&] { return WindowText(tool.Control(kPathBox)) == L"已选择 2 个文件"; }, 5s))
+  ASSERT_TRUE(
+      WaitUntil([&] { return WindowText(tool.Control(kPathBox)) == L"已选择 2 个文件"; }, 5s))
       << testing::PrintToString(WindowText(tool.Control(kPathBox)));
   EXPECT_TRUE(tool.WaitForNoDialog());
   ExpectIdleWith(L"已选择 2 个文件", false);
@@ -394,13 +401,13 @@ TEST_F(MainWindow, PreviewListsWhatAGoodServerWouldWriteAndLeavesTheRegistryAsIt
   tool.Press(kPreviewButton);
   HWND dialog = WaitForPreview();
   ASSERT_NE(dialog, nullptr);
-  EXPECT_TRUE(Lists(Rows(dialog, kPreviewSummary),
-                    {L"类", L"{6F1D3A52-8C0B-4C7E-9A54-2B7E0C1D9E31}", L"HKEY_CURRENT_USER",
-                     L"InprocServer32 = " + server}))
+  EXPECT_TRUE(
+      Lists(Rows(dialog, kPreviewSummary), {L"类", L"{6F1D3A52-8C0B-4C7E-9A54-2B7E0C1D9E31}",
+                                            L"HKEY_CURRENT_USER", L"InprocServer32 = " + server}))
       << testing::PrintToString(Rows(dialog, kPreviewSummary));
-  EXPECT_TRUE(Lists(Rows(dialog, kPreviewList),
-                    {L"HKEY_CURRENT_USER", FIXTURE_CLSID_KEY L"\\InprocServer32", L"(默认)",
-                     L"REG_SZ", server}))
+  EXPECT_TRUE(Lists(
+      Rows(dialog, kPreviewList),
+      {L"HKEY_CURRENT_USER", FIXTURE_CLSID_KEY L"\\InprocServer32", L"(默认)", L"REG_SZ", server}))
       << testing::PrintToString(Rows(dialog, kPreviewList));
   EXPECT_EQ(fixture_registry::RegisteredServerPath(), std::nullopt);
 
@@ -449,8 +456,8 @@ TEST_F(MainWindow, APreviewRunsWhileTheWindowAnswersAndRefusesEveryOtherCall) {
   SetEvent(go.get());
   HWND dialog = WaitForPreview();
   ASSERT_NE(dialog, nullptr);
-  EXPECT_TRUE(Lists(Rows(dialog, kPreviewList), {L"HKEY_CURRENT_USER", LATE_WRITER_KEY, L"(默认)",
-                                                  L"REG_SZ", L"written late"}))
+  EXPECT_TRUE(Lists(Rows(dialog, kPreviewList),
+                    {L"HKEY_CURRENT_USER", LATE_WRITER_KEY, L"(默认)", L"REG_SZ", L"written late"}))
       << testing::PrintToString(Rows(dialog, kPreviewList));
   dialog_driver::PressButton(dialog, IDCANCEL);
   EXPECT_TRUE(tool.WaitForNoDialog());
@@ -498,8 +505,9 @@ TEST_F(MainWindow, TheStatusLineFollowsEachRegistrationAndOpensItsDetails) {
   EXPECT_EQ(WindowText(details), L"注册状态 - status_server.dll");
   EXPECT_EQ(WindowText(GetDlgItem(details, kStatusDetailsLine)), registered);
   const auto rows = tool.ListRows(GetDlgItem(details, kStatusDetailsList));
-  EXPECT_TRUE(Lists(rows, {L"类", StatusFixtureClsid(1), L"StatusClass1",
-                           sizeof(void*) == 8 ? L"64 位" : L"32 位", L"当前用户", L"此文件", server}))
+  EXPECT_TRUE(
+      Lists(rows, {L"类", StatusFixtureClsid(1), L"StatusClass1",
+                   sizeof(void*) == 8 ? L"64 位" : L"32 位", L"当前用户", L"此文件", server}))
       << testing::PrintToString(rows);
   dialog_driver::PressButton(details, IDCANCEL);
   ASSERT_TRUE(tool.WaitForNoDialog());

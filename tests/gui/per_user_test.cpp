@@ -53,8 +53,8 @@ class PerUser : public testing::Test {
 
   // No trace of the fixtures for either scope: a key found later is the run's.
   void SetUp() override {
-    for (const std::wstring& key : {kClassesRootClass, kMachineClass,
-                                    std::wstring(MACHINE_FIXTURE_PROGID), kTypeLibrary}) {
+    for (const std::wstring& key :
+         {kClassesRootClass, kMachineClass, std::wstring(MACHINE_FIXTURE_PROGID), kTypeLibrary}) {
       RegDeleteTreeW(HKEY_CURRENT_USER, (kUserClasses + key).c_str());
       RegDeleteTreeW(HKEY_LOCAL_MACHINE, (kUserClasses + key).c_str());
     }
@@ -142,10 +142,12 @@ TEST_F(PerUser, AServerRefusedForLackOfRightsIsOfferedTheCurrentUser) {
   const std::wstring server = Fixture(L"classes_root_server.dll");
   Hold(server);
   const std::wstring offer = AnswerOffer(kRegisterButton, IDYES);
-  EXPECT_EQ(offer.rfind(L"不能打开注册的DLL或OCX控件!" + server + L"\r\n", 0), 0u) << testing::PrintToString(offer);
+  EXPECT_EQ(offer.rfind(L"不能打开注册的DLL或OCX控件!" + server + L"\r\n", 0), 0u)
+      << testing::PrintToString(offer);
   EXPECT_NE(offer.find(L"0x80070005"), std::wstring::npos) << testing::PrintToString(offer);
   EXPECT_EQ(tool->TakeMessage(nullptr, 40s), kRegisteredForUser);
-  EXPECT_EQ(Text(HKEY_CURRENT_USER, kUserClasses + kClassesRootClass + L"\\InprocServer32"), server);
+  EXPECT_EQ(Text(HKEY_CURRENT_USER, kUserClasses + kClassesRootClass + L"\\InprocServer32"),
+            server);
   EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, kUserClasses + kClassesRootClass));
 
   AnswerOffer(kUnregisterButton, IDCANCEL);
@@ -192,7 +194,8 @@ TEST_F(PerUser, AnElevatedToolRefusesTheCurrentUser) {
   CloseHandle(token);
   if (!elevation.TokenIsElevated) GTEST_SKIP() << "the test does not run elevated";
   tool.emplace(tool_process::ToolPath(), kFrmRegisterClass);
-  const std::wstring refusal = FromButtonMenu(Fixture(L"classes_root_server.dll"), kRegisterButton, 'U');
+  const std::wstring refusal =
+      FromButtonMenu(Fixture(L"classes_root_server.dll"), kRegisterButton, 'U');
   EXPECT_NE(refusal.find(L"管理员"), std::wstring::npos) << testing::PrintToString(refusal);
   EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kUserClasses + kClassesRootClass));
 }

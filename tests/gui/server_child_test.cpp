@@ -188,10 +188,11 @@ TEST_F(ServerChild, EachToolRegistersAServerOfTheOtherBitnessThroughTheToolBesid
 TEST_F(ServerChild, AMissingOtherToolIsNamedAndOneThatCannotStartIsToldSo) {
   Start(Copy(tool_process::ToolPath(), kOwnFile));
   const std::wstring server = Fixture(L"other_architecture_server.dll");
-  EXPECT_EQ(MessageFor(server, kRegisterButton),
-            Failure(server, PerArchitecture<std::wstring>(
-                                L"这是64位文件,本工具是32位程序,无法加载它。请改用 Corvantis64.exe。",
-                                L"这是32位文件,本工具是64位程序,无法加载它。请改用 Corvantis.exe。")));
+  EXPECT_EQ(
+      MessageFor(server, kRegisterButton),
+      Failure(server, PerArchitecture<std::wstring>(
+                          L"这是64位文件,本工具是32位程序,无法加载它。请改用 Corvantis64.exe。",
+                          L"这是32位文件,本工具是64位程序,无法加载它。请改用 Corvantis.exe。")));
 
   std::ofstream(folder.File(kOtherFile).c_str()) << "This is no program.\n";
   const std::wstring refused = MessageFor(server, kRegisterButton);

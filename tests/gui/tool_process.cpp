@@ -73,8 +73,8 @@ Tool::Tool(const std::wstring& exe, const wchar_t* windowClass,
   const bool started =
       limited ? CreateProcessAsUserW(limited.get(), exe.c_str(), commandLine.data(), nullptr,
                                      nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)
-              : CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, &startup, &info_);
+              : CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &info_);
   if (!started) return;
   WaitForInputIdle(info_.hProcess, 20000);
   dialog_driver::WaitUntil(

@@ -16,8 +16,9 @@ TempFolder::TempFolder() {
   static int made = 0;
   wchar_t base[MAX_PATH];
   GetTempPathW(MAX_PATH, base);
-  path_ = std::filesystem::path(base) / (L"corvantis-test-" + std::to_wstring(GetCurrentProcessId()) +
-                                         L"-" + std::to_wstring(++made));
+  path_ =
+      std::filesystem::path(base) / (L"corvantis-test-" + std::to_wstring(GetCurrentProcessId()) +
+                                     L"-" + std::to_wstring(++made));
   std::filesystem::create_directories(path_);
 }
 
