@@ -65,7 +65,7 @@ TEST(ChildRecord, LyingCountsAndUnknownValuesAreRefused) {
   longText[14] = longText[15] = longText[16] = longText[17] = 0xFF;
   EXPECT_FALSE(ReadOutcome(longText));
   Bytes unknownResult = body;
-  unknownResult[0] = 8;
+  unknownResult[0] = 9;
   EXPECT_FALSE(ReadOutcome(unknownResult));
 
   Bytes request =
