@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include "median.h"
 #include "file_name.h"
 #include "owned_handle.h"
 #include "server_child.h"
@@ -57,11 +58,6 @@ long RunToEnd(const std::wstring& exe, std::wstring commandLine) {
   const bool ended = WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0 &&
                      GetExitCodeProcess(info.hProcess, &code);
   return ended ? static_cast<long>(code) : -1;
-}
-
-double Median(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  return samples[samples.size() / 2];
 }
 
 }  // namespace

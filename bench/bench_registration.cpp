@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "median.h"
 #include "ostravel.h"
 
 namespace {
@@ -46,11 +47,6 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
     return static_cast<double>(f.QuadPart);
   }();
   return (to.QuadPart - from.QuadPart) / frequency;
-}
-
-double Median(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  return samples[samples.size() / 2];
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 
 #include <windows.h>
 
+#include "median.h"
+
 namespace {
 
 constexpr int kRuns = 15;
@@ -76,11 +78,6 @@ double TimeStartUp(const std::wstring& exe) {
   return idle && search.found
              ? static_cast<double>(to.QuadPart - from.QuadPart) / frequency.QuadPart
              : -1;
-}
-
-double Median(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  return samples[samples.size() / 2];
 }
 
 double MedianRatio(const std::vector<double>& over, const std::vector<double>& under) {

@@ -11,6 +11,7 @@
 
 #include "../fixtures/preview_fixtures.h"
 #include "per_user.h"
+#include "fixture_registry.h"
 #include "test_files.h"
 
 namespace {
@@ -18,24 +19,6 @@ namespace {
 using namespace Ostravel;
 
 const std::wstring kClass = std::wstring(L"Software\\Classes\\CLSID\\") + SETTINGS_FIXTURE_CLSID;
-
-bool Exists(HKEY root, const std::wstring& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
-
-std::optional<std::wstring> Text(HKEY root, const std::wstring& path,
-                                 const wchar_t* name = nullptr) {
-  wchar_t value[MAX_PATH * 2];
-  DWORD size = sizeof value;
-  if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) !=
-      ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 bool Noted(const ServerRun& run, const std::wstring& line) {
   return std::find(run.notes.begin(), run.notes.end(), line) != run.notes.end();
@@ -55,18 +38,19 @@ TEST(PerUserRun, MachineWideClassesAreTheUsersAndOtherWritesAreNamedNotApplied) 
   const ServerRun run = RunForCurrentUser(ChildTask::Register, server);
   EXPECT_EQ(run.end, ChildEnd::Reported);
   EXPECT_EQ(run.outcome.result, RegistrationResult::Registered);
-  EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass + L"\\InprocServer32"), server);
-  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, kClass));
-  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, SETTINGS_FIXTURE_SETTINGS_KEY));
+  EXPECT_EQ(fixture_registry::KeyText(HKEY_CURRENT_USER, kClass + L"\\InprocServer32"), server);
+  EXPECT_FALSE(fixture_registry::KeyExists(HKEY_LOCAL_MACHINE, kClass));
+  EXPECT_FALSE(fixture_registry::KeyExists(HKEY_LOCAL_MACHINE, SETTINGS_FIXTURE_SETTINGS_KEY));
   EXPECT_TRUE(Noted(run, std::wstring(L"HKEY_LOCAL_MACHINE\\") + SETTINGS_FIXTURE_SETTINGS_KEY))
       << testing::PrintToString(run.notes);
   EXPECT_TRUE(Noted(run, std::wstring(L"HKEY_LOCAL_MACHINE\\") + SETTINGS_FIXTURE_LINK_KEY))
       << testing::PrintToString(run.notes);
 
   // The link is neither copied nor followed when the private key goes.
-  EXPECT_FALSE(Exists(HKEY_CURRENT_USER, SETTINGS_FIXTURE_LINK_KEY));
-  EXPECT_EQ(Text(HKEY_CURRENT_USER, SETTINGS_FIXTURE_LINK_TARGET, L"Kept"), L"yes");
-  EXPECT_FALSE(Exists(HKEY_CURRENT_USER, L"Software\\Corvantis"));
+  EXPECT_FALSE(fixture_registry::KeyExists(HKEY_CURRENT_USER, SETTINGS_FIXTURE_LINK_KEY));
+  EXPECT_EQ(fixture_registry::KeyText(HKEY_CURRENT_USER, SETTINGS_FIXTURE_LINK_TARGET, L"Kept"),
+            L"yes");
+  EXPECT_FALSE(fixture_registry::KeyExists(HKEY_CURRENT_USER, L"Software\\Corvantis"));
 
   RegDeleteTreeW(HKEY_CURRENT_USER, kClass.c_str());
   RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_FIXTURE_LINK_TARGET);

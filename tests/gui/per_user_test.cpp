@@ -30,23 +30,6 @@ const std::wstring kMachineClass = std::wstring(L"CLSID\\") + MACHINE_FIXTURE_CL
 const std::wstring kMachineProgId = std::wstring(MACHINE_FIXTURE_PROGID) + L"\\CLSID";
 const std::wstring kTypeLibrary = std::wstring(L"TypeLib\\") + TYPELIB_FIXTURE_LIBID;
 
-bool Exists(HKEY root, const std::wstring& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
-
-std::optional<std::wstring> Text(HKEY root, const std::wstring& path) {
-  wchar_t value[MAX_PATH * 2];
-  DWORD size = sizeof value;
-  if (RegGetValueW(root, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size) !=
-      ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return value;
-}
-
 class PerUser : public testing::Test {
  protected:
   std::optional<Tool> tool;
@@ -118,21 +101,24 @@ class PerUser : public testing::Test {
 TEST_F(PerUser, EachKindOfServerLandsInTheUsersClassesOnly) {
   const std::wstring typelibServer = Fixture(L"typelib_server.dll");
   EXPECT_EQ(FromButtonMenu(typelibServer, kRegisterButton, 'U'), kRegisteredForUser);
-  EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kUserClasses + kTypeLibrary));
-  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, kUserClasses + kTypeLibrary));
+  EXPECT_TRUE(fixture_registry::KeyExists(HKEY_CURRENT_USER, kUserClasses + kTypeLibrary));
+  EXPECT_FALSE(fixture_registry::KeyExists(HKEY_LOCAL_MACHINE, kUserClasses + kTypeLibrary));
   EXPECT_EQ(FromButtonMenu(typelibServer, kUnregisterButton, 'E'), kUnregisteredForUser);
-  EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kUserClasses + kTypeLibrary));
+  EXPECT_FALSE(fixture_registry::KeyExists(HKEY_CURRENT_USER, kUserClasses + kTypeLibrary));
 
   const std::wstring machineServer = Fixture(L"machine_server.dll");
   EXPECT_EQ(FromSystemMenu(machineServer, 'U'), kRegisteredForUser);
-  EXPECT_EQ(Text(HKEY_CURRENT_USER, kUserClasses + kMachineClass + L"\\InprocServer32"),
+  EXPECT_EQ(fixture_registry::KeyText(HKEY_CURRENT_USER,
+                                      kUserClasses + kMachineClass + L"\\InprocServer32"),
             machineServer);
-  EXPECT_EQ(Text(HKEY_CURRENT_USER, kUserClasses + kMachineProgId), MACHINE_FIXTURE_CLSID);
-  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, kUserClasses + kMachineClass));
-  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, kUserClasses + MACHINE_FIXTURE_PROGID));
+  EXPECT_EQ(fixture_registry::KeyText(HKEY_CURRENT_USER, kUserClasses + kMachineProgId),
+            MACHINE_FIXTURE_CLSID);
+  EXPECT_FALSE(fixture_registry::KeyExists(HKEY_LOCAL_MACHINE, kUserClasses + kMachineClass));
+  EXPECT_FALSE(
+      fixture_registry::KeyExists(HKEY_LOCAL_MACHINE, kUserClasses + MACHINE_FIXTURE_PROGID));
 
   // Nothing of the tool's own is left behind.
-  EXPECT_FALSE(Exists(HKEY_CURRENT_USER, L"Software\\Corvantis"));
+  EXPECT_FALSE(fixture_registry::KeyExists(HKEY_CURRENT_USER, L"Software\\Corvantis"));
 }
 
 // Refused machine-wide, the server is registered for the user on the user's
@@ -146,14 +132,15 @@ TEST_F(PerUser, AServerRefusedForLackOfRightsIsOfferedTheCurrentUser) {
       << testing::PrintToString(offer);
   EXPECT_NE(offer.find(L"0x80070005"), std::wstring::npos) << testing::PrintToString(offer);
   EXPECT_EQ(tool->TakeMessage(nullptr, 40s), kRegisteredForUser);
-  EXPECT_EQ(Text(HKEY_CURRENT_USER, kUserClasses + kClassesRootClass + L"\\InprocServer32"),
+  EXPECT_EQ(fixture_registry::KeyText(HKEY_CURRENT_USER,
+                                      kUserClasses + kClassesRootClass + L"\\InprocServer32"),
             server);
-  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, kUserClasses + kClassesRootClass));
+  EXPECT_FALSE(fixture_registry::KeyExists(HKEY_LOCAL_MACHINE, kUserClasses + kClassesRootClass));
 
   AnswerOffer(kUnregisterButton, IDCANCEL);
   EXPECT_TRUE(tool->WaitForNoDialog());
   EXPECT_TRUE(IsWindowEnabled(tool->Control(kUnregisterButton)));
-  EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kUserClasses + kClassesRootClass));
+  EXPECT_TRUE(fixture_registry::KeyExists(HKEY_CURRENT_USER, kUserClasses + kClassesRootClass));
 
   // The clicked button keeps the focus: Shift+F10 opens its menu.
   for (int attempt = 0; attempt < 2 && !tool->WaitForMenu(attempt == 0 ? 0ms : 3s); ++attempt) {
@@ -161,7 +148,7 @@ TEST_F(PerUser, AServerRefusedForLackOfRightsIsOfferedTheCurrentUser) {
   }
   ASSERT_NE(tool->WaitForMenu(), nullptr);
   EXPECT_EQ(Pick('E'), kUnregisteredForUser);
-  EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kUserClasses + kClassesRootClass));
+  EXPECT_FALSE(fixture_registry::KeyExists(HKEY_CURRENT_USER, kUserClasses + kClassesRootClass));
 }
 
 // Under Wine "runas" starts the child without a prompt, with the same rights:
@@ -197,7 +184,7 @@ TEST_F(PerUser, AnElevatedToolRefusesTheCurrentUser) {
   const std::wstring refusal =
       FromButtonMenu(Fixture(L"classes_root_server.dll"), kRegisterButton, 'U');
   EXPECT_NE(refusal.find(L"管理员"), std::wstring::npos) << testing::PrintToString(refusal);
-  EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kUserClasses + kClassesRootClass));
+  EXPECT_FALSE(fixture_registry::KeyExists(HKEY_CURRENT_USER, kUserClasses + kClassesRootClass));
 }
 
 }  // namespace
