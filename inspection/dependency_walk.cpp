@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include "file_name.h"
 #include "pe_image.h"
 
 namespace Inspection {
@@ -37,10 +38,6 @@ std::wstring Widen(const std::string& text) {
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
-}
-
-std::wstring FileName(const std::wstring& path) {
-  return path.substr(path.find_last_of(L"\\/") + 1);
 }
 
 std::wstring Join(const std::wstring& folder, const std::wstring& name) {
@@ -162,10 +159,10 @@ class Walker {
     wchar_t full[MAX_PATH];
     const DWORD length = GetFullPathNameW(server.c_str(), MAX_PATH, full, nullptr);
     const std::wstring absolute = length && length < MAX_PATH ? std::wstring(full, length) : server;
-    serverFolder_ = absolute.substr(0, absolute.find_last_of(L"\\/") + 1);
+    serverFolder_ = toolkit::FolderOf(absolute);
     held_ = image->held;
     Module root;
-    root.name = FileName(server);
+    root.name = toolkit::FileNameOf(server);
     root.path = server;
     root.image = std::move(image);
     byName_.emplace(Lower(root.name), 0);  // a DLL that imports the server gets the one loaded
@@ -245,8 +242,8 @@ class Walker {
     const auto skipped = skipped_.find(LoaderFileName(name));
     if (skipped == skipped_.end()) return;
     for (const std::wstring& path : skipped->second) {
-      walk_.findings.push_back(
-          {Finding::Kind::WrongBitness, FileName(path), {}, {}, path, Chain(importer)});
+      const std::wstring file(toolkit::FileNameOf(path));
+      walk_.findings.push_back({Finding::Kind::WrongBitness, file, {}, {}, path, Chain(importer)});
     }
   }
 
@@ -361,7 +358,7 @@ class Walker {
   // as it stops the loader.
   std::size_t Read(const std::wstring& path, std::size_t importer, bool system) {
     Module module;
-    module.name = FileName(path);
+    module.name = toolkit::FileNameOf(path);
     module.path = path;
     module.system = system;
     {

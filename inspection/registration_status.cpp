@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "file_name.h"
+
 namespace inspection {
 namespace {
 
@@ -84,10 +86,6 @@ std::wstring Unquoted(std::wstring text) {
   return text;
 }
 
-std::wstring FileNameOf(const std::wstring& path) {
-  return path.substr(path.find_last_of(L"\\/:") + 1);
-}
-
 bool NamesNoFolder(const std::wstring& path) {
   return path.find_first_of(L"\\/:") == std::wstring::npos;
 }
@@ -141,7 +139,9 @@ std::optional<FileId> IdentityOf(const std::wstring& path) {
 class Lookup {
  public:
   explicit Lookup(const std::wstring& path)
-      : chosen_(IdentityOf(path)), chosenName_(FileNameOf(path)), has64_(SystemHas64BitView()) {
+      : chosen_(IdentityOf(path)),
+        chosenName_(toolkit::FileNameOf(path)),
+        has64_(SystemHas64BitView()) {
     for (View view : Views()) {
       for (Scope scope : {Scope::AllUsers, Scope::ThisUser}) {
         HKEY raw = nullptr;

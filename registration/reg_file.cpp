@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 
+#include "file_name.h"
 #include "owned_handle.h"
 #include "registry_view.h"
 
@@ -160,8 +161,8 @@ void Write(Output& out, const Capture& capture) {
 class TempFile {
  public:
   explicit TempFile(const std::wstring& beside) {
-    const std::size_t slash = beside.find_last_of(L"\\/");
-    const std::wstring folder = slash == std::wstring::npos ? L"." : beside.substr(0, slash + 1);
+    std::wstring folder(toolkit::FolderOf(beside));
+    if (folder.empty()) folder = L".";
     wchar_t name[MAX_PATH];
     if (GetTempFileNameW(folder.c_str(), L"reg", 0, name)) path_ = name;
   }

@@ -279,6 +279,27 @@ TEST(DependencyWalk, ForwardersAndOrdinalsAreFollowedAndARingOfForwardersEnds) {
       << "ordinal 2 is Forwarded; ordinal 9 is past the table; the ring is not known to be missing";
 }
 
+// A server named relative to its drive's current folder ("Z:server.dll") is
+// named by its file name alone, as the loader names it, in the chain that
+// leads to what it lacks.
+TEST(DependencyWalk, ADriveRelativeServerIsNamedByItsFileName) {
+  const test_files::TempFolder dir;
+  ImageBuilder()
+      .Import("lib.dll", {"Absent"})
+      .Export("DllRegisterServer")
+      .WriteTo(dir.File(L"server.dll"));
+  ImageBuilder().Export("Present").WriteTo(dir.File(L"lib.dll"));
+  wchar_t previous[MAX_PATH] = {};
+  ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(dir.Path().c_str()));
+  const Walk walk = WalkDependencies(dir.Path().substr(0, 2) + L"server.dll", Places());
+  SetCurrentDirectoryW(previous);
+
+  EXPECT_EQ(Missing(walk), std::vector<std::wstring>{L"lib.dll Absent"});
+  ASSERT_FALSE(walk.findings.empty());
+  EXPECT_EQ(walk.findings.front().chain, std::vector<std::wstring>{L"server.dll"});
+}
+
 // Delay-loaded DLLs are not needed to load: only a delay-load failure names
 // what of them is missing.
 TEST(DependencyWalk, DelayLoadedNeedsAreNamedForADelayLoadFailureOnly) {
