@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include "file_name.h"
+#include "owned_handle.h"
 #include "pe_image.h"
 
 namespace Inspection {
@@ -417,13 +418,13 @@ class Walker {
     if (!sxsFolders_) {
       sxsFolders_.emplace();
       WIN32_FIND_DATAW data;
-      HANDLE search = FindFirstFileW(Join(sxs, L"*").c_str(), &data);
-      if (search != INVALID_HANDLE_VALUE) {
+      const toolkit::OwnedFind search =
+          toolkit::OwnFind(FindFirstFileW(Join(sxs, L"*").c_str(), &data));
+      if (search) {
         do {
           if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             sxsFolders_->push_back(data.cFileName);
-        } while (FindNextFileW(search, &data) && sxsFolders_->size() < 100000);
-        FindClose(search);
+        } while (FindNextFileW(search.get(), &data) && sxsFolders_->size() < 100000);
       }
     }
     const std::wstring architecture = assembly.architecture.empty() || assembly.architecture == L"*"
@@ -494,24 +495,24 @@ SearchPlaces SearchPlaces::OfThisProcess() {
     if (!folder.empty()) places.path.push_back(std::move(folder));
     at = end + 1;
   }
-  HKEY key = nullptr;
+  HKEY raw = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
                     L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", 0,
-                    KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+                    KEY_QUERY_VALUE, &raw) == ERROR_SUCCESS) {
+    const toolkit::OwnedKey key(raw);
     for (DWORD i = 0; i < 1024; ++i) {
       wchar_t name[256];
       DWORD nameLength = 256;
       wchar_t data[MAX_PATH];
       DWORD dataSize = sizeof data - sizeof(wchar_t);
       DWORD type = 0;
-      const LSTATUS status = RegEnumValueW(key, i, name, &nameLength, nullptr, &type,
+      const LSTATUS status = RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type,
                                            reinterpret_cast<BYTE*>(data), &dataSize);
       if (status == ERROR_NO_MORE_ITEMS) break;
       if (status != ERROR_SUCCESS || type != REG_SZ) continue;
       data[dataSize / sizeof(wchar_t)] = L'\0';
       places.knownDlls.push_back(Lower(data));
     }
-    RegCloseKey(key);
   }
   return places;
 }
