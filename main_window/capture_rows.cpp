@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "reg_file.h"
+#include "system_message.h"
 
 namespace {
 
@@ -127,15 +128,7 @@ std::wstring DataText(const CapturedValue& value) {
 }
 
 std::wstring ErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = text ? std::wstring(text, length) : L"";
-  LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
-    message.pop_back();
-  }
+  const std::wstring message = toolkit::SystemMessage(error);
   return Format(L"错误 %lu", static_cast<unsigned long>(error)) +
          (message.empty() ? L"" : L": " + message);
 }

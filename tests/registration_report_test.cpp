@@ -10,6 +10,7 @@
 #include "architecture.h"
 #include "load_failure.h"
 #include "registration_report.h"
+#include "system_message.h"
 #include "test_files.h"
 
 namespace {
@@ -81,6 +82,19 @@ TEST(RegistrationReport, LoadFailuresGiveTheSystemText) {
   EXPECT_EQ(badFormat.rfind(kHead + L"文件无法加载(错误 193): ", 0), 0u);
   EXPECT_EQ(badFormat.find(L"%1"), std::wstring::npos) << testing::PrintToString(badFormat);
   EXPECT_EQ(badFormat.find(L'\n', kHead.size()), std::wstring::npos);
+}
+
+// The one reader of the system's texts, under both the report and the preview's
+// error lines: the text without the line break the system ends it with, and
+// nothing for a code the system has no text for.
+TEST(SystemMessage, TheTextEndsWithoutItsLineBreakAndAnUnknownCodeHasNone) {
+  for (const DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_BAD_EXE_FORMAT, ERROR_ACCESS_DENIED}) {
+    const std::wstring text = toolkit::SystemMessage(code);
+    ASSERT_FALSE(text.empty()) << code;
+    EXPECT_NE(text.back(), L'\n') << code;
+    EXPECT_NE(text.back(), L'\r') << code;
+  }
+  EXPECT_EQ(toolkit::SystemMessage(0x2000ABCD), L"") << "a customer code has no system text";
 }
 
 // Only a file built for the other tool's machine is blamed on bitness, and the
