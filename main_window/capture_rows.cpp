@@ -11,6 +11,7 @@ namespace {
 
 using Ostravel::CapturedKey;
 using Ostravel::CapturedValue;
+using Ostravel::ShownName;
 
 constexpr wchar_t kDefaultName[] = L"(默认)";
 constexpr wchar_t kValueNotSet[] = L"(数值未设置)";
@@ -131,19 +132,6 @@ std::wstring ErrorText(DWORD error) {
   const std::wstring message = toolkit::SystemMessage(error);
   return Format(L"错误 %lu", static_cast<unsigned long>(error)) +
          (message.empty() ? L"" : L": " + message);
-}
-
-std::wstring ShownName(const std::wstring& name) {
-  std::wstring text;
-  text.reserve(name.size());
-  for (wchar_t c : name) {
-    if (c == L'\r' || c == L'\n' || c == L'\0') {
-      text += c == L'\r' ? L"<CR>" : c == L'\n' ? L"<LF>" : L"<NUL>";
-    } else {
-      text += c;
-    }
-  }
-  return text;
 }
 
 std::vector<ListRow> ListRows(const Ostravel::Capture& capture) {
