@@ -17,7 +17,7 @@
 #include "owned_handle.h"
 #include "pe_image.h"
 
-namespace Inspection {
+namespace inspection {
 namespace {
 
 // A forwarder chain longer than this is a cycle.
@@ -524,4 +524,4 @@ Walk WalkDependencies(const std::wstring& server, const SearchPlaces& places,
   return walk;
 }
 
-}  // namespace Inspection
+}  // namespace inspection

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-namespace Inspection {
+namespace inspection {
 namespace {
 
 // Far beyond any real image; a table longer than these is a broken file, and
@@ -336,4 +336,4 @@ MappedFile::MappedFile(const std::wstring& path, std::uint64_t limit) {
   }
 }
 
-}  // namespace Inspection
+}  // namespace inspection

@@ -17,7 +17,7 @@
 #include "image_machine.h"
 #include "owned_handle.h"
 
-namespace Inspection {
+namespace inspection {
 
 struct ImportedFunction {
   std::string name;           // empty for an import by ordinal
@@ -70,4 +70,4 @@ class MappedFile {
   bool tooLarge_ = false;
 };
 
-}  // namespace Inspection
+}  // namespace inspection

@@ -24,10 +24,10 @@
 
 namespace {
 
-using Inspection::Finding;
-using Inspection::SearchPlaces;
-using Inspection::Walk;
-using Inspection::WalkDependencies;
+using inspection::Finding;
+using inspection::SearchPlaces;
+using inspection::Walk;
+using inspection::WalkDependencies;
 using test_files::Fixture;
 
 std::vector<std::uint8_t> ReadAll(const std::wstring& path) {
@@ -66,19 +66,19 @@ TEST(DependencyWalk, TheSystemsOwnDllsLackNothingAServerImports) {
 // A server whose needs run past the limits is not blamed for what was never
 // looked at: the walk says it was cut short.
 TEST(DependencyWalk, ALimitCutsTheWalkWithoutCallingAnythingMissing) {
-  Inspection::WalkLimits shallow;
+  inspection::WalkLimits shallow;
   shallow.depth = 1;
   const Walk deep = WalkDependencies(Fixture(L"chain\\chain_server.dll"), Places(), shallow);
   EXPECT_TRUE(deep.cut);
   EXPECT_TRUE(deep.findings.empty());
 
-  Inspection::WalkLimits few;
+  inspection::WalkLimits few;
   few.modules = 1;
   const Walk narrow = WalkDependencies(Fixture(L"chain\\chain_server.dll"), Places(), few);
   EXPECT_TRUE(narrow.cut);
   EXPECT_TRUE(narrow.findings.empty());
 
-  Inspection::WalkLimits small;
+  inspection::WalkLimits small;
   small.fileBytes = 1024;
   EXPECT_FALSE(WalkDependencies(Fixture(L"good_server.dll"), Places(), small).readable);
 }
@@ -313,7 +313,7 @@ TEST(DependencyWalk, DelayLoadedNeedsAreNamedForADelayLoadFailureOnly) {
   ImageBuilder().Export("Direct").WriteTo(dir.File(L"lib.dll"));
 
   const auto explain = [&](Ostravel::RegistrationResult result, std::uint32_t detail) {
-    return Inspection::ExplainLoadFailure(server, 1, Ostravel::RegistrationOutcome{result, detail},
+    return inspection::ExplainLoadFailure(server, 1, Ostravel::RegistrationOutcome{result, detail},
                                           Places());
   };
   const std::vector<std::wstring> named{L"lib.dll 缺少延迟加载的函数 Absent(server.dll 需要它)",

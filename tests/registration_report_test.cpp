@@ -141,7 +141,7 @@ class LoadFailureReport : public ::testing::Test {
                                        const RegistrationOutcome& outcome) {
     Ostravel::ServerRun run;
     run.outcome = outcome;
-    run.notes = Inspection::ExplainLoadFailure(path, mode, outcome);
+    run.notes = inspection::ExplainLoadFailure(path, mode, outcome);
     return RegistrationReport(path, mode, run);
   }
 
@@ -249,12 +249,12 @@ TEST_F(LoadFailureReport, WhatTheFilesCannotShowIsSaidToBeDynamic) {
 
   const std::wstring noEntry = test_files::Fixture(L"no_entry_points.dll");
   EXPECT_EQ(Causes(noEntry), std::vector<std::wstring>{});
-  const auto before = Inspection::OutcomeBeforeLoad(noEntry, 2);
+  const auto before = inspection::OutcomeBeforeLoad(noEntry, 2);
   ASSERT_TRUE(before.has_value()) << "not worth loading";
   EXPECT_EQ(before->result, RegistrationResult::NoEntryPoint);
-  EXPECT_EQ(Inspection::OutcomeBeforeLoad(test_files::Fixture(L"good_server.dll"), 1),
+  EXPECT_EQ(inspection::OutcomeBeforeLoad(test_files::Fixture(L"good_server.dll"), 1),
             std::nullopt);
-  EXPECT_EQ(Inspection::OutcomeBeforeLoad(test_files::Fixture(L"other_architecture_server.dll"), 1),
+  EXPECT_EQ(inspection::OutcomeBeforeLoad(test_files::Fixture(L"other_architecture_server.dll"), 1),
             std::nullopt)
       << "the load names the other tool";
   // Told to the loader, a file it refused for its export table has it said from that table.
