@@ -38,8 +38,8 @@ int wmain() {
   for (int i = 0; i < kWarmUp + kWalks; ++i) {
     LARGE_INTEGER t0, t1;
     QueryPerformanceCounter(&t0);
-    const Inspection::Walk walk =
-        Inspection::WalkDependencies(server, Inspection::SearchPlaces::OfThisProcess());
+    const inspection::Walk walk =
+        inspection::WalkDependencies(server, inspection::SearchPlaces::OfThisProcess());
     QueryPerformanceCounter(&t1);
     if (!walk.image || !walk.findings.empty()) {
       std::fwprintf(stderr, L"%ls: the walk found %zu problems\n", server.c_str(),

@@ -13,9 +13,11 @@
 
 #include <windows.h>
 
+#include "file_name.h"
+#include "owned_handle.h"
 #include "pe_image.h"
 
-namespace Inspection {
+namespace inspection {
 namespace {
 
 // A forwarder chain longer than this is a cycle.
@@ -37,10 +39,6 @@ std::wstring Widen(const std::string& text) {
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
-}
-
-std::wstring FileName(const std::wstring& path) {
-  return path.substr(path.find_last_of(L"\\/") + 1);
 }
 
 std::wstring Join(const std::wstring& folder, const std::wstring& name) {
@@ -162,10 +160,10 @@ class Walker {
     wchar_t full[MAX_PATH];
     const DWORD length = GetFullPathNameW(server.c_str(), MAX_PATH, full, nullptr);
     const std::wstring absolute = length && length < MAX_PATH ? std::wstring(full, length) : server;
-    serverFolder_ = absolute.substr(0, absolute.find_last_of(L"\\/") + 1);
+    serverFolder_ = toolkit::FolderOf(absolute);
     held_ = image->held;
     Module root;
-    root.name = FileName(server);
+    root.name = toolkit::FileNameOf(server);
     root.path = server;
     root.image = std::move(image);
     byName_.emplace(Lower(root.name), 0);  // a DLL that imports the server gets the one loaded
@@ -245,8 +243,8 @@ class Walker {
     const auto skipped = skipped_.find(LoaderFileName(name));
     if (skipped == skipped_.end()) return;
     for (const std::wstring& path : skipped->second) {
-      walk_.findings.push_back(
-          {Finding::Kind::WrongBitness, FileName(path), {}, {}, path, Chain(importer)});
+      const std::wstring file(toolkit::FileNameOf(path));
+      walk_.findings.push_back({Finding::Kind::WrongBitness, file, {}, {}, path, Chain(importer)});
     }
   }
 
@@ -361,7 +359,7 @@ class Walker {
   // as it stops the loader.
   std::size_t Read(const std::wstring& path, std::size_t importer, bool system) {
     Module module;
-    module.name = FileName(path);
+    module.name = toolkit::FileNameOf(path);
     module.path = path;
     module.system = system;
     {
@@ -420,13 +418,13 @@ class Walker {
     if (!sxsFolders_) {
       sxsFolders_.emplace();
       WIN32_FIND_DATAW data;
-      HANDLE search = FindFirstFileW(Join(sxs, L"*").c_str(), &data);
-      if (search != INVALID_HANDLE_VALUE) {
+      const toolkit::OwnedFind search =
+          toolkit::OwnFind(FindFirstFileW(Join(sxs, L"*").c_str(), &data));
+      if (search) {
         do {
           if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             sxsFolders_->push_back(data.cFileName);
-        } while (FindNextFileW(search, &data) && sxsFolders_->size() < 100000);
-        FindClose(search);
+        } while (FindNextFileW(search.get(), &data) && sxsFolders_->size() < 100000);
       }
     }
     const std::wstring architecture = assembly.architecture.empty() || assembly.architecture == L"*"
@@ -497,24 +495,24 @@ SearchPlaces SearchPlaces::OfThisProcess() {
     if (!folder.empty()) places.path.push_back(std::move(folder));
     at = end + 1;
   }
-  HKEY key = nullptr;
+  HKEY raw = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
                     L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", 0,
-                    KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+                    KEY_QUERY_VALUE, &raw) == ERROR_SUCCESS) {
+    const toolkit::OwnedKey key(raw);
     for (DWORD i = 0; i < 1024; ++i) {
       wchar_t name[256];
       DWORD nameLength = 256;
       wchar_t data[MAX_PATH];
       DWORD dataSize = sizeof data - sizeof(wchar_t);
       DWORD type = 0;
-      const LSTATUS status = RegEnumValueW(key, i, name, &nameLength, nullptr, &type,
+      const LSTATUS status = RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type,
                                            reinterpret_cast<BYTE*>(data), &dataSize);
       if (status == ERROR_NO_MORE_ITEMS) break;
       if (status != ERROR_SUCCESS || type != REG_SZ) continue;
       data[dataSize / sizeof(wchar_t)] = L'\0';
       places.knownDlls.push_back(Lower(data));
     }
-    RegCloseKey(key);
   }
   return places;
 }
@@ -526,4 +524,4 @@ Walk WalkDependencies(const std::wstring& server, const SearchPlaces& places,
   return walk;
 }
 
-}  // namespace Inspection
+}  // namespace inspection

@@ -15,7 +15,7 @@
 
 #include "image_machine.h"
 
-namespace Inspection {
+namespace inspection {
 
 struct SearchPlaces {
   std::wstring systemFolder;
@@ -68,4 +68,4 @@ struct Walk {
 Walk WalkDependencies(const std::wstring& server, const SearchPlaces& places,
                       const WalkLimits& limits = {});
 
-}  // namespace Inspection
+}  // namespace inspection

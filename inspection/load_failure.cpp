@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-namespace Inspection {
+namespace inspection {
 namespace {
 
 using Ostravel::RegistrationResult;
@@ -149,4 +149,4 @@ Ostravel::FileInspection InspectBeforeLoad(const std::wstring& path, std::int32_
           }};
 }
 
-}  // namespace Inspection
+}  // namespace inspection

@@ -17,7 +17,7 @@
 #include "ostravel.h"
 #include "server_child.h"
 
-namespace Inspection {
+namespace inspection {
 
 // The lines for an outcome that failed; none for a success, for a file of the
 // other bitness (the report already names the tool for it), or for a file
@@ -43,4 +43,4 @@ std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const Walk& walk,
 // it, and explains the outcome afterwards.
 Ostravel::FileInspection InspectBeforeLoad(const std::wstring& path, std::int32_t mode);
 
-}  // namespace Inspection
+}  // namespace inspection

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-namespace Inspection {
+namespace inspection {
 namespace {
 
 // Far beyond any real image; a table longer than these is a broken file, and
@@ -316,27 +316,24 @@ std::optional<PeImage> ParsePeImage(std::span<const std::uint8_t> bytes) {
 }
 
 MappedFile::MappedFile(const std::wstring& path, std::uint64_t limit) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  const toolkit::OwnedHandle file =
+      toolkit::OwnFile(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return;
   opened_ = true;
   LARGE_INTEGER size{};
-  if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+  if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0) {
     tooLarge_ = static_cast<std::uint64_t>(size.QuadPart) > limit;
     if (!tooLarge_) {
-      HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+      // The view keeps the mapping.
+      const toolkit::OwnedHandle mapping(
+          CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
       if (mapping) {
-        view_ = static_cast<const std::uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+        view_.reset(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
         if (view_) size_ = static_cast<std::size_t>(size.QuadPart);
-        CloseHandle(mapping);  // the view keeps the mapping
       }
     }
   }
-  CloseHandle(file);
 }
 
-MappedFile::~MappedFile() {
-  if (view_) UnmapViewOfFile(view_);
-}
-
-}  // namespace Inspection
+}  // namespace inspection

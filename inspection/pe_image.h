@@ -15,8 +15,9 @@
 #include <vector>
 
 #include "image_machine.h"
+#include "owned_handle.h"
 
-namespace Inspection {
+namespace inspection {
 
 struct ImportedFunction {
   std::string name;           // empty for an import by ordinal
@@ -56,18 +57,17 @@ std::optional<PeImage> ParsePeImage(std::span<const std::uint8_t> bytes);
 class MappedFile {
  public:
   MappedFile(const std::wstring& path, std::uint64_t limit);
-  ~MappedFile();
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
   bool Opened() const { return opened_; }
   bool TooLarge() const { return tooLarge_; }
-  std::span<const std::uint8_t> Bytes() const { return {view_, size_}; }
+  std::span<const std::uint8_t> Bytes() const {
+    return {static_cast<const std::uint8_t*>(view_.get()), size_};
+  }
 
  private:
-  const std::uint8_t* view_ = nullptr;
+  toolkit::OwnedView view_;
   std::size_t size_ = 0;
   bool opened_ = false;
   bool tooLarge_ = false;
 };
 
-}  // namespace Inspection
+}  // namespace inspection

@@ -1,26 +1,20 @@
 #include "registration_status.h"
 
 #include <algorithm>
-#include <memory>
 #include <optional>
-#include <type_traits>
 
 #include <windows.h>
+
+#include "file_name.h"
+#include "owned_handle.h"
 
 namespace inspection {
 namespace {
 
+using toolkit::OwnedKey;
+
 // Longer than any path a client could load; a longer value is not a file.
 constexpr DWORD kMostValueChars = 32768;
-
-struct KeyCloser {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using OwnedKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using OwnedHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
 bool SystemHas64BitView() {
   if constexpr (sizeof(void*) == 8) {
@@ -84,10 +78,6 @@ std::wstring Unquoted(std::wstring text) {
   return text;
 }
 
-std::wstring FileNameOf(const std::wstring& path) {
-  return path.substr(path.find_last_of(L"\\/:") + 1);
-}
-
 bool NamesNoFolder(const std::wstring& path) {
   return path.find_first_of(L"\\/:") == std::wstring::npos;
 }
@@ -127,12 +117,12 @@ struct FileId {
 };
 
 std::optional<FileId> IdentityOf(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  const OwnedHandle closer(file);
+  const toolkit::OwnedHandle file = toolkit::OwnFile(
+      CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) return std::nullopt;
   BY_HANDLE_FILE_INFORMATION facts{};
-  if (!GetFileInformationByHandle(file, &facts)) return std::nullopt;
+  if (!GetFileInformationByHandle(file.get(), &facts)) return std::nullopt;
   return FileId{facts.dwVolumeSerialNumber, facts.nFileIndexHigh, facts.nFileIndexLow};
 }
 
@@ -141,7 +131,9 @@ std::optional<FileId> IdentityOf(const std::wstring& path) {
 class Lookup {
  public:
   explicit Lookup(const std::wstring& path)
-      : chosen_(IdentityOf(path)), chosenName_(FileNameOf(path)), has64_(SystemHas64BitView()) {
+      : chosen_(IdentityOf(path)),
+        chosenName_(toolkit::FileNameOf(path)),
+        has64_(SystemHas64BitView()) {
     for (View view : Views()) {
       for (Scope scope : {Scope::AllUsers, Scope::ThisUser}) {
         HKEY raw = nullptr;

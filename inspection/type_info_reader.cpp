@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <memory>
-#include <type_traits>
 
 #include <windows.h>
 #include <oleauto.h>
 
 #include "image_machine.h"
+#include "owned_handle.h"
 #include "registry_script.h"
 #include "typelib_check.h"
 
@@ -18,18 +18,6 @@ namespace {
 constexpr std::size_t kMostResources = 64;
 constexpr std::size_t kMostScriptBytes = 1 << 20;
 constexpr UINT kMostClasses = 4096;
-
-struct ModuleFreer {
-  void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using DataModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
-
-template <typename T>
-struct Releaser {
-  void operator()(T* object) const { object->Release(); }
-};
-template <typename T>
-using Com = std::unique_ptr<T, Releaser<T>>;
 
 struct AttrReleaser {
   ITypeInfo* info;
@@ -85,7 +73,7 @@ std::wstring LoadLibraryFacts(const std::wstring& path, TypeLibrary& library) {
   if (FAILED(hr)) {
     return HresultText(L"无法加载", hr);
   }
-  const Com<ITypeLib> typeLib(raw);
+  const toolkit::OwnedCom<ITypeLib> typeLib(raw);
   TLIBATTR* attr = nullptr;
   if (FAILED(typeLib->GetLibAttr(&attr))) return L"的属性无法读取";
   library.libid = GuidText(attr->guid);
@@ -101,7 +89,7 @@ std::wstring LoadLibraryFacts(const std::wstring& path, TypeLibrary& library) {
     if (FAILED(typeLib->GetTypeInfoType(i, &kind)) || kind != TKIND_COCLASS) continue;
     ITypeInfo* rawInfo = nullptr;
     if (FAILED(typeLib->GetTypeInfo(i, &rawInfo))) continue;
-    const Com<ITypeInfo> info(rawInfo);
+    const toolkit::OwnedCom<ITypeInfo> info(rawInfo);
     TYPEATTR* rawAttr = nullptr;
     if (FAILED(info->GetTypeAttr(&rawAttr))) continue;
     const std::unique_ptr<TYPEATTR, AttrReleaser> typeAttr(rawAttr, AttrReleaser{info.get()});
@@ -142,7 +130,7 @@ ServerTypeInfo ReadServerTypeInfo(const std::wstring& path) {
       &oldMode, [](DWORD* mode) { SetThreadErrorMode(*mode, nullptr); });
 
   info.machine = static_cast<std::uint16_t>(Ostravel::ReadImageMachine(path));
-  const DataModule module(LoadLibraryExW(
+  const toolkit::OwnedLibrary module(LoadLibraryExW(
       path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   if (!module) {
     const DWORD error = GetLastError();

@@ -5,11 +5,13 @@
 #include <cstring>
 
 #include "reg_file.h"
+#include "system_message.h"
 
 namespace {
 
 using Ostravel::CapturedKey;
 using Ostravel::CapturedValue;
+using Ostravel::ShownName;
 
 constexpr wchar_t kDefaultName[] = L"(默认)";
 constexpr wchar_t kValueNotSet[] = L"(数值未设置)";
@@ -127,30 +129,9 @@ std::wstring DataText(const CapturedValue& value) {
 }
 
 std::wstring ErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = text ? std::wstring(text, length) : L"";
-  LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
-    message.pop_back();
-  }
+  const std::wstring message = toolkit::SystemMessage(error);
   return Format(L"错误 %lu", static_cast<unsigned long>(error)) +
          (message.empty() ? L"" : L": " + message);
-}
-
-std::wstring ShownName(const std::wstring& name) {
-  std::wstring text;
-  text.reserve(name.size());
-  for (wchar_t c : name) {
-    if (c == L'\r' || c == L'\n' || c == L'\0') {
-      text += c == L'\r' ? L"<CR>" : c == L'\n' ? L"<LF>" : L"<NUL>";
-    } else {
-      text += c;
-    }
-  }
-  return text;
 }
 
 std::vector<ListRow> ListRows(const Ostravel::Capture& capture) {

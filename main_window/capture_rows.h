@@ -14,10 +14,6 @@
 inline constexpr std::size_t kShownDataChars = 512;
 std::wstring DataText(const Ostravel::CapturedValue& value);
 
-// A name as shown, with <CR>, <LF> and <NUL> for the characters that the
-// dialog's fonts draw as nothing or as a line break.
-std::wstring ShownName(const std::wstring& name);
-
 // "错误 5: " and the system's text for a Win32 error.
 std::wstring ErrorText(DWORD error);
 

@@ -3,23 +3,16 @@
 // size, its two Tahoma fonts and its controls. The window and the start-up
 // benchmark's reference program both build it through these, so that both
 // build the very same window.
-#include <memory>
-#include <type_traits>
-
 #include <windows.h>
 
 #include "layout.h"
-
-struct GdiObjectDeleter {
-  void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
+#include "owned_handle.h"
 
 // The window's font and the path box's own, at the screen's DPI.
 struct FormFonts {
   FormFonts();
-  FontHandle form;
-  FontHandle path;
+  toolkit::OwnedGdiObject<HFONT> form;
+  toolkit::OwnedGdiObject<HFONT> path;
 };
 
 // Registers the window class: the tool's icon, the arrow cursor, the dialog

@@ -535,7 +535,7 @@ bool FrmRegister::OnServerCommand(int id) {
 // menu is only ever offered when the commands may run.
 void FrmRegister::ShowButtonMenu(HWND button, bool atMouse, POINT mouse) {
   const bool registers = button == Control(kRegisterButton);
-  const OwnedMenu menu(CreatePopupMenu());
+  const toolkit::OwnedMenu menu(CreatePopupMenu());
   if (!menu) return;
   AppendMenuW(menu.get(), MF_STRING, registers ? kRegisterButton : kUnregisterButton,
               registers ? L"注册(&R)" : L"反注册(&R)");

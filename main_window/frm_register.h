@@ -19,6 +19,7 @@
 #include "batch_run.h"
 #include "form_window.h"
 #include "list_ops_menu.h"
+#include "owned_handle.h"
 #include "registration_progress.h"
 #include "registration_worker.h"
 #include "registry_status_line.h"
@@ -84,7 +85,7 @@ class FrmRegister {
   HWND hwnd_ = nullptr;
   FormFonts fonts_;
   // Built as the design has it; no handler opens it and it is never shown.
-  OwnedMenu mnuListOps_;
+  toolkit::OwnedMenu mnuListOps_;
   std::vector<std::wstring> files_;
   RegistrationProgress progress_;
   std::unique_ptr<Ostravel::ServerChild> readyChild_;

@@ -99,7 +99,7 @@ void ShowListOpsMenu(HWND dialog, HWND list, LPARAM at) {
     point = {0, 0};
     ClientToScreen(list, &point);
   }
-  const OwnedMenu menu(BuildListOpsMenu());
+  const toolkit::OwnedMenu menu(BuildListOpsMenu());
   TrackPopupMenu(GetSubMenu(menu.get(), 0), TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0,
                  dialog, nullptr);
 }

@@ -2,10 +2,7 @@
 // mnuListOps, the list-operations menu: Select All, Select None, a separator
 // and Refresh, built in this one place for every window that has it. The
 // caller owns the menu bar it gets (one item, "mnu", opening the list) and
-// may hand it to an OwnedMenu.
-#include <memory>
-#include <type_traits>
-
+// may hand it to a toolkit::OwnedMenu.
 #include <windows.h>
 
 // Clear of IDOK, IDCANCEL and the like, since a dialog gets these commands too.
@@ -14,10 +11,5 @@ enum ListOpsCommand : UINT {
   kMnuSelectNone = 302,
   kMnuRefresh = 303,
 };
-
-struct MenuDestroyer {
-  void operator()(HMENU menu) const { DestroyMenu(menu); }
-};
-using OwnedMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer>;
 
 HMENU BuildListOpsMenu();

@@ -10,7 +10,7 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   // Never load a DLL from the current folder, which may be the server's own.
   SetDllDirectoryW(L"");
-  if (auto code = Ostravel::RunServerChildIfAsked(Inspection::InspectBeforeLoad)) return *code;
+  if (auto code = Ostravel::RunServerChildIfAsked(inspection::InspectBeforeLoad)) return *code;
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 

@@ -17,6 +17,7 @@
 #include "handle_values.h"
 #include "list_dialog.h"
 #include "list_ops_menu.h"
+#include "owned_handle.h"
 #include "message_box.h"
 #include "notice_title.h"
 #include "preview_notes.h"
@@ -352,7 +353,7 @@ class PreviewDialog {
       point = {0, 0};
       ClientToScreen(Item(kPreviewList), &point);
     }
-    const OwnedMenu menu(BuildListOpsMenu());
+    const toolkit::OwnedMenu menu(BuildListOpsMenu());
     TrackPopupMenu(GetSubMenu(menu.get(), 0), TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0,
                    hwnd_, nullptr);
   }

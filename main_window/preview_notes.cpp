@@ -9,6 +9,7 @@ namespace {
 
 using Ostravel::Capture;
 using Ostravel::CapturedKey;
+using Ostravel::ShownName;
 
 // Each kind of finding lists this many and then counts the rest, so that a
 // server that writes thousands of them cannot push the others out of sight.

@@ -1,12 +1,11 @@
 #include "registration_report.h"
 
 #include <cstdio>
-#include <memory>
 
 #include <windows.h>
 
 #include "file_name.h"
-#include "owned_handle.h"
+#include "system_message.h"
 #include "tool_files.h"
 
 namespace {
@@ -25,12 +24,7 @@ std::wstring Hex(std::uint32_t value) {
 // The system's text for an error or HRESULT, on one line. Inserts such as %1
 // name the file.
 std::wstring SystemText(std::uint32_t code, const std::wstring& path) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  const toolkit::OwnedLocal<wchar_t> owner(buffer);
-  std::wstring text(buffer ? buffer : L"", length);
+  std::wstring text = toolkit::SystemMessage(code);
   for (auto& c : text) {
     if (c == L'\r' || c == L'\n') c = L' ';
   }

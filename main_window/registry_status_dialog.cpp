@@ -4,6 +4,7 @@
 
 #include "common_dialog.h"
 #include "error_report.h"
+#include "file_name.h"
 #include "handle_values.h"
 #include "list_ops_menu.h"
 #include "message_box.h"
@@ -19,10 +20,6 @@ constexpr Column kColumns[] = {{L"类别", 35}, {L"标识", 150}, {L"名称", 60
 constexpr wchar_t kTextFilter[] = L"Text Files (*.txt)|*.txt|All Files (*.*)|*.*";
 constexpr int kDialogWidth = 480, kDialogHeight = 240, kMargin = 7, kLineHeight = 10,
               kButtonWidth = 70, kButtonHeight = 14;
-
-std::wstring FileName(const std::wstring& path) {
-  return path.substr(path.find_last_of(L"\\/") + 1);
-}
 
 class StatusDetails {
  public:
@@ -117,7 +114,8 @@ class StatusDetails {
     make(0, WC_BUTTONW, L"关闭", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL);
     AddColumns(hwnd_, list, kColumns);
     Fill(list, StatusRows(status_));
-    SetWindowTextW(hwnd_, (std::wstring(kStatusDetailsCaption) + L" - " + FileName(path_)).c_str());
+    const std::wstring name(toolkit::FileNameOf(path_));
+    SetWindowTextW(hwnd_, (std::wstring(kStatusDetailsCaption) + L" - " + name).c_str());
     Layout();
   }
 
@@ -145,7 +143,7 @@ class StatusDetails {
   }
 
   void SaveAsText() {
-    const std::wstring name = FileName(path_);
+    const std::wstring name(toolkit::FileNameOf(path_));
     cCommonDialog dialog;
     SaveFileNameArgs args{name.substr(0, name.find_last_of(L'.')) + L".txt"};
     args.Filter = kTextFilter;

@@ -1,11 +1,11 @@
 #include "server_files.h"
 
 #include <algorithm>
-#include <memory>
 
 #include <windows.h>
 #include <shellapi.h>
 
+#include "owned_handle.h"
 #include "preview.h"
 #include "registration_report.h"
 
@@ -33,10 +33,6 @@ std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
   return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L'\\' + name;
 }
 
-struct FindCloser {
-  void operator()(HANDLE find) const { FindClose(find); }
-};
-
 struct FolderEntries {
   std::vector<std::wstring> servers;
   std::vector<std::wstring> subfolders;
@@ -48,9 +44,9 @@ struct FolderEntries {
 FolderEntries ReadFolder(const std::wstring& folder) {
   FolderEntries entries;
   WIN32_FIND_DATAW found;
-  const std::unique_ptr<void, FindCloser> find(FindFirstFileExW(
+  const toolkit::OwnedFind find = toolkit::OwnFind(FindFirstFileExW(
       Joined(folder, L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
-  if (find.get() == INVALID_HANDLE_VALUE) return entries;
+  if (!find) return entries;
   do {
     const std::wstring name = found.cFileName;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -110,8 +106,7 @@ ChosenFiles GatherServerFiles(const std::vector<std::wstring>& paths,
 
 std::vector<std::wstring> CommandLinePaths(const wchar_t* commandLine) {
   int count = 0;
-  const std::unique_ptr<wchar_t*, decltype(&LocalFree)> arguments(
-      CommandLineToArgvW(commandLine, &count), LocalFree);
+  const toolkit::OwnedLocal<wchar_t*> arguments(CommandLineToArgvW(commandLine, &count));
   std::vector<std::wstring> paths;
   if (!arguments) return paths;
   for (int i = 1; i < count; ++i) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 
+#include "file_name.h"
 #include "owned_handle.h"
 #include "registry_view.h"
 
@@ -37,19 +38,6 @@ std::wstring Quoted(const std::wstring& text) {
 std::wstring Format(const wchar_t* format, auto... arguments) {
   wchar_t text[64];
   std::swprintf(text, 64, format, arguments...);
-  return text;
-}
-
-// A name inside a comment, where no CR, LF or NUL may end the line.
-std::wstring Visible(const std::wstring& name) {
-  std::wstring text;
-  for (wchar_t c : name) {
-    if (c == L'\r' || c == L'\n' || c == L'\0') {
-      text += c == L'\r' ? L"<CR>" : c == L'\n' ? L"<LF>" : L"<NUL>";
-    } else {
-      text += c;
-    }
-  }
   return text;
 }
 
@@ -102,7 +90,7 @@ void HexData(Output& out, const CapturedValue& value, std::size_t column) {
 
 void Value(Output& out, const CapturedValue& value) {
   if (!RegFileCarries(value.name)) {
-    out << L"; 略去名称含回车、换行或空字符的值: " + Quoted(Visible(value.name)) + L"\r\n";
+    out << L"; 略去名称含回车、换行或空字符的值: " + Quoted(ShownName(value.name)) + L"\r\n";
     return;
   }
   std::wstring line = value.name.empty() ? L"@" : Quoted(value.name);
@@ -124,18 +112,18 @@ void Key(Output& out, const Capture& capture, const CapturedKey& key) {
   const std::wstring name = KeyName(capture, key.root, key.path);
   if (key.error != ERROR_SUCCESS) {
     out << Format(L"; 无法读取 (错误 %lu): ", static_cast<unsigned long>(key.error)) +
-               Visible(name) + L"\r\n";
+               ShownName(name) + L"\r\n";
     if (key.values.empty()) {
       out << L"\r\n";
       return;
     }
   }
   if (!RegFileCarries(key.path)) {
-    out << L"; 略去名称含回车、换行或空字符的键: " + Visible(name) + L"\r\n\r\n";
+    out << L"; 略去名称含回车、换行或空字符的键: " + ShownName(name) + L"\r\n\r\n";
     return;
   }
   if (key.link) {
-    out << L"; 符号链接,.reg 文件无法表示: " + Visible(name) + L" -> " + Visible(*key.link) +
+    out << L"; 符号链接,.reg 文件无法表示: " + ShownName(name) + L" -> " + ShownName(*key.link) +
                L"\r\n\r\n";
     return;
   }
@@ -151,7 +139,7 @@ void Write(Output& out, const Capture& capture) {
     const wchar_t* bound = capture.cut->reason == CaptureCut::Reason::Depth  ? L"层数"
                            : capture.cut->reason == CaptureCut::Reason::Keys ? L"键数"
                                                                              : L"字节数";
-    out << L"; 捕获在此截断: " + Visible(KeyName(capture, capture.cut->root, capture.cut->path)) +
+    out << L"; 捕获在此截断: " + ShownName(KeyName(capture, capture.cut->root, capture.cut->path)) +
                L" 处超出" + bound + L"上限,其后的内容没有读取。\r\n";
   }
 }
@@ -160,8 +148,8 @@ void Write(Output& out, const Capture& capture) {
 class TempFile {
  public:
   explicit TempFile(const std::wstring& beside) {
-    const std::size_t slash = beside.find_last_of(L"\\/");
-    const std::wstring folder = slash == std::wstring::npos ? L"." : beside.substr(0, slash + 1);
+    std::wstring folder(toolkit::FolderOf(beside));
+    if (folder.empty()) folder = L".";
     wchar_t name[MAX_PATH];
     if (GetTempFileNameW(folder.c_str(), L"reg", 0, name)) path_ = name;
   }
@@ -178,6 +166,19 @@ class TempFile {
 };
 
 }  // namespace
+
+std::wstring ShownName(const std::wstring& name) {
+  std::wstring text;
+  text.reserve(name.size());
+  for (wchar_t c : name) {
+    if (c == L'\r' || c == L'\n' || c == L'\0') {
+      text += c == L'\r' ? L"<CR>" : c == L'\n' ? L"<LF>" : L"<NUL>";
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
 
 bool RegFileCarries(const std::wstring& name) {
   return name.find_first_of(std::wstring(L"\r\n\0", 3)) == std::wstring::npos;

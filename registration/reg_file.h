@@ -15,6 +15,11 @@ namespace Ostravel {
 // A key or value name the format can carry.
 bool RegFileCarries(const std::wstring& name);
 
+// A name as the file's comments and the preview show it, with <CR>, <LF> and
+// <NUL> for the characters that would end a comment's line or that the
+// dialog's fonts draw as nothing or as a line break.
+std::wstring ShownName(const std::wstring& name);
+
 // The whole file: header, each key in brackets with its values, CR LF line ends.
 std::wstring RegFileText(const Capture& capture);
 

@@ -363,9 +363,8 @@ void BoundSelf() {
       job &&
       SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
       AssignProcessToJobObject(job, GetCurrentProcess());
-  const HANDLE watchdog =
-      CreateThread(nullptr, 0, EndAtTheLimit, inJob ? job : nullptr, 0, nullptr);
-  if (watchdog) CloseHandle(watchdog);
+  const OwnedHandle watchdog(
+      CreateThread(nullptr, 0, EndAtTheLimit, inJob ? job : nullptr, 0, nullptr));
 }
 
 // The id is a GUID's text, nothing else: it becomes part of a pipe's name.

@@ -24,10 +24,10 @@
 
 namespace {
 
-using Inspection::Finding;
-using Inspection::SearchPlaces;
-using Inspection::Walk;
-using Inspection::WalkDependencies;
+using inspection::Finding;
+using inspection::SearchPlaces;
+using inspection::Walk;
+using inspection::WalkDependencies;
 using test_files::Fixture;
 
 std::vector<std::uint8_t> ReadAll(const std::wstring& path) {
@@ -66,19 +66,19 @@ TEST(DependencyWalk, TheSystemsOwnDllsLackNothingAServerImports) {
 // A server whose needs run past the limits is not blamed for what was never
 // looked at: the walk says it was cut short.
 TEST(DependencyWalk, ALimitCutsTheWalkWithoutCallingAnythingMissing) {
-  Inspection::WalkLimits shallow;
+  inspection::WalkLimits shallow;
   shallow.depth = 1;
   const Walk deep = WalkDependencies(Fixture(L"chain\\chain_server.dll"), Places(), shallow);
   EXPECT_TRUE(deep.cut);
   EXPECT_TRUE(deep.findings.empty());
 
-  Inspection::WalkLimits few;
+  inspection::WalkLimits few;
   few.modules = 1;
   const Walk narrow = WalkDependencies(Fixture(L"chain\\chain_server.dll"), Places(), few);
   EXPECT_TRUE(narrow.cut);
   EXPECT_TRUE(narrow.findings.empty());
 
-  Inspection::WalkLimits small;
+  inspection::WalkLimits small;
   small.fileBytes = 1024;
   EXPECT_FALSE(WalkDependencies(Fixture(L"good_server.dll"), Places(), small).readable);
 }
@@ -279,6 +279,27 @@ TEST(DependencyWalk, ForwardersAndOrdinalsAreFollowedAndARingOfForwardersEnds) {
       << "ordinal 2 is Forwarded; ordinal 9 is past the table; the ring is not known to be missing";
 }
 
+// A server named relative to its drive's current folder ("Z:server.dll") is
+// named by its file name alone, as the loader names it, in the chain that
+// leads to what it lacks.
+TEST(DependencyWalk, ADriveRelativeServerIsNamedByItsFileName) {
+  const test_files::TempFolder dir;
+  ImageBuilder()
+      .Import("lib.dll", {"Absent"})
+      .Export("DllRegisterServer")
+      .WriteTo(dir.File(L"server.dll"));
+  ImageBuilder().Export("Present").WriteTo(dir.File(L"lib.dll"));
+  wchar_t previous[MAX_PATH] = {};
+  ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(dir.Path().c_str()));
+  const Walk walk = WalkDependencies(dir.Path().substr(0, 2) + L"server.dll", Places());
+  SetCurrentDirectoryW(previous);
+
+  EXPECT_EQ(Missing(walk), std::vector<std::wstring>{L"lib.dll Absent"});
+  ASSERT_FALSE(walk.findings.empty());
+  EXPECT_EQ(walk.findings.front().chain, std::vector<std::wstring>{L"server.dll"});
+}
+
 // Delay-loaded DLLs are not needed to load: only a delay-load failure names
 // what of them is missing.
 TEST(DependencyWalk, DelayLoadedNeedsAreNamedForADelayLoadFailureOnly) {
@@ -292,7 +313,7 @@ TEST(DependencyWalk, DelayLoadedNeedsAreNamedForADelayLoadFailureOnly) {
   ImageBuilder().Export("Direct").WriteTo(dir.File(L"lib.dll"));
 
   const auto explain = [&](Ostravel::RegistrationResult result, std::uint32_t detail) {
-    return Inspection::ExplainLoadFailure(server, 1, Ostravel::RegistrationOutcome{result, detail},
+    return inspection::ExplainLoadFailure(server, 1, Ostravel::RegistrationOutcome{result, detail},
                                           Places());
   };
   const std::vector<std::wstring> named{L"lib.dll 缺少延迟加载的函数 Absent(server.dll 需要它)",

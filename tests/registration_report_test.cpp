@@ -10,6 +10,7 @@
 #include "architecture.h"
 #include "load_failure.h"
 #include "registration_report.h"
+#include "system_message.h"
 #include "test_files.h"
 
 namespace {
@@ -83,6 +84,19 @@ TEST(RegistrationReport, LoadFailuresGiveTheSystemText) {
   EXPECT_EQ(badFormat.find(L'\n', kHead.size()), std::wstring::npos);
 }
 
+// The one reader of the system's texts, under both the report and the preview's
+// error lines: the text without the line break the system ends it with, and
+// nothing for a code the system has no text for.
+TEST(SystemMessage, TheTextEndsWithoutItsLineBreakAndAnUnknownCodeHasNone) {
+  for (const DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_BAD_EXE_FORMAT, ERROR_ACCESS_DENIED}) {
+    const std::wstring text = toolkit::SystemMessage(code);
+    ASSERT_FALSE(text.empty()) << code;
+    EXPECT_NE(text.back(), L'\n') << code;
+    EXPECT_NE(text.back(), L'\r') << code;
+  }
+  EXPECT_EQ(toolkit::SystemMessage(0x2000ABCD), L"") << "a customer code has no system text";
+}
+
 // Only a file built for the other tool's machine is blamed on bitness, and the
 // text names the tool that loads it. Fixtures of both kinds come from the real
 // call: one built by the other compiler, one of our own machine whose DLL is
@@ -127,7 +141,7 @@ class LoadFailureReport : public ::testing::Test {
                                        const RegistrationOutcome& outcome) {
     Ostravel::ServerRun run;
     run.outcome = outcome;
-    run.notes = Inspection::ExplainLoadFailure(path, mode, outcome);
+    run.notes = inspection::ExplainLoadFailure(path, mode, outcome);
     return RegistrationReport(path, mode, run);
   }
 
@@ -235,12 +249,12 @@ TEST_F(LoadFailureReport, WhatTheFilesCannotShowIsSaidToBeDynamic) {
 
   const std::wstring noEntry = test_files::Fixture(L"no_entry_points.dll");
   EXPECT_EQ(Causes(noEntry), std::vector<std::wstring>{});
-  const auto before = Inspection::OutcomeBeforeLoad(noEntry, 2);
+  const auto before = inspection::OutcomeBeforeLoad(noEntry, 2);
   ASSERT_TRUE(before.has_value()) << "not worth loading";
   EXPECT_EQ(before->result, RegistrationResult::NoEntryPoint);
-  EXPECT_EQ(Inspection::OutcomeBeforeLoad(test_files::Fixture(L"good_server.dll"), 1),
+  EXPECT_EQ(inspection::OutcomeBeforeLoad(test_files::Fixture(L"good_server.dll"), 1),
             std::nullopt);
-  EXPECT_EQ(Inspection::OutcomeBeforeLoad(test_files::Fixture(L"other_architecture_server.dll"), 1),
+  EXPECT_EQ(inspection::OutcomeBeforeLoad(test_files::Fixture(L"other_architecture_server.dll"), 1),
             std::nullopt)
       << "the load names the other tool";
   // Told to the loader, a file it refused for its export table has it said from that table.

@@ -5,6 +5,7 @@
 #include <olectl.h>
 
 #include "executable_name.h"
+#include "owned_handle.h"
 #include "raised_error.h"
 
 namespace toolkit {
@@ -99,11 +100,9 @@ FontObject::FontObject(IDispatch* font) : font_(font) {
   // Any automation object answers the font's dispatch ids; only a font is read
   // and overwritten as one.
   IFont* standardFont = nullptr;
-  if (FAILED(font_->QueryInterface(IID_IFont, reinterpret_cast<void**>(&standardFont))) ||
-      !standardFont) {
-    Raise(kTypeMismatch);
-  }
-  standardFont->Release();
+  const HRESULT asked = font_->QueryInterface(IID_IFont, reinterpret_cast<void**>(&standardFont));
+  const OwnedCom<IFont> reference(standardFont);
+  if (FAILED(asked) || !reference) Raise(kTypeMismatch);
 }
 
 FontObject::Value FontObject::Get(DISPID id, VARTYPE type) const {

@@ -1,19 +1,14 @@
 #include "printer.h"
 
 #include <cwchar>
-#include <memory>
 #include <string>
-#include <type_traits>
 
 #include <winspool.h>
 
+#include "owned_handle.h"
+
 namespace toolkit {
 namespace {
-
-struct DCDeleter {
-  void operator()(HDC dc) const { DeleteDC(dc); }
-};
-using OwnedDC = std::unique_ptr<std::remove_pointer_t<HDC>, DCDeleter>;
 
 // Empty when the machine has no default printer.
 std::wstring DefaultPrinterName() {
