@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dialog_functions.h"
 
@@ -134,6 +135,11 @@ class cCommonDialog {
 
   std::int32_t APIReturn() const { return LastAPIReturn; }
   std::int32_t ExtendedError() const { return LastExtendedError; }
+  // Every file of the last open dialog's selection, each the folder's full
+  // path joined with its name. Filled only when the caller passed OFN_EXPLORER
+  // in `flags` with MultiSelect: FileName keeps only the buffer's text up to
+  // its first NUL, which for several files is the folder alone.
+  const std::vector<std::wstring>& FileNames() const { return LastFileNames; }
   bool VBGetOpenFileName(OpenFileNameArgs& args);
   bool VBGetSaveFileName(SaveFileNameArgs& args);
   std::wstring VBGetFileTitle(const std::wstring& sFile);
@@ -163,5 +169,6 @@ class cCommonDialog {
   bool CustomColorTableReady = false;
   std::int32_t LastAPIReturn = 0;
   std::int32_t LastExtendedError = 0;
+  std::vector<std::wstring> LastFileNames;
   PrinterDevModeRecord PrinterDevMode;
 };

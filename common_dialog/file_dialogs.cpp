@@ -3,8 +3,10 @@
 
 #include "common_dialog.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "caller_flags.h"
 #include "file_dialogs.h"
@@ -16,7 +18,8 @@ namespace {
 
 // Every text buffer handed to the dialog holds this many characters, but the
 // file name's of a multiple selection, which holds a folder and every name
-// chosen in it: as much as the dialog can return.
+// chosen in it: as much as the dialog can return, so that choosing many files
+// does not fail for want of room.
 constexpr std::size_t kBufferLength = 260;
 constexpr std::size_t kSelectionBufferLength = 32768;
 
@@ -65,8 +68,19 @@ std::wstring FilterByIndex(const std::wstring& filters, std::int32_t index) {
 
 std::wstring TrimAtNull(const std::wstring& text) { return text.substr(0, text.find(L'\0')); }
 
-std::wstring TrimAtDoubleNull(const std::wstring& text) {
-  return text.substr(0, text.find(std::wstring(2, L'\0')));
+std::vector<std::wstring> SelectedPaths(const std::wstring& buffer) {
+  std::vector<std::wstring> parts;
+  for (std::size_t start = 0; start < buffer.size() && buffer[start] != L'\0';) {
+    const std::size_t end = std::min(buffer.find(L'\0', start), buffer.size());
+    parts.push_back(buffer.substr(start, end - start));
+    start = end + 1;
+  }
+  if (parts.size() < 2) return parts;
+  const std::wstring& folder = parts.front();
+  const std::wstring separator = folder.empty() || folder.back() == L'\\' ? L"" : L"\\";
+  std::vector<std::wstring> paths;
+  for (std::size_t i = 1; i < parts.size(); ++i) paths.push_back(folder + separator + parts[i]);
+  return paths;
 }
 
 }  // namespace file_dialogs
@@ -76,7 +90,12 @@ bool cCommonDialog::ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenF
                                    std::int32_t cancelledIndex) {
   LastAPIReturn = 0;
   LastExtendedError = 0;
-  const bool selection = flags & OFN_ALLOWMULTISELECT;
+  LastFileNames.clear();
+  const DWORD passed = CallerFlags(args.flags, kFileHooksAndTemplates) | flags;
+  const bool selection = passed & OFN_ALLOWMULTISELECT;
+  // Only the Explorer-style dialog separates the chosen names with NULs; the
+  // old one separates them with spaces, which long names hold themselves.
+  const bool namesApart = selection && (passed & OFN_EXPLORER);
   std::wstring fileBuffer =
       DialogBuffer(args.FileName, selection ? kSelectionBufferLength : kBufferLength);
   std::wstring titleBuffer = DialogBuffer(args.FileTitle);
@@ -93,13 +112,13 @@ bool cCommonDialog::ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenF
   record.nMaxFileTitle = kBufferLength;
   record.lpstrInitialDir = NullIfEmpty(args.InitDir);
   record.lpstrTitle = NullIfEmpty(args.DlgTitle);
-  record.Flags = CallerFlags(args.flags, kFileHooksAndTemplates) | flags;
+  record.Flags = passed;
   record.lpstrDefExt = NullIfEmpty(args.DefaultExt);
 
   LastAPIReturn = show(&record);
   if (LastAPIReturn == 1) {
-    args.FileName = selection ? file_dialogs::TrimAtDoubleNull(fileBuffer)
-                              : file_dialogs::TrimAtNull(fileBuffer);
+    args.FileName = file_dialogs::TrimAtNull(fileBuffer);
+    if (namesApart) LastFileNames = file_dialogs::SelectedPaths(fileBuffer);
     args.FileTitle = file_dialogs::TrimAtNull(titleBuffer);
     args.flags = static_cast<std::int32_t>(record.Flags);
     args.FilterIndex = static_cast<std::int32_t>(record.nFilterIndex);
@@ -118,9 +137,7 @@ bool cCommonDialog::ShowFileDialog(Args& args, DWORD flags, decltype(&::GetOpenF
 bool cCommonDialog::VBGetOpenFileName(OpenFileNameArgs& args) {
   DWORD flags = 0;
   if (args.FileMustExist) flags |= OFN_FILEMUSTEXIST;
-  // Only the Explorer-style dialog separates the chosen names with NULs; the
-  // old one separates them with spaces, which long names hold themselves.
-  if (args.MultiSelect) flags |= OFN_ALLOWMULTISELECT | OFN_EXPLORER;
+  if (args.MultiSelect) flags |= OFN_ALLOWMULTISELECT;
   if (args.ReadOnly) flags |= OFN_READONLY;
   if (args.HideReadOnly) flags |= OFN_HIDEREADONLY;
   if (!ShowFileDialog(args, flags, dialogs_.GetOpenFileName, -1)) return false;

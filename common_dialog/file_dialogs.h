@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace file_dialogs {
 
@@ -18,8 +19,9 @@ std::wstring FilterByIndex(const std::wstring& filters, std::int32_t index);
 // The text before the first NUL, or all of it.
 std::wstring TrimAtNull(const std::wstring& text);
 
-// The text before the first two NULs in a row, or all of it: a multiple
-// selection, whose parts are NUL-separated.
-std::wstring TrimAtDoubleNull(const std::wstring& text);
+// The full paths an Explorer-style multiple selection stands for: the buffer
+// holds the folder, then each name chosen in it, NUL-separated up to two NULs
+// in a row; or, for one file, its full path.
+std::vector<std::wstring> SelectedPaths(const std::wstring& buffer);
 
 }  // namespace file_dialogs

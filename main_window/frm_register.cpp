@@ -510,8 +510,9 @@ void FrmRegister::cmdOpen_Click() {
   args.DefaultExt = L"ocx";
   args.Owner = toolkit::HandleValue(hwnd_);
   args.MultiSelect = true;
+  args.flags = OFN_EXPLORER;  // the names apart, each a full path
   if (!dialog.VBGetOpenFileName(args)) return;
-  if (std::vector<std::wstring> files = SplitSelection(args.FileName); !files.empty()) {
+  if (std::vector<std::wstring> files = dialog.FileNames(); !files.empty()) {
     HoldFiles(std::move(files));
   }
 }

@@ -116,16 +116,3 @@ std::vector<std::wstring> CommandLinePaths(const wchar_t* commandLine) {
   }
   return paths;
 }
-
-std::vector<std::wstring> SplitSelection(const std::wstring& selection) {
-  std::vector<std::wstring> parts;
-  for (std::size_t start = 0; start < selection.size();) {
-    const std::size_t end = std::min(selection.find(L'\0', start), selection.size());
-    if (end > start) parts.push_back(selection.substr(start, end - start));
-    start = end + 1;
-  }
-  if (parts.size() < 2) return parts;
-  std::vector<std::wstring> files;
-  for (std::size_t i = 1; i < parts.size(); ++i) files.push_back(Joined(parts[0], parts[i]));
-  return files;
-}

@@ -22,7 +22,3 @@ ChosenFiles GatherServerFiles(
 // The paths the tool was started with; none when it was started with a
 // switch of its own, which is never a file.
 std::vector<std::wstring> CommandLinePaths(const wchar_t* commandLine);
-
-// The files a multiple selection of the open dialog returns: the folder, then
-// each name after it, NUL-separated; or a single full path.
-std::vector<std::wstring> SplitSelection(const std::wstring& selection);

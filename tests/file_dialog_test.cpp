@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -84,7 +85,10 @@ BOOL WINAPI FakeGetFileName(OPENFILENAMEW* record) {
                         !record->lCustData && !record->lpfnHook && !record->lpTemplateName &&
                         !record->nFileOffset && !record->nFileExtension};
   if (F::answer) {
-    lstrcpynW(record->lpstrFile, F::chosenFile.c_str(), static_cast<int>(record->nMaxFile));
+    // A multiple selection holds NULs of its own: copy it whole.
+    const std::wstring file = F::chosenFile + L'\0';
+    std::copy_n(file.begin(), std::min<std::size_t>(file.size(), record->nMaxFile),
+                record->lpstrFile);
     lstrcpynW(record->lpstrFileTitle, F::chosenTitle.c_str(),
               static_cast<int>(record->nMaxFileTitle));
     if (F::returnedIndex) record->nFilterIndex = F::returnedIndex;
@@ -117,8 +121,7 @@ TEST_F(FileDialogSeam, OptionsSelectTheirFlagsAndHooksAndTemplatesNeverPass) {
   const Case cases[] = {
       {[](OpenFileNameArgs&) {}, OFN_FILEMUSTEXIST},
       {[](OpenFileNameArgs& a) { a.FileMustExist = false; }, 0},
-      {[](OpenFileNameArgs& a) { a.MultiSelect = true; },
-       OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_EXPLORER},
+      {[](OpenFileNameArgs& a) { a.MultiSelect = true; }, OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT},
       {[](OpenFileNameArgs& a) { a.ReadOnly = true; }, OFN_FILEMUSTEXIST | OFN_READONLY},
       {[](OpenFileNameArgs& a) { a.HideReadOnly = true; }, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY},
       {[](OpenFileNameArgs& a) {
@@ -222,6 +225,37 @@ TEST_F(FileDialogSeam, AcceptedDialogReadsBackPathTitleFlagsAndTheChosenPair) {
   EXPECT_EQ(save.FilterIndex, 2);
   EXPECT_EQ(save.Filter, L"DLL Files (*.dll)\0*.dll"s);
   EXPECT_EQ(save.flags, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY);
+}
+
+// FileName stays the buffer's text up to its first NUL for every caller; only
+// a caller that asked for the Explorer-style dialog gets the split paths.
+TEST_F(FileDialogSeam, MultipleSelectionKeepsFileNameAndListsPathsOnlyForExplorerCallers) {
+  FakeDialog::chosenFile = L"C:\\work\0a.ocx\0b c.ocx\0"s;
+  OpenFileNameArgs plain(L"");
+  plain.MultiSelect = true;
+  EXPECT_TRUE(dialog.VBGetOpenFileName(plain));
+  EXPECT_EQ(FakeDialog::seen->file.size(), 32768u);  // room for many names
+  EXPECT_EQ(plain.FileName, L"C:\\work");
+  EXPECT_TRUE(dialog.FileNames().empty());
+
+  OpenFileNameArgs explorer(L"");
+  explorer.MultiSelect = true;
+  explorer.flags = OFN_EXPLORER;
+  EXPECT_TRUE(dialog.VBGetOpenFileName(explorer));
+  EXPECT_EQ(explorer.FileName, L"C:\\work");
+  EXPECT_EQ(dialog.FileNames(),
+            (std::vector<std::wstring>{L"C:\\work\\a.ocx", L"C:\\work\\b c.ocx"}));
+
+  FakeDialog::chosenFile = L"C:\\\0a.ocx\0"s;  // a drive's root ends in its separator
+  EXPECT_TRUE(dialog.VBGetOpenFileName(explorer));
+  EXPECT_EQ(dialog.FileNames(), std::vector<std::wstring>{L"C:\\a.ocx"});
+  FakeDialog::chosenFile = L"C:\\work\\one.ocx";  // one file is its full path alone
+  EXPECT_TRUE(dialog.VBGetOpenFileName(explorer));
+  EXPECT_EQ(dialog.FileNames(), std::vector<std::wstring>{L"C:\\work\\one.ocx"});
+
+  FakeDialog::answer = FALSE;
+  EXPECT_FALSE(dialog.VBGetOpenFileName(explorer));
+  EXPECT_TRUE(dialog.FileNames().empty());
 }
 
 TEST_F(FileDialogSeam, ReadOnlyAnswerCanOnlyTurnTheCallersValueOn) {
@@ -421,6 +455,19 @@ TEST_F(RealFileDialog, AFileInAChineseFolderComesBackIntact) {
   EXPECT_EQ(args.FileName, file);
   EXPECT_EQ(args.FileName.find(L'\0'), std::wstring::npos);
   EXPECT_EQ(args.FileTitle, L"组件.ocx");
+}
+
+TEST_F(RealFileDialog, AnExplorerMultipleSelectionGivesEveryPath) {
+  const std::wstring first = folder.Create(L"一.ocx"), second = folder.Create(L"two.dll");
+  OpenFileNameArgs args = MainWindowOpen(owner.get());
+  args.MultiSelect = true;
+  args.flags = OFN_EXPLORER;
+  args.InitDir = folder.Path();
+  args.FilterIndex = 3;  // all files
+  Driver driver = Accepting(L"\"一.ocx\" \"two.dll\"");
+  EXPECT_TRUE(dialog.VBGetOpenFileName(args));
+  EXPECT_EQ(args.FileName, folder.Path());
+  EXPECT_EQ(dialog.FileNames(), (std::vector<std::wstring>{first, second}));
 }
 
 TEST_F(RealFileDialog, SavingAppendsTheDefaultExtension) {
