@@ -343,7 +343,11 @@ bool FrmRegister::RecordInBatch(const std::wstring& path, Ostravel::Preview resu
 // The line speaks of one file; for several it gives way to the rights notice.
 void FrmRegister::CheckStatus() {
   if (files_.size() == 1) {
-    statusLine_.Check(hwnd_, fonts_, files_.front());
+    // Made when a file is first held, in the rights notice's place.
+    HWND line = Control(kRegistryStatusLine);
+    if (!line) line = CreateControl(hwnd_, kRegistryStatusDesign, fonts_);
+    ShowWindow(Control(kRightsLabel), SW_HIDE);
+    statusLine_.Check(line, files_.front());
     return;
   }
   statusLine_.Hide();
