@@ -434,7 +434,7 @@ void FrmRegister::StartTask(WorkerJob job) {
   }
   KeepFocus();
   command_ = job;
-  batch_.Begin(files_, job.task);
+  batch_.Begin(files_);
   // Busy before the list shows, so that nothing it lets the user do can
   // start another command.
   UpdateCommands();
@@ -458,7 +458,7 @@ void FrmRegister::RunCurrent() {
   statusLine_.Hide();
   // The status line has no room for both the preview and its entry point.
   progress_.Show(hwnd_, fonts_,
-                 batch_.Task() == WorkerTask::Preview
+                 command_.task == WorkerTask::Preview
                      ? L"预览注册"
                      : EntryPointText(static_cast<std::int32_t>(worker_.Mode())));
 }
