@@ -343,7 +343,11 @@ bool FrmRegister::RecordInBatch(const std::wstring& path, Ostravel::Preview resu
 // The line speaks of one file; for several it gives way to the rights notice.
 void FrmRegister::CheckStatus() {
   if (files_.size() == 1) {
-    statusLine_.Check(hwnd_, fonts_, files_.front());
+    // Made when a file is first held, in the rights notice's place.
+    HWND line = Control(kRegistryStatusLine);
+    if (!line) line = CreateControl(hwnd_, kRegistryStatusDesign, fonts_);
+    ShowWindow(Control(kRightsLabel), SW_HIDE);
+    statusLine_.Check(line, files_.front());
     return;
   }
   statusLine_.Hide();
@@ -430,7 +434,7 @@ void FrmRegister::StartTask(WorkerJob job) {
   }
   KeepFocus();
   command_ = job;
-  batch_.Begin(files_, job.task);
+  batch_.Begin(files_);
   // Busy before the list shows, so that nothing it lets the user do can
   // start another command.
   UpdateCommands();
@@ -454,7 +458,7 @@ void FrmRegister::RunCurrent() {
   statusLine_.Hide();
   // The status line has no room for both the preview and its entry point.
   progress_.Show(hwnd_, fonts_,
-                 batch_.Task() == WorkerTask::Preview
+                 command_.task == WorkerTask::Preview
                      ? L"预览注册"
                      : EntryPointText(static_cast<std::int32_t>(worker_.Mode())));
 }

@@ -92,7 +92,7 @@ class FrmRegister {
   RegistrationWorker worker_;
   BatchRun batch_;
   BatchList list_{[this] { StopBatch(); }};
-  RegistryStatusLine statusLine_;
+  RegistryStatusLine statusLine_{{kRegistryStatusLine, kStatusRead, kTimerStatusLimit}};
   bool closeWhenDone_ = false;
   // For whom and with which rights the running command's files run.
   WorkerJob command_;

@@ -12,19 +12,27 @@
 
 #include <windows.h>
 
-#include "form_window.h"
 #include "registration_status.h"
+
+// The window's numbers the line answers to, which the window hands it so that
+// no two of its parts take the same.
+struct StatusLineIds {
+  UINT command;         // the details' item in the system menu, a multiple of 16 there
+  UINT readMessage;     // posted to the window once a read has ended
+  UINT_PTR limitTimer;  // the window's timer that gives a slow read up
+};
 
 class RegistryStatusLine {
  public:
-  RegistryStatusLine() = default;
+  explicit RegistryStatusLine(StatusLineIds ids) : ids_(ids) {}
   RegistryStatusLine(const RegistryStatusLine&) = delete;
   RegistryStatusLine& operator=(const RegistryStatusLine&) = delete;
 
   // Adds the details' item, greyed until there is a status, to the system menu.
   void AddToSystemMenu(HWND form);
-  // Reads `path`'s status afresh and shows it in the line once read.
-  void Check(HWND form, const FormFonts& fonts, const std::wstring& path);
+  // Reads `path`'s status afresh and shows it once read in `line`, a label of
+  // the window that the window places.
+  void Check(HWND line, const std::wstring& path);
   // Out of sight while a call runs; the next Check shows it again.
   void Hide();
   // The line's own messages (the read's answer, its time limit, its colour,
@@ -38,6 +46,7 @@ class RegistryStatusLine {
   void Show(inspection::RegistrationStatus status);
   void ShowDetails();
 
+  StatusLineIds ids_;
   HWND form_ = nullptr;
   HWND line_ = nullptr;
   std::wstring path_;

@@ -4,22 +4,19 @@
 // lets the current file end and runs no other.
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
-
-#include "registration_worker.h"
 
 class BatchRun {
  public:
-  void Begin(std::vector<std::wstring> files, WorkerTask task) {
+  void Begin(std::vector<std::wstring> files) {
     files_ = std::move(files);
-    task_ = task;
     current_ = 0;
     active_ = !files_.empty();
     stopped_ = false;
   }
   bool Active() const { return active_; }
   bool Several() const { return files_.size() > 1; }
-  WorkerTask Task() const { return task_; }
   const std::wstring& Current() const { return files_[current_]; }
   // The file after the current one, if any.
   const std::wstring* Next() const {
@@ -46,7 +43,6 @@ class BatchRun {
 
  private:
   std::vector<std::wstring> files_;
-  WorkerTask task_ = WorkerTask::Register;
   std::size_t current_ = 0;
   bool active_ = false;
   bool stopped_ = false;

@@ -5,16 +5,13 @@
 #include <cstdint>
 #include <cwchar>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 #include <commctrl.h>
-#include <windowsx.h>
 
 #include "capture_rows.h"
-#include "common_dialog.h"
-#include "error_report.h"
 #include "file_name.h"
-#include "handle_values.h"
 #include "list_dialog.h"
 #include "list_ops_menu.h"
 #include "owned_handle.h"
@@ -120,21 +117,13 @@ std::wstring RegFileName(const std::wstring& path) {
   return name.substr(0, name.find_last_of(L'.')) + L".reg";
 }
 
-class PreviewDialog {
+class PreviewDialog : ListDialog {
  public:
   PreviewDialog(const std::wstring& path, Ostravel::Preview preview)
       : path_(path), notes_(PreviewNotes(preview)), capture_(std::move(preview.capture)) {}
 
   PreviewAnswer Run(HWND owner) {
-    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
-    const std::vector<WORD> words =
-        DialogTemplate(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX |
-                           DS_MODALFRAME | DS_CENTER,
-                       kDialogWidth, kDialogHeight, nullptr, kPreviewCaption);
-    const INT_PTR ended = DialogBoxIndirectParamW(
-        GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, Proc,
-        reinterpret_cast<LPARAM>(this));
+    const INT_PTR ended = RunModal(owner, kDialogWidth, kDialogHeight, kPreviewCaption);
     return ended == static_cast<INT_PTR>(PreviewAnswer::Refresh) ? PreviewAnswer::Refresh
                                                                  : PreviewAnswer::Closed;
   }
@@ -148,21 +137,8 @@ class PreviewDialog {
     return [this](std::size_t row, int column) { return summary_[row][column]; };
   }
 
-  static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-    auto* dialog = reinterpret_cast<PreviewDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    if (!dialog) return FALSE;
-    // Nothing may unwind into the system's dialog manager.
-    try {
-      if (message == WM_INITDIALOG) dialog->hwnd_ = hwnd;
-      return dialog->Handle(message, wParam, lParam);
-    } catch (...) {
-      ReportCurrentException(hwnd);
-    }
-    return TRUE;
-  }
-
-  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (ListOpsMessage(kPreviewList, message, wParam, lParam)) return TRUE;
     switch (message) {
       case WM_INITDIALOG:
         CreateControls();
@@ -170,16 +146,7 @@ class PreviewDialog {
         SetFocus(Item(kPreviewList));
         return FALSE;  // the focus is set
       case WM_SIZE: Layout(); return TRUE;
-      case WM_GETMINMAXINFO: {
-        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-        const RECT smallest = Units(kDialogWidth / 2, kDialogHeight / 2);
-        limits->ptMinTrackSize = {smallest.right, smallest.bottom};
-        return TRUE;
-      }
-      case WM_CONTEXTMENU:
-        if (reinterpret_cast<HWND>(wParam) != Item(kPreviewList)) return FALSE;
-        ShowListMenu(lParam);
-        return TRUE;
+      case WM_GETMINMAXINFO: KeepAtLeastHalf(lParam, kDialogWidth, kDialogHeight); return TRUE;
       case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->code == LVN_GETDISPINFOW) {
@@ -189,11 +156,7 @@ class PreviewDialog {
             Describe(item, summary_.size(), cell_, SummaryCell());
           return TRUE;
         }
-        const auto* key = reinterpret_cast<const NMLVKEYDOWN*>(lParam);
-        if (key->hdr.idFrom != kPreviewList || key->hdr.code != LVN_KEYDOWN || key->wVKey != 'C' ||
-            GetKeyState(VK_CONTROL) >= 0) {
-          return FALSE;
-        }
+        if (!IsCtrlKey(lParam, kPreviewList, 'C')) return FALSE;
         CopySelectedRows();
         return TRUE;
       }
@@ -204,8 +167,6 @@ class PreviewDialog {
 
   void OnCommand(int id) {
     switch (id) {
-      case kMnuSelectAll: Select(true); break;
-      case kMnuSelectNone: Select(false); break;
       // A preview takes seconds: the caller runs it without holding this
       // dialog frozen meanwhile.
       case kMnuRefresh: EndDialog(hwnd_, static_cast<INT_PTR>(PreviewAnswer::Refresh)); break;
@@ -214,36 +175,16 @@ class PreviewDialog {
     }
   }
 
-  HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
-
-  RECT Units(int width, int height, int left = 0, int top = 0) const {
-    RECT rect{left, top, left + width, top + height};
-    MapDialogRect(hwnd_, &rect);
-    return rect;
-  }
-
   void CreateControls() {
-    const auto font = SendMessageW(hwnd_, WM_GETFONT, 0, 0);
-    const auto make = [&](DWORD exStyle, const wchar_t* windowClass, const wchar_t* text,
-                          DWORD style, int id) {
-      HWND control = CreateWindowExW(
-          exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
-          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-      SendMessageW(control, WM_SETFONT, font, FALSE);
-      return control;
-    };
-    make(0, WC_STATICW, kNoticeText, SS_LEFT | SS_NOPREFIX, kPreviewNotice);
+    Make(0, WC_STATICW, kNoticeText, SS_LEFT | SS_NOPREFIX, kPreviewNotice);
     // A line a row: the list draws every script the notes may hold, where an
     // edit control under Wine falls back to no font for Chinese.
-    HWND notes = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                      WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL, kPreviewNotes);
-    const DWORD listStyle = WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS;
+    HWND notes = MakeList(LVS_NOCOLUMNHEADER | LVS_SINGLESEL, kPreviewNotes);
     // Rows are made as they are shown: a capture of any size opens at once.
-    HWND summary = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                        listStyle | LVS_NOSORTHEADER | LVS_OWNERDATA, kPreviewSummary);
-    HWND list = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", listStyle | LVS_OWNERDATA, kPreviewList);
-    make(0, WC_BUTTONW, L"另存为 .reg(&S)...", WS_TABSTOP | BS_PUSHBUTTON, kPreviewSaveReg);
-    make(0, WC_BUTTONW, L"关闭", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL);
+    HWND summary = MakeList(LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA, kPreviewSummary);
+    HWND list = MakeList(LVS_SHOWSELALWAYS | LVS_OWNERDATA, kPreviewList);
+    MakeButton(L"另存为 .reg(&S)...", BS_PUSHBUTTON, kPreviewSaveReg);
+    MakeButton(L"关闭", BS_DEFPUSHBUTTON, IDCANCEL);
 
     ShowNotes(notes);
     AddColumns(hwnd_, summary, kSummaryColumns);
@@ -347,21 +288,6 @@ class PreviewDialog {
     return longest;
   }
 
-  void ShowListMenu(LPARAM at) {
-    POINT point{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
-    if (point.x == -1 && point.y == -1) {  // from the keyboard: at the list's corner
-      point = {0, 0};
-      ClientToScreen(Item(kPreviewList), &point);
-    }
-    const toolkit::OwnedMenu menu(BuildListOpsMenu());
-    TrackPopupMenu(GetSubMenu(menu.get(), 0), TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0,
-                   hwnd_, nullptr);
-  }
-
-  void Select(bool selected) {
-    ListView_SetItemState(Item(kPreviewList), -1, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
-  }
-
   void CopySelectedRows() {
     std::wstring text;
     for (std::size_t i : SelectedRows(Item(kPreviewList))) {
@@ -371,23 +297,17 @@ class PreviewDialog {
       }
       text += TabSeparated(cells);
     }
-    if (!text.empty()) CopyToClipboard(hwnd_, text);
+    Copy(text);
   }
 
   void SaveAsReg() {
-    cCommonDialog dialog;
-    SaveFileNameArgs args{RegFileName(path_)};
-    args.Filter = kRegFilter;
-    args.DefaultExt = L"reg";
-    args.Owner = toolkit::HandleValue(hwnd_);
-    if (!dialog.VBGetSaveFileName(args)) return;
-    if (const DWORD error = Ostravel::WriteRegFile(args.FileName, capture_)) {
-      toolkit::MsgBox(hwnd_, L"无法写入文件 " + args.FileName + L"\r\n" + ErrorText(error),
-                      MB_ICONINFORMATION, kNoticeTitle);
-    }
+    Save(RegFileName(path_), kRegFilter, L"reg",
+         [this](const std::wstring& file) -> std::optional<std::wstring> {
+           if (const DWORD error = Ostravel::WriteRegFile(file, capture_)) return ErrorText(error);
+           return std::nullopt;
+         });
   }
 
-  HWND hwnd_ = nullptr;
   std::wstring path_;
   std::wstring notes_;
   Ostravel::Capture capture_;

@@ -13,6 +13,8 @@
 
 #include <windows.h>
 
+#include "list_dialog.h"
+
 inline constexpr wchar_t kBatchListClass[] = L"frmBatch";
 enum BatchListControl : int {
   kBatchList = 100,
@@ -21,13 +23,11 @@ enum BatchListControl : int {
   kBatchSave = 103,  // the close button is IDCANCEL
 };
 
-class BatchList {
+class BatchList : ListDialog {
  public:
   // `stop` runs when the user asks the running batch to stop.
   explicit BatchList(std::function<void()> stop) : stop_(std::move(stop)) {}
   ~BatchList();
-  BatchList(const BatchList&) = delete;
-  BatchList& operator=(const BatchList&) = delete;
 
   // Shows the list empty for a batch of `count` files, below `owner`; a list
   // still open from the last batch is emptied.
@@ -45,23 +45,19 @@ class BatchList {
   // The batch will end after the current file.
   void Stopping();
   void Finished();
-  HWND Handle() const { return hwnd_; }
 
  private:
   using Row = std::array<std::wstring, 3>;
-  static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
-  HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void CreateControls();
   void Layout();
   void Append(Row row);
   void ShowStatus();
-  void Copy();
-  void Save();
+  void CopyRows();
+  void SaveRows();
   void Close();
 
   std::function<void()> stop_;
-  HWND hwnd_ = nullptr;
   std::vector<Row> rows_;
   std::size_t count_ = 0, ended_ = 0, succeeded_ = 0;
   bool running_ = false, stopping_ = false;

@@ -6,8 +6,6 @@
 
 #include <objbase.h>
 
-#include "control_ids.h"
-#include "layout.h"
 #include "registry_status_dialog.h"
 #include "registry_status_text.h"
 
@@ -33,13 +31,13 @@ struct RegistryStatusLine::Slot {
 };
 
 void RegistryStatusLine::AddToSystemMenu(HWND form) {
-  AppendMenuW(GetSystemMenu(form, FALSE), MF_STRING | MF_GRAYED, kRegistryStatusLine, kDetailsItem);
+  AppendMenuW(GetSystemMenu(form, FALSE), MF_STRING | MF_GRAYED, ids_.command, kDetailsItem);
 }
 
-void RegistryStatusLine::Check(HWND form, const FormFonts& fonts, const std::wstring& path) {
-  form_ = form;
-  if (!line_) {
-    line_ = CreateControl(form, kRegistryStatusDesign, fonts);
+void RegistryStatusLine::Check(HWND line, const std::wstring& path) {
+  if (line != line_) {
+    line_ = line;
+    form_ = GetParent(line);
     // Told apart from a plain label: it answers a click. A long path is cut at
     // its end, so that the verdict at the start always shows.
     SetWindowLongPtrW(line_, GWL_STYLE,
@@ -52,15 +50,14 @@ void RegistryStatusLine::Read(const std::wstring& path) {
   path_ = path;
   status_.reset();
   SetWindowTextW(line_, L"");
-  ShowWindow(GetDlgItem(form_, kRightsLabel), SW_HIDE);
   ShowWindow(line_, SW_SHOW);
-  EnableMenuItem(GetSystemMenu(form_, FALSE), kRegistryStatusLine, MF_BYCOMMAND | MF_GRAYED);
+  EnableMenuItem(GetSystemMenu(form_, FALSE), ids_.command, MF_BYCOMMAND | MF_GRAYED);
 
   // The thread owns what it reads into; an answer that comes after a newer
   // read began, or after the window went, finds nobody waiting for it.
   pending_ = std::make_shared<Slot>();
   const std::uint32_t generation = ++generation_;
-  std::thread([slot = pending_, path, form = form_, generation] {
+  std::thread([slot = pending_, path, form = form_, message = ids_.readMessage, generation] {
     inspection::RegistrationStatus status;
     try {
       const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -71,31 +68,30 @@ void RegistryStatusLine::Read(const std::wstring& path) {
     }
     slot->status = std::move(status);
     slot->ready.store(true, std::memory_order_release);
-    PostMessageW(form, kStatusRead, generation, 0);
+    PostMessageW(form, message, generation, 0);
   }).detach();
-  SetTimer(form_, kTimerStatusLimit, kStatusLimitMs, nullptr);
+  SetTimer(form_, ids_.limitTimer, kStatusLimitMs, nullptr);
 }
 
 void RegistryStatusLine::Hide() {
   if (!line_) return;
   pending_.reset();
   detailsWhenRead_ = false;
-  KillTimer(form_, kTimerStatusLimit);
+  KillTimer(form_, ids_.limitTimer);
   ShowWindow(line_, SW_HIDE);
-  EnableMenuItem(GetSystemMenu(form_, FALSE), kRegistryStatusLine, MF_BYCOMMAND | MF_GRAYED);
+  EnableMenuItem(GetSystemMenu(form_, FALSE), ids_.command, MF_BYCOMMAND | MF_GRAYED);
 }
 
 std::optional<LRESULT> RegistryStatusLine::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case kStatusRead: {
-      if (!pending_ || wParam != generation_ || !pending_->ready.load(std::memory_order_acquire)) {
-        return 0;
-      }
+  if (message == ids_.readMessage) {
+    if (pending_ && wParam == generation_ && pending_->ready.load(std::memory_order_acquire)) {
       Show(std::move(pending_->status));
-      return 0;
     }
+    return 0;
+  }
+  switch (message) {
     case WM_TIMER:
-      if (wParam != kTimerStatusLimit) break;
+      if (wParam != ids_.limitTimer) break;
       if (pending_) Show(Unknown(L"读取超过了 5 秒,已放弃"));
       return 0;
     case WM_CTLCOLORSTATIC:
@@ -115,7 +111,7 @@ std::optional<LRESULT> RegistryStatusLine::Handle(UINT message, WPARAM wParam, L
       return 0;
     case WM_SYSCOMMAND:
       // The system keeps the low four bits of the command for itself.
-      if ((wParam & 0xFFF0) != kRegistryStatusLine) break;
+      if ((wParam & 0xFFF0) != ids_.command) break;
       ShowDetails();
       return 0;
   }
@@ -124,10 +120,10 @@ std::optional<LRESULT> RegistryStatusLine::Handle(UINT message, WPARAM wParam, L
 
 void RegistryStatusLine::Show(inspection::RegistrationStatus status) {
   pending_.reset();
-  KillTimer(form_, kTimerStatusLimit);
+  KillTimer(form_, ids_.limitTimer);
   status_ = std::move(status);
   SetWindowTextW(line_, StatusLineText(*status_).c_str());
-  EnableMenuItem(GetSystemMenu(form_, FALSE), kRegistryStatusLine, MF_BYCOMMAND | MF_ENABLED);
+  EnableMenuItem(GetSystemMenu(form_, FALSE), ids_.command, MF_BYCOMMAND | MF_ENABLED);
   if (std::exchange(detailsWhenRead_, false)) ShowDetails();
 }
 

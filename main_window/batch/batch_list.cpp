@@ -4,20 +4,12 @@
 
 #include <commctrl.h>
 
-#include "common_dialog.h"
-#include "error_report.h"
-#include "handle_values.h"
-#include "list_dialog.h"
-#include "message_box.h"
-#include "notice_title.h"
-
 namespace {
 
 constexpr wchar_t kCaption[] = L"注册结果";
 constexpr Column kColumns[] = {{L"文件", 150}, {L"结果", 110}, {L"原因", 200}};
 constexpr wchar_t kUnrun[] = L"未运行";
 constexpr wchar_t kUnrunReason[] = L"批处理已停止,没有运行这个文件。";
-constexpr wchar_t kTextFilter[] = L"Text Files (*.txt)|*.txt|All Files (*.*)|*.*";
 constexpr int kWidth = 400, kHeight = 190, kMargin = 7, kButtonWidth = 60, kButtonHeight = 14,
               kGap = 4;
 
@@ -67,16 +59,8 @@ void BatchList::Open(HWND owner, std::size_t count) {
   if (hwnd_) {
     ListView_DeleteAllItems(Item(kBatchList));
   } else {
-    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    RegisterListClass(instance);
-    const std::vector<WORD> words = DialogTemplate(
-        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
-        kWidth, kHeight, kBatchListClass, kCaption);
-    CreateDialogIndirectParamW(instance, reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner,
-                               Proc, reinterpret_cast<LPARAM>(this));
-    if (!hwnd_) return;
+    RegisterListClass(GetModuleHandleW(nullptr));
+    if (!OpenModeless(owner, kWidth, kHeight, kBatchListClass, kCaption)) return;
     PlaceBeside(hwnd_, owner);
   }
   EnableWindow(Item(kBatchStop), TRUE);
@@ -117,55 +101,28 @@ void BatchList::Finished() {
   ShowStatus();
 }
 
-INT_PTR CALLBACK BatchList::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-    reinterpret_cast<BatchList*>(lParam)->hwnd_ = hwnd;
-  }
-  auto* list = reinterpret_cast<BatchList*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-  if (!list) return FALSE;
-  if (message == WM_NCDESTROY) {
-    list->hwnd_ = nullptr;
-    return FALSE;
-  }
-  // Nothing may unwind into the system's dialog manager.
-  try {
-    return list->Handle(message, wParam, lParam);
-  } catch (...) {
-    ReportCurrentException(hwnd);
-  }
-  return TRUE;
-}
-
-INT_PTR BatchList::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR BatchList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       CreateControls();
       return FALSE;  // a list shown beside the window takes no focus from it
     case WM_SIZE: Layout(); return TRUE;
-    case WM_GETMINMAXINFO: {
-      RECT smallest{0, 0, kWidth / 2, kHeight / 2};
-      MapDialogRect(hwnd_, &smallest);
-      reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {smallest.right, smallest.bottom};
-      return TRUE;
-    }
-    case WM_NOTIFY: {
-      const auto* key = reinterpret_cast<const NMLVKEYDOWN*>(lParam);
-      if (key->hdr.idFrom != kBatchList || key->hdr.code != LVN_KEYDOWN ||
-          GetKeyState(VK_CONTROL) >= 0) {
+    case WM_GETMINMAXINFO: KeepAtLeastHalf(lParam, kWidth, kHeight); return TRUE;
+    case WM_NOTIFY:
+      if (IsCtrlKey(lParam, kBatchList, 'C')) {
+        CopyRows();
+      } else if (IsCtrlKey(lParam, kBatchList, 'A')) {
+        Select(kBatchList, true);
+      } else {
         return FALSE;
       }
-      if (key->wVKey == 'C') Copy();
-      if (key->wVKey == 'A')
-        ListView_SetItemState(Item(kBatchList), -1, LVIS_SELECTED, LVIS_SELECTED);
       return TRUE;
-    }
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case kBatchStop:
           if (running_ && !stopping_) stop_();
           break;
-        case kBatchSave: Save(); break;
+        case kBatchSave: SaveRows(); break;
         case IDCANCEL: Close(); break;
       }
       return TRUE;
@@ -174,21 +131,11 @@ INT_PTR BatchList::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void BatchList::CreateControls() {
-  const auto font = SendMessageW(hwnd_, WM_GETFONT, 0, 0);
-  const auto make = [&](DWORD exStyle, const wchar_t* windowClass, const wchar_t* text, DWORD style,
-                        int id) {
-    HWND control = CreateWindowExW(exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0,
-                                   0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(control, WM_SETFONT, font, FALSE);
-    return control;
-  };
-  HWND list = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                   WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER, kBatchList);
-  make(0, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kBatchStatus);
-  make(0, WC_BUTTONW, L"停止(&T)", WS_TABSTOP | BS_PUSHBUTTON, kBatchStop);
-  make(0, WC_BUTTONW, L"另存为(&S)...", WS_TABSTOP | BS_PUSHBUTTON, kBatchSave);
-  make(0, WC_BUTTONW, L"关闭", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL);
+  HWND list = MakeList(LVS_SHOWSELALWAYS | LVS_NOSORTHEADER, kBatchList);
+  Make(0, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kBatchStatus);
+  MakeButton(L"停止(&T)", BS_PUSHBUTTON, kBatchStop);
+  MakeButton(L"另存为(&S)...", BS_PUSHBUTTON, kBatchSave);
+  MakeButton(L"关闭", BS_PUSHBUTTON, IDCANCEL);
   AddColumns(hwnd_, list, kColumns);
   Layout();
 }
@@ -236,28 +183,22 @@ void BatchList::ShowStatus() {
   SetWindowTextW(Item(kBatchStatus), text.c_str());
 }
 
-void BatchList::Copy() {
+void BatchList::CopyRows() {
   std::vector<std::size_t> chosen = SelectedRows(Item(kBatchList));
   if (chosen.empty()) {
     for (std::size_t i = 0; i < rows_.size(); ++i) chosen.push_back(i);
   }
   std::wstring text;
   for (std::size_t i : chosen) text += TabSeparated(rows_[i]);
-  if (!text.empty()) CopyToClipboard(hwnd_, text);
+  Copy(text);
 }
 
-void BatchList::Save() {
-  cCommonDialog dialog;
-  SaveFileNameArgs args{L"注册结果.txt"};
-  args.Filter = kTextFilter;
-  args.DefaultExt = L"txt";
-  args.Owner = toolkit::HandleValue(hwnd_);
-  if (!dialog.VBGetSaveFileName(args)) return;
-  std::wstring text = TabSeparated(Row{kColumns[0].title, kColumns[1].title, kColumns[2].title});
-  for (const Row& row : rows_) text += TabSeparated(row);
-  if (!WriteUtf8File(args.FileName, text)) {
-    toolkit::MsgBox(hwnd_, L"无法写入文件 " + args.FileName, MB_ICONINFORMATION, kNoticeTitle);
-  }
+void BatchList::SaveRows() {
+  SaveAsText(L"注册结果.txt", [this] {
+    std::wstring text = TabSeparated(Row{kColumns[0].title, kColumns[1].title, kColumns[2].title});
+    for (const Row& row : rows_) text += TabSeparated(row);
+    return text;
+  });
 }
 
 // A list closed during its batch takes the batch with it, after the current file.
