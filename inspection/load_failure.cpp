@@ -141,7 +141,8 @@ std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const std::wstrin
   return OutcomeBeforeLoad(WalkDependencies(path, SearchPlaces{}, serverOnly), mode);
 }
 
-Ostravel::FileInspection InspectBeforeLoad(const std::wstring& path, std::int32_t mode) {
+Ostravel::FileInspection InspectBeforeLoad(const std::wstring& path, Ostravel::ServerTask task) {
+  const std::int32_t mode = Ostravel::EngineMode(task);
   auto walk = std::make_shared<const Walk>(WalkDependencies(path, SearchPlaces::OfThisProcess()));
   return {OutcomeBeforeLoad(*walk, mode),
           [walk, mode](const Ostravel::RegistrationOutcome& outcome) {

@@ -15,7 +15,7 @@
 
 #include "dependency_walk.h"
 #include "ostravel.h"
-#include "server_child.h"
+#include "child_side.h"
 
 namespace Inspection {
 
@@ -41,6 +41,6 @@ std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const Walk& walk,
 // What the child of the server's bitness reads before it loads the file: the
 // walk is made then, while no code of the server has run that could disturb
 // it, and explains the outcome afterwards.
-Ostravel::FileInspection InspectBeforeLoad(const std::wstring& path, std::int32_t mode);
+Ostravel::FileInspection InspectBeforeLoad(const std::wstring& path, Ostravel::ServerTask task);
 
 }  // namespace Inspection

@@ -10,7 +10,7 @@
 
 class BatchRun {
  public:
-  void Begin(std::vector<std::wstring> files, WorkerTask task) {
+  void Begin(std::vector<std::wstring> files, Ostravel::ServerTask task) {
     files_ = std::move(files);
     task_ = task;
     current_ = 0;
@@ -19,7 +19,7 @@ class BatchRun {
   }
   bool Active() const { return active_; }
   bool Several() const { return files_.size() > 1; }
-  WorkerTask Task() const { return task_; }
+  Ostravel::ServerTask Task() const { return task_; }
   const std::wstring& Current() const { return files_[current_]; }
   // The file after the current one, if any.
   const std::wstring* Next() const {
@@ -46,7 +46,7 @@ class BatchRun {
 
  private:
   std::vector<std::wstring> files_;
-  WorkerTask task_ = WorkerTask::Register;
+  Ostravel::ServerTask task_ = Ostravel::ServerTask::Register;
   std::size_t current_ = 0;
   bool active_ = false;
   bool stopped_ = false;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include <windows.h>
 
@@ -53,7 +54,7 @@ const Ostravel::ToolFile* OtherTool(Ostravel::Machine machine) {
   return machine == Ostravel::kOwnMachine ? nullptr : Ostravel::ToolFor(machine);
 }
 
-std::wstring Reason(const std::wstring& path, std::int32_t mode,
+std::wstring Reason(const std::wstring& path, Ostravel::ServerTask task,
                     const Ostravel::RegistrationOutcome& outcome) {
   switch (outcome.result) {
     case RegistrationResult::NotLoadable:
@@ -65,12 +66,12 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
       return Explained(L"文件无法加载(错误 " + std::to_wstring(outcome.detail) + L")",
                        outcome.detail, path);
     case RegistrationResult::NoEntryPoint:
-      return L"文件没有 " + EntryPointText(mode) + L" 入口点。";
+      return L"文件没有 " + EntryPointText(task) + L" 入口点。";
     case RegistrationResult::TimedOut:
-      return L"入口点 " + EntryPointText(mode) + L" 在10秒内没有完成。";
+      return L"入口点 " + EntryPointText(task) + L" 在10秒内没有完成。";
     case RegistrationResult::EntryPointFailed: {
       std::wstring line =
-          Explained(L"入口点 " + EntryPointText(mode) + L" 报告失败 " + Hex(outcome.detail),
+          Explained(L"入口点 " + EntryPointText(task) + L" 报告失败 " + Hex(outcome.detail),
                     outcome.detail, path);
       if (outcome.detail == static_cast<std::uint32_t>(E_ACCESSDENIED)) {
         line += L" 注册可能需要管理员权限。";
@@ -78,9 +79,9 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
       return line;
     }
     case RegistrationResult::EntryPointCrashed:
-      return L"入口点 " + EntryPointText(mode) + L" 崩溃了,异常代码 " + Hex(outcome.detail) + L"。";
+      return L"入口点 " + EntryPointText(task) + L" 崩溃了,异常代码 " + Hex(outcome.detail) + L"。";
     case RegistrationResult::NotAllApplied:
-      return L"入口点 " + EntryPointText(mode) +
+      return L"入口点 " + EntryPointText(task) +
              L" 成功了,但它写入的注册表项没有全部写入当前用户的注册表。";
     case RegistrationResult::NothingDone:
     case RegistrationResult::Registered:
@@ -90,7 +91,7 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
 }
 
 // Why a child that never handed back an outcome ended.
-std::wstring ChildReason(std::int32_t mode, const Ostravel::ServerRun& run) {
+std::wstring ChildReason(Ostravel::ServerTask task, const Ostravel::ServerRun& run) {
   const std::wstring program(toolkit::FileNameOf(run.executable));
   switch (run.end) {
     case ChildEnd::NotStarted:
@@ -101,7 +102,7 @@ std::wstring ChildReason(std::int32_t mode, const Ostravel::ServerRun& run) {
     case ChildEnd::ExitedInLoad:
       return L"文件的 DllMain 结束了进程,退出代码 " + Hex(run.endDetail) + L"。";
     case ChildEnd::ExitedInCall:
-      return L"入口点 " + EntryPointText(mode) + L" 结束了进程,退出代码 " + Hex(run.endDetail) +
+      return L"入口点 " + EntryPointText(task) + L" 结束了进程,退出代码 " + Hex(run.endDetail) +
              L"。";
     case ChildEnd::LoadTimedOut: return L"文件的 DllMain 在10秒内没有返回。";
     case ChildEnd::Reported:
@@ -112,24 +113,24 @@ std::wstring ChildReason(std::int32_t mode, const Ostravel::ServerRun& run) {
 
 }  // namespace
 
-std::wstring EntryPointText(std::int32_t mode) {
-  const char* name = Ostravel::EntryPointName(mode);
-  return name ? std::wstring(name, name + std::char_traits<char>::length(name)) : L"注册";
+std::wstring EntryPointText(Ostravel::ServerTask task) {
+  const std::string_view name = Ostravel::EntryPointName(Ostravel::EngineMode(task));
+  return std::wstring(name.begin(), name.end());
 }
 
-ReportLine RegistrationReportLine(const std::wstring& path, std::int32_t mode,
+ReportLine RegistrationReportLine(const std::wstring& path, Ostravel::ServerTask task,
                                   const Ostravel::ServerRun& run,
                                   Ostravel::RegistrationScope scope) {
   const bool forUser = scope == Ostravel::RegistrationScope::CurrentUser;
   ReportLine line;
   if (run.end != ChildEnd::Reported && run.end != ChildEnd::CallTimedOut) {
-    line = {kFailure, ChildReason(mode, run), false};
+    line = {kFailure, ChildReason(task, run), false};
   } else if (run.outcome.result == RegistrationResult::Registered) {
     line = {forUser ? L"已为当前用户注册" : L"文件注册成功!", L"", true};
   } else if (run.outcome.result == RegistrationResult::Unregistered) {
     line = {forUser ? L"已为当前用户反注册" : L"文件反注册成功!", L"", true};
   } else {
-    line = {kFailure, Reason(path, mode, run.outcome), false};
+    line = {kFailure, Reason(path, task, run.outcome), false};
   }
   for (const std::wstring& note : run.notes) {
     line.reason += (line.reason.empty() ? L"" : L"\r\n") + note;
@@ -137,18 +138,18 @@ ReportLine RegistrationReportLine(const std::wstring& path, std::int32_t mode,
   return line;
 }
 
-std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
+std::wstring RegistrationReport(const std::wstring& path, Ostravel::ServerTask task,
                                 const Ostravel::ServerRun& run, Ostravel::RegistrationScope scope) {
-  const ReportLine line = RegistrationReportLine(path, mode, run, scope);
+  const ReportLine line = RegistrationReportLine(path, task, run, scope);
   if (!line.succeeded) return line.outcome + path + L"\r\n" + line.reason;
   return line.reason.empty() ? line.outcome : line.outcome + L"\r\n" + line.reason;
 }
 
-std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
+std::wstring RegistrationReport(const std::wstring& path, Ostravel::ServerTask task,
                                 const Ostravel::RegistrationOutcome& outcome) {
   Ostravel::ServerRun run;
   run.outcome = outcome;
-  return RegistrationReport(path, mode, run);
+  return RegistrationReport(path, task, run);
 }
 
 bool LackedRights(const Ostravel::ServerRun& run) {
@@ -159,10 +160,8 @@ bool LackedRights(const Ostravel::ServerRun& run) {
           run.outcome.detail == static_cast<std::uint32_t>(TYPE_E_REGISTRYACCESS));
 }
 
-std::wstring RetryQuestion(std::int32_t mode) {
-  const std::wstring what =
-      mode == static_cast<std::int32_t>(Ostravel::RegistrationMode::Unregister) ? L"反注册"
-                                                                                : L"注册";
+std::wstring RetryQuestion(Ostravel::ServerTask task) {
+  const std::wstring what = task == Ostravel::ServerTask::Unregister ? L"反注册" : L"注册";
   return L"是否重试?\r\n“是”: 只为当前用户" + what + L"(不需要管理员权限)\r\n“否”: 以管理员身份" +
          what + L"(全机范围)\r\n“取消”: 不重试";
 }
@@ -174,6 +173,5 @@ std::wstring FolderPathReport(const std::wstring& path) {
 std::wstring MissingPathReport(const std::wstring& path) {
   const Ostravel::RegistrationOutcome missing{RegistrationResult::NotLoadable, ERROR_FILE_NOT_FOUND,
                                               Ostravel::Machine::None};
-  return RegistrationReport(path, static_cast<std::int32_t>(Ostravel::RegistrationMode::Register),
-                            missing);
+  return RegistrationReport(path, Ostravel::ServerTask::Register, missing);
 }

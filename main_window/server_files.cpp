@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "preview.h"
+#include "child_channel.h"
 #include "registration_report.h"
 
 namespace {

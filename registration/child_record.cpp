@@ -120,13 +120,13 @@ std::optional<ChildRequest> ReadRequest(const Bytes& body) {
   const auto scope = static_cast<std::int32_t>(reader.Get32());
   request.path = reader.GetText();
   request.privateKey = reader.GetText();
-  if (!reader.Complete() || task < static_cast<std::int32_t>(ChildTask::Register) ||
-      task > static_cast<std::int32_t>(ChildTask::Preview) ||
+  if (!reader.Complete() || task < static_cast<std::int32_t>(ServerTask::Register) ||
+      task > static_cast<std::int32_t>(ServerTask::Preview) ||
       scope < static_cast<std::int32_t>(RegistrationScope::AsTheServerWrites) ||
       scope > static_cast<std::int32_t>(RegistrationScope::CurrentUser)) {
     return std::nullopt;
   }
-  request.task = static_cast<ChildTask>(task);
+  request.task = static_cast<ServerTask>(task);
   request.scope = static_cast<RegistrationScope>(scope);
   return request;
 }

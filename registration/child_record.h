@@ -17,14 +17,12 @@
 
 namespace Ostravel {
 
-enum class ChildTask : std::int32_t { Register = 1, Unregister = 2, Preview = 3 };
-
 // Where a registration's writes go: where the server writes them (the machine
 // for most), or into the current user's classes only, which needs no rights.
 enum class RegistrationScope : std::int32_t { AsTheServerWrites = 0, CurrentUser = 1 };
 
 struct ChildRequest {
-  ChildTask task = ChildTask::Register;
+  ServerTask task = ServerTask::Register;  // its number travels
   RegistrationScope scope = RegistrationScope::AsTheServerWrites;
   std::wstring path;  // exactly as the user chose it
   // The name of the run's private key: a preview's below kPreviewsKey, a

@@ -23,7 +23,7 @@ const ChildReport kReport{{RegistrationResult::NotLoadable, 126, Machine::X86},
 
 TEST(ChildRecord, ARequestAndAnOutcomeArriveExactly) {
   // Quotes, spaces, a NUL and text beyond the basic plane: no quoting anywhere.
-  const ChildRequest request{ChildTask::Preview, RegistrationScope::AsTheServerWrites,
+  const ChildRequest request{ServerTask::Preview, RegistrationScope::AsTheServerWrites,
                              std::wstring(L"C:\\a \"b\"\\控件\0x.ocx", 17) + L"\U0001F600",
                              L"{0-1}"};
   const Bytes record = RequestRecord(request);
@@ -68,8 +68,8 @@ TEST(ChildRecord, LyingCountsAndUnknownValuesAreRefused) {
   unknownResult[0] = 9;
   EXPECT_FALSE(ReadOutcome(unknownResult));
 
-  Bytes request =
-      BodyOf(RequestRecord({ChildTask::Register, RegistrationScope::AsTheServerWrites, L"a", L""}));
+  Bytes request = BodyOf(
+      RequestRecord({ServerTask::Register, RegistrationScope::AsTheServerWrites, L"a", L""}));
   request[0] = 4;
   EXPECT_FALSE(ReadRequest(request)) << "no such task";
 

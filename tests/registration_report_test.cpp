@@ -18,6 +18,7 @@ using architecture::PerArchitecture;
 using Ostravel::Machine;
 using Ostravel::RegistrationOutcome;
 using Ostravel::RegistrationResult;
+using Ostravel::ServerTask;
 
 const std::wstring kPath = L"C:\\a\\b.ocx";
 const std::wstring kHead = L"不能打开注册的DLL或OCX控件!C:\\a\\b.ocx\r\n";
@@ -42,18 +43,19 @@ void MarkManaged(const std::wstring& path) {
   ASSERT_TRUE(file.good());
 }
 
-std::wstring Report(RegistrationResult result, std::uint32_t detail = 0, std::int32_t mode = 1,
-                    const std::wstring& path = kPath) {
-  return RegistrationReport(path, mode, RegistrationOutcome{result, detail});
+std::wstring Report(RegistrationResult result, std::uint32_t detail = 0,
+                    ServerTask task = ServerTask::Register, const std::wstring& path = kPath) {
+  return RegistrationReport(path, task, RegistrationOutcome{result, detail});
 }
 
 TEST(RegistrationReport, SuccessFollowsTheOutcomeNotTheButton) {
   EXPECT_EQ(Report(RegistrationResult::Registered), L"文件注册成功!");
-  EXPECT_EQ(Report(RegistrationResult::Unregistered, 0, 2), L"文件反注册成功!");
+  EXPECT_EQ(Report(RegistrationResult::Unregistered, 0, ServerTask::Unregister),
+            L"文件反注册成功!");
 }
 
 TEST(RegistrationReport, EachFailureGivesThePathThenOneLineOnWhy) {
-  EXPECT_EQ(Report(RegistrationResult::NoEntryPoint, 0, 2),
+  EXPECT_EQ(Report(RegistrationResult::NoEntryPoint, 0, ServerTask::Unregister),
             kHead + L"文件没有 DllUnregisterServer 入口点。");
   EXPECT_EQ(Report(RegistrationResult::TimedOut),
             kHead + L"入口点 DllRegisterServer 在10秒内没有完成。");
@@ -90,7 +92,7 @@ TEST(RegistrationReport, LoadFailuresGiveTheSystemText) {
 TEST(RegistrationReport, AFileForTheOtherToolNamesItAndNoOtherFileIsBlamedOnBitness) {
   const std::wstring other = test_files::Fixture(L"other_architecture_server.dll");
   EXPECT_EQ(
-      RegistrationReport(other, 1, Ostravel::CallServerRegistration(other, 1)),
+      RegistrationReport(other, ServerTask::Register, Ostravel::CallServerRegistration(other, 1)),
       L"不能打开注册的DLL或OCX控件!" + other +
           PerArchitecture(L"\r\n这是64位文件,本工具是32位程序,无法加载它。请改用 Corvantis64.exe。",
                           L"\r\n这是32位文件,本工具是64位程序,无法加载它。请改用 Corvantis.exe。"));
@@ -100,7 +102,7 @@ TEST(RegistrationReport, AFileForTheOtherToolNamesItAndNoOtherFileIsBlamedOnBitn
   ASSERT_TRUE(
       CopyFileW(test_files::Fixture(L"beside\\needs_helper.dll").c_str(), alone.c_str(), FALSE));
   const std::wstring missing =
-      RegistrationReport(alone, 1, Ostravel::CallServerRegistration(alone, 1));
+      RegistrationReport(alone, ServerTask::Register, Ostravel::CallServerRegistration(alone, 1));
   EXPECT_EQ(
       missing.rfind(L"不能打开注册的DLL或OCX控件!" + alone + L"\r\n文件无法加载(错误 126): ", 0),
       0u)
@@ -109,7 +111,8 @@ TEST(RegistrationReport, AFileForTheOtherToolNamesItAndNoOtherFileIsBlamedOnBitn
   // A machine neither tool loads gets the loader's reason too.
   const Machine arm64 = static_cast<Machine>(IMAGE_FILE_MACHINE_ARM64);
   const std::wstring foreign = RegistrationReport(
-      kPath, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT, arm64});
+      kPath, ServerTask::Register,
+      RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT, arm64});
   EXPECT_EQ(foreign.rfind(kHead + L"文件无法加载(错误 193): ", 0), 0u)
       << testing::PrintToString(foreign);
 }
@@ -128,7 +131,8 @@ class LoadFailureReport : public ::testing::Test {
     Ostravel::ServerRun run;
     run.outcome = outcome;
     run.notes = Inspection::ExplainLoadFailure(path, mode, outcome);
-    return RegistrationReport(path, mode, run);
+    // The engine's modes are the tasks' numbers.
+    return RegistrationReport(path, static_cast<ServerTask>(mode), run);
   }
 
   // The report's lines after the path and the reason.
@@ -257,14 +261,15 @@ TEST(RegistrationReport, AChildsEndIsToldAndItsNotesFollowTheReason) {
   run.endDetail = 3;
   run.notes = {L"first note", L"second note"};
   EXPECT_EQ(
-      RegistrationReport(kPath, 1, run),
+      RegistrationReport(kPath, ServerTask::Register, run),
       kHead + L"文件的 DllMain 结束了进程,退出代码 0x00000003。\r\nfirst note\r\nsecond note");
 
   // Past the limit after the load, it is the entry point that did not finish.
   run = {};
   run.end = Ostravel::ChildEnd::CallTimedOut;
   run.outcome.result = RegistrationResult::TimedOut;
-  EXPECT_EQ(RegistrationReport(kPath, 2, run), Report(RegistrationResult::TimedOut, 0, 2));
+  EXPECT_EQ(RegistrationReport(kPath, ServerTask::Unregister, run),
+            Report(RegistrationResult::TimedOut, 0, ServerTask::Unregister));
 }
 
 TEST(RegistrationReport, AFolderPathIsRefusedWithItsOwnReason) {

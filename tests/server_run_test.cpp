@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "child_side.h"
 #include "fixture_registry.h"
 #include "server_child.h"
 #include "test_files.h"
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
 
 namespace {
 
-ServerRun RunInChild(ChildTask task, const std::wstring& path) {
+ServerRun RunInChild(ServerTask task, const std::wstring& path) {
   return RunServer({task, RegistrationScope::AsTheServerWrites, path, {}});
 }
 
@@ -29,14 +30,14 @@ TEST(ServerRun, ThePathReachesTheChildExactly) {
   const std::wstring server = dir.File(L"a b%PATH%^&;\\注册 控件.ocx");
   ASSERT_TRUE(CopyFileW(test_files::Fixture(L"good_server.dll").c_str(), server.c_str(), FALSE));
   fixture_registry::Forget();
-  const ServerRun registered = RunInChild(ChildTask::Register, server);
+  const ServerRun registered = RunInChild(ServerTask::Register, server);
   EXPECT_EQ(registered.end, ChildEnd::Reported);
   EXPECT_EQ(registered.outcome.result, RegistrationResult::Registered);
   EXPECT_EQ(fixture_registry::RegisteredServerPath(), server);
-  EXPECT_EQ(RunInChild(ChildTask::Unregister, server).outcome.result,
+  EXPECT_EQ(RunInChild(ServerTask::Unregister, server).outcome.result,
             RegistrationResult::Unregistered);
   EXPECT_EQ(fixture_registry::RegisteredServerPath(), std::nullopt);
-  EXPECT_EQ(RunInChild(ChildTask::Register, L"").outcome.result, RegistrationResult::NothingDone);
+  EXPECT_EQ(RunInChild(ServerTask::Register, L"").outcome.result, RegistrationResult::NothingDone);
 }
 
 }  // namespace
