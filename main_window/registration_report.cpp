@@ -99,6 +99,12 @@ std::wstring ChildReason(Ostravel::ServerTask task, const Ostravel::ServerRun& r
       return Explained(L"无法启动 " + program + L"(错误 " + std::to_wstring(run.endDetail) + L")",
                        run.endDetail, run.executable);
     case ChildEnd::NoAnswer: return L"启动的 " + program + L" 没有应答,文件的代码没有运行。";
+    case ChildEnd::EndedUnanswered:
+      return L"启动的 " + program + L" 没有应答就结束了,退出代码 " + Hex(run.endDetail) +
+             L",文件的代码没有运行。";
+    case ChildEnd::OtherVersion:
+      return L"启动的 " + program + L" 的版本(" + run.childVersion + L")与本工具的版本(" +
+             Ostravel::kToolVersion + L")不同,文件的代码没有运行。请一起重新安装两个工具。";
     case ChildEnd::ExitedInLoad:
       return L"文件的 DllMain 结束了进程,退出代码 " + Hex(run.endDetail) + L"。";
     case ChildEnd::ExitedInCall:

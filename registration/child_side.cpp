@@ -133,8 +133,14 @@ std::optional<int> RunServerChildIfAsked(FileInspector inspect) {
       CreateFileW(PipeName(id).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                   SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
   if (!pipe) return static_cast<int>(GetLastError());
+  if (!WriteRecord(pipe.get(), HelloRecord())) return static_cast<int>(GetLastError());
   const std::optional<ChildRequest> request = ReadRequestFrom(pipe.get());
   if (!request) return ERROR_INVALID_DATA;
+  // Such a window names the difference once it has read this child's Hello.
+  if (request->toolVersion != kToolVersion) {
+    FlushFileBuffers(pipe.get());
+    return ERROR_REVISION_MISMATCH;
+  }
   RunChild(pipe.get(), *request, inspect);
 }
 

@@ -223,7 +223,16 @@ class Conversation {
           read != Io::Done) {
         return read == Io::TimedOut ? PastTheLimit() : Lost();
       }
+      // The Hello comes first and once: every later record is of this version.
+      if ((header->kind == RecordKind::Hello) == greeted_) return Lost();
       switch (header->kind) {
+        case RecordKind::Hello: {
+          greeted_ = true;
+          std::optional<std::wstring> version = ReadHello(body);
+          if (!version) return Lost();
+          if (*version != kToolVersion) return OfAnotherVersion(std::move(*version));
+          break;
+        }
         case RecordKind::AboutToLoad:
           if (phase_ != Phase::Starting) return Lost();
           phase_ = Phase::Loading;
@@ -253,6 +262,12 @@ class Conversation {
     return run;
   }
 
+  ServerRun OfAnotherVersion(std::wstring version) const {
+    ServerRun run = Ended(ChildEnd::OtherVersion);
+    run.childVersion = std::move(version);
+    return run;
+  }
+
   ServerRun PastTheLimit() const {
     switch (phase_) {
       case Phase::Starting: return Ended(ChildEnd::NoAnswer);
@@ -268,7 +283,7 @@ class Conversation {
     const std::optional<DWORD> code = child_.ExitCode(Remaining(deadline_));
     if (!code) return PastTheLimit();
     switch (phase_) {
-      case Phase::Starting: return Ended(ChildEnd::NoAnswer, *code);
+      case Phase::Starting: return Ended(ChildEnd::EndedUnanswered, *code);
       case Phase::Loading: return Ended(ChildEnd::ExitedInLoad, *code);
       case Phase::Loaded: break;
     }
@@ -280,6 +295,7 @@ class Conversation {
   const ChildProcess& child_;
   ULONGLONG deadline_;
   Phase phase_ = Phase::Starting;
+  bool greeted_ = false;
 };
 
 }  // namespace
@@ -343,7 +359,7 @@ ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> re
     ServerRun run = ready->Run(request);
     // A child that waited long may have been ended meanwhile; none of the
     // server ran in it, so a fresh one runs the request.
-    if (run.end != ChildEnd::NoAnswer) return run;
+    if (run.end != ChildEnd::NoAnswer && run.end != ChildEnd::EndedUnanswered) return run;
   }
   return ServerChild(exe, start).Run(request);
 }

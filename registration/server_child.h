@@ -25,11 +25,15 @@ namespace Ostravel {
 enum class ChildEnd : std::int32_t {
   Reported = 0,      // the child handed back the outcome
   NotStarted = 1,    // its program could not be started: the detail is the error
-  NoAnswer = 2,      // it ended or hung before the server's code was to load: none of it ran
+  NoAnswer = 2,      // it hung before the server's code was to load: none of it ran
   ExitedInLoad = 3,  // the process ended while the server loaded (its DllMain): the exit code
   ExitedInCall = 4,  // the process ended after the server had loaded: the exit code
   LoadTimedOut = 5,  // the server's DllMain had not returned at the limit
   CallTimedOut = 6,  // the entry point (or the unloading) had not finished at the limit
+  OtherVersion = 7,  // a build of another version, which runs nothing for this one
+  // It ended before the server's code was to load, none of which ran: the
+  // exit code, the child's own when it refused its request.
+  EndedUnanswered = 8,
 };
 
 struct ServerRun {
@@ -40,6 +44,7 @@ struct ServerRun {
   std::uint32_t endDetail = 0;
   std::wstring executable = {};          // the program the child ran
   std::vector<std::wstring> notes = {};  // lines the child adds under the outcome
+  std::wstring childVersion = {};        // OtherVersion: the version the child said it is
 };
 
 // What one task on one file found: the child's run and, for a preview, what

@@ -272,6 +272,23 @@ TEST(RegistrationReport, AChildsEndIsToldAndItsNotesFollowTheReason) {
             Report(RegistrationResult::TimedOut, 0, ServerTask::Unregister));
 }
 
+// A child that ran nothing says why: a build of another version names both
+// versions, and one that ended unasked gives its exit code.
+TEST(RegistrationReport, AChildOfAnotherVersionOrThatEndedUnaskedIsNamed) {
+  Ostravel::ServerRun run;
+  run.end = Ostravel::ChildEnd::OtherVersion;
+  run.executable = L"C:\\tools\\Corvantis.exe";
+  run.childVersion = L"0.1.0.5";
+  EXPECT_EQ(RegistrationReport(kPath, ServerTask::Register, run),
+            kHead + L"启动的 Corvantis.exe 的版本(0.1.0.5)与本工具的版本(" +
+                Ostravel::kToolVersion + L")不同,文件的代码没有运行。请一起重新安装两个工具。");
+  run.end = Ostravel::ChildEnd::EndedUnanswered;
+  run.endDetail = ERROR_INVALID_DATA;
+  EXPECT_EQ(
+      RegistrationReport(kPath, ServerTask::Preview, run),
+      kHead + L"启动的 Corvantis.exe 没有应答就结束了,退出代码 0x0000000D,文件的代码没有运行。");
+}
+
 TEST(RegistrationReport, AFolderPathIsRefusedWithItsOwnReason) {
   EXPECT_EQ(FolderPathReport(L"C:\\a\\"),
             L"不能打开注册的DLL或OCX控件!C:\\a\\\r\n路径是一个文件夹,不是文件。");

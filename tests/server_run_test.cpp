@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "child_side.h"
+#include "executable_name.h"
 #include "fixture_registry.h"
 #include "server_child.h"
 #include "test_files.h"
@@ -38,6 +39,34 @@ TEST(ServerRun, ThePathReachesTheChildExactly) {
             RegistrationResult::Unregistered);
   EXPECT_EQ(fixture_registry::RegisteredServerPath(), std::nullopt);
   EXPECT_EQ(RunInChild(ServerTask::Register, L"").outcome.result, RegistrationResult::NothingDone);
+}
+
+// A child that runs nothing is told by why: one that refused its request (of
+// no known task, or from a window of another version) by its own exit code,
+// a build of another version by the version it said it is.
+TEST(ServerRun, AChildThatRunsNothingIsToldWhy) {
+  const std::wstring server = test_files::Fixture(L"good_server.dll");
+  fixture_registry::Forget();
+  const ServerRun unknownTask =
+      ServerChild(toolkit::ExecutablePath())
+          .Run({static_cast<ServerTask>(4), RegistrationScope::AsTheServerWrites, server, {}});
+  EXPECT_EQ(unknownTask.end, ChildEnd::EndedUnanswered);
+  EXPECT_EQ(unknownTask.endDetail, static_cast<std::uint32_t>(ERROR_INVALID_DATA));
+
+  const ServerRun fromOtherWindow =
+      ServerChild(toolkit::ExecutablePath())
+          .Run(
+              {ServerTask::Register, RegistrationScope::AsTheServerWrites, server, {}, L"0.0.0.1"});
+  EXPECT_EQ(fromOtherWindow.end, ChildEnd::EndedUnanswered);
+  EXPECT_EQ(fromOtherWindow.endDetail, static_cast<std::uint32_t>(ERROR_REVISION_MISMATCH));
+
+  const std::wstring other = test_files::Fixture(L"other_version_child.exe");
+  const ServerRun otherChild = ServerChild(other).Run(
+      {ServerTask::Register, RegistrationScope::AsTheServerWrites, server, {}});
+  EXPECT_EQ(otherChild.end, ChildEnd::OtherVersion);
+  EXPECT_EQ(otherChild.childVersion, L"0.0.0.1");
+  EXPECT_EQ(otherChild.executable, other);
+  EXPECT_EQ(fixture_registry::RegisteredServerPath(), std::nullopt) << "no server ran";
 }
 
 }  // namespace
