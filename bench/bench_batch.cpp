@@ -9,7 +9,7 @@
 
 #include <windows.h>
 
-#include "preview.h"
+#include "child_side.h"
 #include "registration_worker.h"
 
 namespace {
@@ -37,7 +37,7 @@ double Now() {
 
 bool Batch(const std::vector<std::wstring>& files) {
   for (const std::wstring& file : files) {
-    if (!RunServerTask(file, WorkerTask::Register).outcome.Succeeded()) return false;
+    if (!RunServerTask(file, Ostravel::ServerTask::Register).outcome.Succeeded()) return false;
   }
   return true;
 }
@@ -109,7 +109,7 @@ int wmain() {
     std::printf("round %d: batch %.3f s, regsvr32 %.3f s\n", round + 1, t1 - t0, t2 - t1);
     ratios.push_back((t1 - t0) / (t2 - t1));
   }
-  RunServerTask(files.front(), WorkerTask::Unregister);
+  RunServerTask(files.front(), Ostravel::ServerTask::Unregister);
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
   if (status != 0) return status;

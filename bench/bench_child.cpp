@@ -74,7 +74,7 @@ int wmain() {
   // without a pipe ends it at once.
   const std::wstring bareLine = L"\"" + tool + L"\" /corvantis-child none";
   const Ostravel::ChildRequest request{
-      Ostravel::ChildTask::Register, Ostravel::RegistrationScope::AsTheServerWrites, server, {}};
+      Ostravel::ServerTask::Register, Ostravel::RegistrationScope::AsTheServerWrites, server, {}};
 
   std::vector<double> pressed, started, platform, bare;
   for (int i = 0; i < kWarmUp + kCalls; ++i) {

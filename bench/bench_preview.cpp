@@ -75,7 +75,7 @@ HWND FindPreview() {
 
 int wmain() {
   std::size_t bytes = 0;
-  Ostravel::Preview preview;
+  Ostravel::TaskResult preview;
   preview.outcome.result = Ostravel::RegistrationResult::Registered;
   preview.capture = LargestCapture(bytes);
   const std::size_t rows = preview.capture.keys.size() * 4;

@@ -63,14 +63,14 @@ std::wstring Wide(const char* text) {
 }
 
 // The lines that need no outcome, from a finished walk.
-std::vector<std::wstring> StaticNotes(const Walk& walk, std::int32_t mode,
+std::vector<std::wstring> StaticNotes(const Walk& walk, Ostravel::ServerTask task,
                                       bool sayMissingEntryPoint) {
   std::vector<std::wstring> notes;
   if (!walk.image) {
     notes.push_back(L"文件不是 PE 映像,不是 DLL 或 OCX 控件。");
     return notes;
   }
-  const char* entry = Ostravel::EntryPointName(mode);
+  const char* entry = Ostravel::EntryPointName(task);
   const bool exportsEntry = entry && walk.Exports(entry);
   if (walk.managed && !exportsEntry) {
     notes.push_back(L"这是 .NET 程序集:请用 .NET 的注册工具 RegAsm 注册它,不能用本工具。");
@@ -86,7 +86,7 @@ std::vector<std::wstring> StaticNotes(const Walk& walk, std::int32_t mode,
 
 }  // namespace
 
-std::vector<std::wstring> ExplainLoadFailure(const Walk& walk, std::int32_t mode,
+std::vector<std::wstring> ExplainLoadFailure(const Walk& walk, Ostravel::ServerTask task,
                                              const Ostravel::RegistrationOutcome& outcome) {
   if (outcome.Succeeded() || outcome.result == RegistrationResult::NothingDone ||
       outcome.result == RegistrationResult::TimedOut) {
@@ -100,7 +100,7 @@ std::vector<std::wstring> ExplainLoadFailure(const Walk& walk, std::int32_t mode
   if (walk.image && walk.machine != Ostravel::kOwnMachine)
     return {};  // not what this process's system would load
   std::vector<std::wstring> notes =
-      StaticNotes(walk, mode, outcome.result != RegistrationResult::NoEntryPoint);
+      StaticNotes(walk, task, outcome.result != RegistrationResult::NoEntryPoint);
   const bool delayFailure =
       outcome.result == RegistrationResult::EntryPointCrashed &&
       (outcome.detail == kDelayLoadModule || outcome.detail == kDelayLoadFunction);
@@ -117,35 +117,35 @@ std::vector<std::wstring> ExplainLoadFailure(const Walk& walk, std::int32_t mode
 }
 
 std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const Walk& walk,
-                                                               std::int32_t mode) {
+                                                               Ostravel::ServerTask task) {
   if (!walk.readable) return std::nullopt;
   if (!walk.image)
     return Ostravel::RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT};
   if (walk.machine != Ostravel::kOwnMachine) return std::nullopt;
-  const char* entry = Ostravel::EntryPointName(mode);
+  const char* entry = Ostravel::EntryPointName(task);
   if (entry && walk.Exports(entry)) return std::nullopt;
   return Ostravel::RegistrationOutcome{RegistrationResult::NoEntryPoint};
 }
 
-std::vector<std::wstring> ExplainLoadFailure(const std::wstring& path, std::int32_t mode,
+std::vector<std::wstring> ExplainLoadFailure(const std::wstring& path, Ostravel::ServerTask task,
                                              const Ostravel::RegistrationOutcome& outcome,
                                              const SearchPlaces& places) {
-  return ExplainLoadFailure(WalkDependencies(path, places), mode, outcome);
+  return ExplainLoadFailure(WalkDependencies(path, places), task, outcome);
 }
 
 std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const std::wstring& path,
-                                                               std::int32_t mode) {
+                                                               Ostravel::ServerTask task) {
   // Only the server itself matters here: a walk limited to it.
   WalkLimits serverOnly;
   serverOnly.depth = 0;
-  return OutcomeBeforeLoad(WalkDependencies(path, SearchPlaces{}, serverOnly), mode);
+  return OutcomeBeforeLoad(WalkDependencies(path, SearchPlaces{}, serverOnly), task);
 }
 
-Ostravel::FileInspection InspectBeforeLoad(const std::wstring& path, std::int32_t mode) {
+Ostravel::FileInspection InspectBeforeLoad(const std::wstring& path, Ostravel::ServerTask task) {
   auto walk = std::make_shared<const Walk>(WalkDependencies(path, SearchPlaces::OfThisProcess()));
-  return {OutcomeBeforeLoad(*walk, mode),
-          [walk, mode](const Ostravel::RegistrationOutcome& outcome) {
-            return ExplainLoadFailure(*walk, mode, outcome);
+  return {OutcomeBeforeLoad(*walk, task),
+          [walk, task](const Ostravel::RegistrationOutcome& outcome) {
+            return ExplainLoadFailure(*walk, task, outcome);
           }};
 }
 

@@ -15,7 +15,7 @@
 
 #include "dependency_walk.h"
 #include "ostravel.h"
-#include "server_child.h"
+#include "child_side.h"
 
 namespace inspection {
 
@@ -23,24 +23,26 @@ namespace inspection {
 // other bitness (the report already names the tool for it), or for a file
 // that cannot be read.
 std::vector<std::wstring> ExplainLoadFailure(
-    const std::wstring& path, std::int32_t mode, const Ostravel::RegistrationOutcome& outcome,
+    const std::wstring& path, Ostravel::ServerTask task,
+    const Ostravel::RegistrationOutcome& outcome,
     const SearchPlaces& places = SearchPlaces::OfThisProcess());
 
 // The outcome a load would end in, when the file alone shows that loading it
 // cannot register it: no image (the loader's ERROR_BAD_EXE_FORMAT), or no
-// entry point for the mode (a managed assembly has none of its own). Nothing
+// entry point for the task (a managed assembly has none of its own). Nothing
 // when it is worth loading, cannot be read, or is for the other bitness.
 std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const std::wstring& path,
-                                                               std::int32_t mode);
+                                                               Ostravel::ServerTask task);
 
 // The same from a finished walk of the file.
-std::vector<std::wstring> ExplainLoadFailure(const Walk& walk, std::int32_t mode,
+std::vector<std::wstring> ExplainLoadFailure(const Walk& walk, Ostravel::ServerTask task,
                                              const Ostravel::RegistrationOutcome& outcome);
-std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const Walk& walk, std::int32_t mode);
+std::optional<Ostravel::RegistrationOutcome> OutcomeBeforeLoad(const Walk& walk,
+                                                               Ostravel::ServerTask task);
 
 // What the child of the server's bitness reads before it loads the file: the
 // walk is made then, while no code of the server has run that could disturb
 // it, and explains the outcome afterwards.
-Ostravel::FileInspection InspectBeforeLoad(const std::wstring& path, std::int32_t mode);
+Ostravel::FileInspection InspectBeforeLoad(const std::wstring& path, Ostravel::ServerTask task);
 
 }  // namespace inspection

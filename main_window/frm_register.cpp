@@ -45,17 +45,17 @@ struct ServerCommand {
 constexpr ServerCommand kServerCommands[] = {
     {kUserRegisterCommand,
      L"为当前用户注册(&U)",
-     {WorkerTask::Register, Ostravel::RegistrationScope::CurrentUser}},
+     {Ostravel::ServerTask::Register, Ostravel::RegistrationScope::CurrentUser}},
     {kUserUnregisterCommand,
      L"为当前用户反注册(&E)",
-     {WorkerTask::Unregister, Ostravel::RegistrationScope::CurrentUser}},
+     {Ostravel::ServerTask::Unregister, Ostravel::RegistrationScope::CurrentUser}},
     {kElevatedRegisterCommand,
      L"以管理员身份注册(&A)",
-     {WorkerTask::Register, Ostravel::RegistrationScope::AsTheServerWrites,
+     {Ostravel::ServerTask::Register, Ostravel::RegistrationScope::AsTheServerWrites,
       Ostravel::ChildStart::Elevated}},
     {kElevatedUnregisterCommand,
      L"以管理员身份反注册(&A)",
-     {WorkerTask::Unregister, Ostravel::RegistrationScope::AsTheServerWrites,
+     {Ostravel::ServerTask::Unregister, Ostravel::RegistrationScope::AsTheServerWrites,
       Ostravel::ChildStart::Elevated}},
 };
 
@@ -262,7 +262,7 @@ void FrmRegister::OnWorkerDone() {
   worker_.Join();
   progress_.Hide();
   const WorkerJob job = worker_.Job();
-  const auto mode = static_cast<std::int32_t>(worker_.Mode());
+  const Ostravel::ServerTask task = worker_.Task();
   const std::wstring path = batch_.Current();
   const bool several = batch_.Several();
   if (!several) {
@@ -276,16 +276,16 @@ void FrmRegister::OnWorkerDone() {
   bool again = false;
   std::optional<WorkerJob> retry;
   try {
-    Ostravel::Preview result = worker_.Result();
+    Ostravel::TaskResult result = worker_.Result();
     if (several) {
       again = RecordInBatch(path, std::move(result));
-    } else if (job.task == WorkerTask::Preview) {
+    } else if (job.task == Ostravel::ServerTask::Preview) {
       again = ShowPreview(hwnd_, path, std::move(result)) == PreviewAnswer::Refresh;
     } else if (job.scope == Ostravel::RegistrationScope::AsTheServerWrites &&
                job.start == Ostravel::ChildStart::AsThisTool && !close && LackedRights(result)) {
-      retry = OfferRetry(RegistrationReport(path, mode, result), job.task);
+      retry = OfferRetry(RegistrationReport(path, task, result), job.task);
     } else {
-      toolkit::MsgBox(hwnd_, RegistrationReport(path, mode, result, job.scope), MB_ICONINFORMATION,
+      toolkit::MsgBox(hwnd_, RegistrationReport(path, task, result, job.scope), MB_ICONINFORMATION,
                       kNoticeTitle);
     }
   } catch (...) {
@@ -296,7 +296,7 @@ void FrmRegister::OnWorkerDone() {
   } else if (close) {
     DestroyWindow(hwnd_);
   } else if (again) {
-    StartTask({WorkerTask::Preview});
+    StartTask({Ostravel::ServerTask::Preview});
   } else if (retry) {
     StartTask(*retry);
   } else if (!files_.empty()) {
@@ -307,11 +307,9 @@ void FrmRegister::OnWorkerDone() {
 // A message box, not a task dialog: its three buttons say plainly which is
 // which in the question, it looks the same on every system the tool runs on,
 // and it needs no version of the common controls.
-std::optional<WorkerJob> FrmRegister::OfferRetry(const std::wstring& report, WorkerTask task) {
-  const auto mode = static_cast<std::int32_t>(task == WorkerTask::Unregister
-                                                  ? Ostravel::RegistrationMode::Unregister
-                                                  : Ostravel::RegistrationMode::Register);
-  const int answer = MessageBoxW(hwnd_, (report + L"\r\n\r\n" + RetryQuestion(mode)).c_str(),
+std::optional<WorkerJob> FrmRegister::OfferRetry(const std::wstring& report,
+                                                 Ostravel::ServerTask task) {
+  const int answer = MessageBoxW(hwnd_, (report + L"\r\n\r\n" + RetryQuestion(task)).c_str(),
                                  kNoticeTitle, MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON1);
   switch (answer) {
     case IDYES: return WorkerJob{task, Ostravel::RegistrationScope::CurrentUser};
@@ -326,16 +324,16 @@ std::optional<WorkerJob> FrmRegister::OfferRetry(const std::wstring& report, Wor
 // and reason, or a preview that failed as a registration does. A preview that
 // ran shows its dialog in turn, one file after the other, as the capture of
 // several servers in one list could not tell whose key is whose.
-bool FrmRegister::RecordInBatch(const std::wstring& path, Ostravel::Preview result) {
-  const bool previewed = worker_.Task() == WorkerTask::Preview && result.outcome.Succeeded();
+bool FrmRegister::RecordInBatch(const std::wstring& path, Ostravel::TaskResult result) {
+  const bool previewed =
+      worker_.Task() == Ostravel::ServerTask::Preview && result.outcome.Succeeded();
   if (previewed) {
     list_.Add(path, kPreviewed,
               L"截获了 " + std::to_wstring(ListRows(result.capture).size()) + L" 项注册表写入。",
               true);
     return ShowPreview(hwnd_, path, std::move(result)) == PreviewAnswer::Refresh;
   }
-  const ReportLine line = RegistrationReportLine(path, static_cast<std::int32_t>(worker_.Mode()),
-                                                 result, worker_.Job().scope);
+  const ReportLine line = RegistrationReportLine(path, worker_.Task(), result, worker_.Job().scope);
   list_.Add(path, line.outcome, line.reason, line.succeeded);
   return false;
 }
@@ -458,9 +456,8 @@ void FrmRegister::RunCurrent() {
   statusLine_.Hide();
   // The status line has no room for both the preview and its entry point.
   progress_.Show(hwnd_, fonts_,
-                 command_.task == WorkerTask::Preview
-                     ? L"预览注册"
-                     : EntryPointText(static_cast<std::int32_t>(worker_.Mode())));
+                 command_.task == Ostravel::ServerTask::Preview ? L"预览注册"
+                                                                : EntryPointText(worker_.Task()));
 }
 
 void FrmRegister::KeepFocus() {
@@ -522,11 +519,11 @@ void FrmRegister::cmdOpen_Click() {
 }
 
 void FrmRegister::cmdReg_Click(std::int16_t index) {
-  StartTask({index == 0 ? WorkerTask::Register : WorkerTask::Unregister});
+  StartTask({index == 0 ? Ostravel::ServerTask::Register : Ostravel::ServerTask::Unregister});
 }
 
 // What the server would write, run where it cannot reach the real registry.
-void FrmRegister::cmdPreview_Click() { StartTask({WorkerTask::Preview}); }
+void FrmRegister::cmdPreview_Click() { StartTask({Ostravel::ServerTask::Preview}); }
 
 bool FrmRegister::OnServerCommand(int id) {
   const ServerCommand* command = FindServerCommand(id);
@@ -545,7 +542,7 @@ void FrmRegister::ShowButtonMenu(HWND button, bool atMouse, POINT mouse) {
   AppendMenuW(menu.get(), MF_STRING, registers ? kRegisterButton : kUnregisterButton,
               registers ? L"注册(&R)" : L"反注册(&R)");
   for (const ServerCommand& command : kServerCommands) {
-    if ((command.job.task == WorkerTask::Register) == registers) {
+    if ((command.job.task == Ostravel::ServerTask::Register) == registers) {
       AppendMenuW(menu.get(), MF_STRING, command.id, command.text);
     }
   }

@@ -44,7 +44,7 @@ class FrmRegister {
   void OnWorkerDone();
   // A file of several has ended: its row; true when its preview is to run
   // again. Then the next file, or the end.
-  bool RecordInBatch(const std::wstring& path, Ostravel::Preview result);
+  bool RecordInBatch(const std::wstring& path, Ostravel::TaskResult result);
   void NextInBatch(bool again);
   void StopBatch();
   void HoldFiles(std::vector<std::wstring> files);
@@ -60,7 +60,7 @@ class FrmRegister {
   // The system menu's and button menus' commands; false for any other.
   bool OnServerCommand(int id);
   // Shows a failure for lack of rights with the retry question; what to run next.
-  std::optional<WorkerJob> OfferRetry(const std::wstring& report, WorkerTask task);
+  std::optional<WorkerJob> OfferRetry(const std::wstring& report, Ostravel::ServerTask task);
   // Notes the control that has the focus, to give it back later.
   void KeepFocus();
   void RunCurrent();

@@ -5,7 +5,7 @@
 
 #include "frm_register.h"
 #include "load_failure.h"
-#include "server_child.h"
+#include "child_side.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   // Never load a DLL from the current folder, which may be the server's own.

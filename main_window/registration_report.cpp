@@ -1,6 +1,8 @@
 #include "registration_report.h"
 
 #include <cstdio>
+#include <memory>
+#include <string_view>
 
 #include <windows.h>
 
@@ -47,7 +49,7 @@ const Ostravel::ToolFile* OtherTool(Ostravel::Machine machine) {
   return machine == Ostravel::kOwnMachine ? nullptr : Ostravel::ToolFor(machine);
 }
 
-std::wstring Reason(const std::wstring& path, std::int32_t mode,
+std::wstring Reason(const std::wstring& path, Ostravel::ServerTask task,
                     const Ostravel::RegistrationOutcome& outcome) {
   switch (outcome.result) {
     case RegistrationResult::NotLoadable:
@@ -59,12 +61,12 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
       return Explained(L"文件无法加载(错误 " + std::to_wstring(outcome.detail) + L")",
                        outcome.detail, path);
     case RegistrationResult::NoEntryPoint:
-      return L"文件没有 " + EntryPointText(mode) + L" 入口点。";
+      return L"文件没有 " + EntryPointText(task) + L" 入口点。";
     case RegistrationResult::TimedOut:
-      return L"入口点 " + EntryPointText(mode) + L" 在10秒内没有完成。";
+      return L"入口点 " + EntryPointText(task) + L" 在10秒内没有完成。";
     case RegistrationResult::EntryPointFailed: {
       std::wstring line =
-          Explained(L"入口点 " + EntryPointText(mode) + L" 报告失败 " + Hex(outcome.detail),
+          Explained(L"入口点 " + EntryPointText(task) + L" 报告失败 " + Hex(outcome.detail),
                     outcome.detail, path);
       if (outcome.detail == static_cast<std::uint32_t>(E_ACCESSDENIED)) {
         line += L" 注册可能需要管理员权限。";
@@ -72,9 +74,9 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
       return line;
     }
     case RegistrationResult::EntryPointCrashed:
-      return L"入口点 " + EntryPointText(mode) + L" 崩溃了,异常代码 " + Hex(outcome.detail) + L"。";
+      return L"入口点 " + EntryPointText(task) + L" 崩溃了,异常代码 " + Hex(outcome.detail) + L"。";
     case RegistrationResult::NotAllApplied:
-      return L"入口点 " + EntryPointText(mode) +
+      return L"入口点 " + EntryPointText(task) +
              L" 成功了,但它写入的注册表项没有全部写入当前用户的注册表。";
     case RegistrationResult::NothingDone:
     case RegistrationResult::Registered:
@@ -84,7 +86,7 @@ std::wstring Reason(const std::wstring& path, std::int32_t mode,
 }
 
 // Why a child that never handed back an outcome ended.
-std::wstring ChildReason(std::int32_t mode, const Ostravel::ServerRun& run) {
+std::wstring ChildReason(Ostravel::ServerTask task, const Ostravel::ServerRun& run) {
   const std::wstring program(toolkit::FileNameOf(run.executable));
   switch (run.end) {
     case ChildEnd::NotStarted:
@@ -92,10 +94,16 @@ std::wstring ChildReason(std::int32_t mode, const Ostravel::ServerRun& run) {
       return Explained(L"无法启动 " + program + L"(错误 " + std::to_wstring(run.endDetail) + L")",
                        run.endDetail, run.executable);
     case ChildEnd::NoAnswer: return L"启动的 " + program + L" 没有应答,文件的代码没有运行。";
+    case ChildEnd::EndedUnanswered:
+      return L"启动的 " + program + L" 没有应答就结束了,退出代码 " + Hex(run.endDetail) +
+             L",文件的代码没有运行。";
+    case ChildEnd::OtherVersion:
+      return L"启动的 " + program + L" 的版本(" + run.childVersion + L")与本工具的版本(" +
+             Ostravel::kToolVersion + L")不同,文件的代码没有运行。请一起重新安装两个工具。";
     case ChildEnd::ExitedInLoad:
       return L"文件的 DllMain 结束了进程,退出代码 " + Hex(run.endDetail) + L"。";
     case ChildEnd::ExitedInCall:
-      return L"入口点 " + EntryPointText(mode) + L" 结束了进程,退出代码 " + Hex(run.endDetail) +
+      return L"入口点 " + EntryPointText(task) + L" 结束了进程,退出代码 " + Hex(run.endDetail) +
              L"。";
     case ChildEnd::LoadTimedOut: return L"文件的 DllMain 在10秒内没有返回。";
     case ChildEnd::Reported:
@@ -106,24 +114,24 @@ std::wstring ChildReason(std::int32_t mode, const Ostravel::ServerRun& run) {
 
 }  // namespace
 
-std::wstring EntryPointText(std::int32_t mode) {
-  const char* name = Ostravel::EntryPointName(mode);
-  return name ? std::wstring(name, name + std::char_traits<char>::length(name)) : L"注册";
+std::wstring EntryPointText(Ostravel::ServerTask task) {
+  const std::string_view name = Ostravel::EntryPointName(task);
+  return std::wstring(name.begin(), name.end());
 }
 
-ReportLine RegistrationReportLine(const std::wstring& path, std::int32_t mode,
+ReportLine RegistrationReportLine(const std::wstring& path, Ostravel::ServerTask task,
                                   const Ostravel::ServerRun& run,
                                   Ostravel::RegistrationScope scope) {
   const bool forUser = scope == Ostravel::RegistrationScope::CurrentUser;
   ReportLine line;
   if (run.end != ChildEnd::Reported && run.end != ChildEnd::CallTimedOut) {
-    line = {kFailure, ChildReason(mode, run), false};
+    line = {kFailure, ChildReason(task, run), false};
   } else if (run.outcome.result == RegistrationResult::Registered) {
     line = {forUser ? L"已为当前用户注册" : L"文件注册成功!", L"", true};
   } else if (run.outcome.result == RegistrationResult::Unregistered) {
     line = {forUser ? L"已为当前用户反注册" : L"文件反注册成功!", L"", true};
   } else {
-    line = {kFailure, Reason(path, mode, run.outcome), false};
+    line = {kFailure, Reason(path, task, run.outcome), false};
   }
   for (const std::wstring& note : run.notes) {
     line.reason += (line.reason.empty() ? L"" : L"\r\n") + note;
@@ -131,18 +139,18 @@ ReportLine RegistrationReportLine(const std::wstring& path, std::int32_t mode,
   return line;
 }
 
-std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
+std::wstring RegistrationReport(const std::wstring& path, Ostravel::ServerTask task,
                                 const Ostravel::ServerRun& run, Ostravel::RegistrationScope scope) {
-  const ReportLine line = RegistrationReportLine(path, mode, run, scope);
+  const ReportLine line = RegistrationReportLine(path, task, run, scope);
   if (!line.succeeded) return line.outcome + path + L"\r\n" + line.reason;
   return line.reason.empty() ? line.outcome : line.outcome + L"\r\n" + line.reason;
 }
 
-std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
+std::wstring RegistrationReport(const std::wstring& path, Ostravel::ServerTask task,
                                 const Ostravel::RegistrationOutcome& outcome) {
   Ostravel::ServerRun run;
   run.outcome = outcome;
-  return RegistrationReport(path, mode, run);
+  return RegistrationReport(path, task, run);
 }
 
 bool LackedRights(const Ostravel::ServerRun& run) {
@@ -153,10 +161,8 @@ bool LackedRights(const Ostravel::ServerRun& run) {
           run.outcome.detail == static_cast<std::uint32_t>(TYPE_E_REGISTRYACCESS));
 }
 
-std::wstring RetryQuestion(std::int32_t mode) {
-  const std::wstring what =
-      mode == static_cast<std::int32_t>(Ostravel::RegistrationMode::Unregister) ? L"反注册"
-                                                                                : L"注册";
+std::wstring RetryQuestion(Ostravel::ServerTask task) {
+  const std::wstring what = task == Ostravel::ServerTask::Unregister ? L"反注册" : L"注册";
   return L"是否重试?\r\n“是”: 只为当前用户" + what + L"(不需要管理员权限)\r\n“否”: 以管理员身份" +
          what + L"(全机范围)\r\n“取消”: 不重试";
 }
@@ -168,6 +174,5 @@ std::wstring FolderPathReport(const std::wstring& path) {
 std::wstring MissingPathReport(const std::wstring& path) {
   const Ostravel::RegistrationOutcome missing{RegistrationResult::NotLoadable, ERROR_FILE_NOT_FOUND,
                                               Ostravel::Machine::None};
-  return RegistrationReport(path, static_cast<std::int32_t>(Ostravel::RegistrationMode::Register),
-                            missing);
+  return RegistrationReport(path, Ostravel::ServerTask::Register, missing);
 }

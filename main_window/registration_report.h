@@ -22,14 +22,14 @@ struct ReportLine {
 // The child's end where the server's outcome is not what ended it. A success
 // for the current user only says so.
 ReportLine RegistrationReportLine(
-    const std::wstring& path, std::int32_t mode, const Ostravel::ServerRun& run,
+    const std::wstring& path, Ostravel::ServerTask task, const Ostravel::ServerRun& run,
     Ostravel::RegistrationScope scope = Ostravel::RegistrationScope::AsTheServerWrites);
 
 std::wstring RegistrationReport(
-    const std::wstring& path, std::int32_t mode, const Ostravel::ServerRun& run,
+    const std::wstring& path, Ostravel::ServerTask task, const Ostravel::ServerRun& run,
     Ostravel::RegistrationScope scope = Ostravel::RegistrationScope::AsTheServerWrites);
 // The same for an outcome of the engine alone, with no notes.
-std::wstring RegistrationReport(const std::wstring& path, std::int32_t mode,
+std::wstring RegistrationReport(const std::wstring& path, Ostravel::ServerTask task,
                                 const Ostravel::RegistrationOutcome& outcome);
 
 // The server refused for lack of rights: a machine-wide registration that may
@@ -38,11 +38,10 @@ bool LackedRights(const Ostravel::ServerRun& run);
 
 // Asked below such a failure: "Yes" retries for the current user only, "No"
 // as administrator, "Cancel" not at all.
-std::wstring RetryQuestion(std::int32_t mode);
+std::wstring RetryQuestion(Ostravel::ServerTask task);
 
-// The entry point a mode runs, by name; a mode that selects none gives a
-// word for registration in general.
-std::wstring EntryPointText(std::int32_t mode);
+// The entry point a task runs, by name: a preview runs DllRegisterServer.
+std::wstring EntryPointText(Ostravel::ServerTask task);
 
 // The failure text for a path that names a folder, which is never handed to
 // the registration call.

@@ -1,20 +1,21 @@
 #include "registration_worker.h"
 
 #include "per_user.h"
+#include "preview.h"
 
 #include <cstdint>
 #include <utility>
 
-Ostravel::Preview RunServerTask(const std::wstring& path, const WorkerJob& job,
-                                std::unique_ptr<Ostravel::ServerChild> ready) {
-  if (job.task == WorkerTask::Preview) return Ostravel::PreviewRegistration(path, std::move(ready));
-  const auto childTask = job.task == WorkerTask::Register ? Ostravel::ChildTask::Register
-                                                          : Ostravel::ChildTask::Unregister;
-  Ostravel::Preview result;
+Ostravel::TaskResult RunServerTask(const std::wstring& path, const WorkerJob& job,
+                                   std::unique_ptr<Ostravel::ServerChild> ready) {
+  if (job.task == Ostravel::ServerTask::Preview) {
+    return Ostravel::PreviewRegistration(path, std::move(ready));
+  }
+  Ostravel::TaskResult result;
   static_cast<Ostravel::ServerRun&>(result) =
       job.scope == Ostravel::RegistrationScope::CurrentUser
-          ? Ostravel::RunForCurrentUser(childTask, path, std::move(ready))
-          : Ostravel::RunServer({childTask, job.scope, path, {}}, std::move(ready), job.start);
+          ? Ostravel::RunForCurrentUser(job.task, path, std::move(ready))
+          : Ostravel::RunServer({job.task, job.scope, path, {}}, std::move(ready), job.start);
   return result;
 }
 
@@ -35,7 +36,7 @@ void RegistrationWorker::Start(HWND window, UINT message, std::wstring path, Wor
       });
 }
 
-Ostravel::Preview RegistrationWorker::Result() {
+Ostravel::TaskResult RegistrationWorker::Result() {
   if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
   return std::exchange(result_, {});
 }

@@ -13,20 +13,17 @@
 
 #include "child_record.h"
 #include "ostravel.h"
-#include "preview.h"
 #include "server_child.h"
-
-enum class WorkerTask { Register, Unregister, Preview };
 
 // What the user asked for: the task, for whom, and in a child of which rights.
 // A task alone is the plain command: as the server writes, with the user's rights.
 struct WorkerJob {
   constexpr WorkerJob(
-      WorkerTask task = WorkerTask::Register,
+      Ostravel::ServerTask task = Ostravel::ServerTask::Register,
       Ostravel::RegistrationScope scope = Ostravel::RegistrationScope::AsTheServerWrites,
       Ostravel::ChildStart start = Ostravel::ChildStart::AsThisTool)
       : task(task), scope(scope), start(start) {}
-  WorkerTask task;
+  Ostravel::ServerTask task;
   Ostravel::RegistrationScope scope;
   Ostravel::ChildStart start;
 };
@@ -34,8 +31,8 @@ struct WorkerJob {
 // What one command does with one file, start to end, on the calling thread:
 // the unit that a batch of files is made of, run in `ready` if it runs the
 // right program. A registration's capture is empty.
-Ostravel::Preview RunServerTask(const std::wstring& path, const WorkerJob& job,
-                                std::unique_ptr<Ostravel::ServerChild> ready = nullptr);
+Ostravel::TaskResult RunServerTask(const std::wstring& path, const WorkerJob& job,
+                                   std::unique_ptr<Ostravel::ServerChild> ready = nullptr);
 
 class RegistrationWorker {
  public:
@@ -47,23 +44,18 @@ class RegistrationWorker {
   // The call has returned and its thread, about to end, is not joined yet:
   // only then can a message of that number be the worker's.
   bool Done() const { return Running() && done_; }
-  WorkerTask Task() const { return job_.task; }
+  Ostravel::ServerTask Task() const { return job_.task; }
   const WorkerJob& Job() const { return job_; }
-  // The entry point the task runs: a preview runs DllRegisterServer.
-  Ostravel::RegistrationMode Mode() const {
-    return job_.task == WorkerTask::Unregister ? Ostravel::RegistrationMode::Unregister
-                                               : Ostravel::RegistrationMode::Register;
-  }
   // Once the message has come: ends the thread, so that the worker is idle
   // again whatever the call's result.
   void Join() { thread_.join(); }
   // After Join: what the call found (a registration's capture is empty), or
   // what it threw, thrown again.
-  Ostravel::Preview Result();
+  Ostravel::TaskResult Result();
 
  private:
   WorkerJob job_;
-  Ostravel::Preview result_;
+  Ostravel::TaskResult result_;
   std::exception_ptr failure_;
   std::atomic<bool> done_ = false;
   // Last, so that it is joined before the results it writes go away.

@@ -5,8 +5,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "child_channel.h"
 #include "owned_handle.h"
-#include "preview.h"
 #include "registration_report.h"
 
 namespace {

@@ -1,7 +1,13 @@
 #include "child_record.h"
 
 namespace Ostravel {
+
+const wchar_t kToolVersion[] = CORVANTIS_TOOL_VERSION;
+
 namespace {
+
+// A version's text is a few numbers and dots.
+constexpr std::uint32_t kMaxHelloBody = 4 + 2 * 64;
 
 class Writer {
  public:
@@ -74,12 +80,19 @@ bool KnownResult(std::int32_t value) {
 
 }  // namespace
 
+Bytes HelloRecord(const std::wstring& toolVersion) {
+  Writer writer(RecordKind::Hello);
+  writer.PutText(toolVersion);
+  return writer.Finish();
+}
+
 Bytes RequestRecord(const ChildRequest& request) {
   Writer writer(RecordKind::Request);
   writer.Put32(static_cast<std::uint32_t>(request.task));
   writer.Put32(static_cast<std::uint32_t>(request.scope));
   writer.PutText(request.path);
   writer.PutText(request.privateKey);
+  writer.PutText(request.toolVersion);
   return writer.Finish();
 }
 
@@ -101,10 +114,12 @@ std::optional<RecordHeader> ReadRecordHeader(
   const std::uint32_t size = reader.Get32();
   const std::uint16_t version = reader.Get16();
   const auto kind = static_cast<RecordKind>(reader.Get16());
+  if (kind == RecordKind::Hello && size <= kMaxHelloBody) return RecordHeader{size, kind};
   if (version != kRecordVersion || size > kMaxRecordBody) return std::nullopt;
   switch (kind) {
     case RecordKind::Request:
     case RecordKind::Outcome: return RecordHeader{size, kind};
+    case RecordKind::Hello: break;
     case RecordKind::AboutToLoad:
     case RecordKind::Loaded:
       if (size == 0) return RecordHeader{size, kind};
@@ -120,13 +135,14 @@ std::optional<ChildRequest> ReadRequest(const Bytes& body) {
   const auto scope = static_cast<std::int32_t>(reader.Get32());
   request.path = reader.GetText();
   request.privateKey = reader.GetText();
-  if (!reader.Complete() || task < static_cast<std::int32_t>(ChildTask::Register) ||
-      task > static_cast<std::int32_t>(ChildTask::Preview) ||
+  request.toolVersion = reader.GetText();
+  if (!reader.Complete() || task < static_cast<std::int32_t>(ServerTask::Register) ||
+      task > static_cast<std::int32_t>(ServerTask::Preview) ||
       scope < static_cast<std::int32_t>(RegistrationScope::AsTheServerWrites) ||
       scope > static_cast<std::int32_t>(RegistrationScope::CurrentUser)) {
     return std::nullopt;
   }
-  request.task = static_cast<ChildTask>(task);
+  request.task = static_cast<ServerTask>(task);
   request.scope = static_cast<RegistrationScope>(scope);
   return request;
 }
@@ -146,6 +162,13 @@ std::optional<ChildReport> ReadOutcome(const Bytes& body) {
   }
   report.outcome.result = static_cast<RegistrationResult>(result);
   return report;
+}
+
+std::optional<std::wstring> ReadHello(const Bytes& body) {
+  Reader reader(body.data(), body.size());
+  std::wstring version = reader.GetText();
+  if (!reader.Complete()) return std::nullopt;
+  return version;
 }
 
 }  // namespace Ostravel

@@ -81,10 +81,8 @@ RegistrationOutcome Outcome(RegistrationResult result, std::uint32_t detail = 0)
 }  // namespace
 
 const char* EntryPointName(std::int32_t mode) {
-  switch (static_cast<RegistrationMode>(mode)) {
-    case RegistrationMode::Register: return "DllRegisterServer";
-    case RegistrationMode::Unregister: return "DllUnregisterServer";
-  }
+  if (mode == EngineMode(ServerTask::Register)) return "DllRegisterServer";
+  if (mode == EngineMode(ServerTask::Unregister)) return "DllUnregisterServer";
   return nullptr;
 }
 
@@ -129,9 +127,8 @@ RegistrationOutcome CallServerRegistration(std::wstring path, std::int32_t mode,
   if (FAILED(call.result)) {
     return Outcome(RegistrationResult::EntryPointFailed, static_cast<std::uint32_t>(call.result));
   }
-  return Outcome(mode == static_cast<std::int32_t>(RegistrationMode::Register)
-                     ? RegistrationResult::Registered
-                     : RegistrationResult::Unregistered);
+  return Outcome(mode == EngineMode(ServerTask::Register) ? RegistrationResult::Registered
+                                                          : RegistrationResult::Unregistered);
 } catch (const std::bad_alloc&) {
   // Whatever was acquired is released on the way out; the server never ran.
   return Outcome(RegistrationResult::NothingDone);

@@ -10,7 +10,17 @@
 
 namespace Ostravel {
 
-enum class RegistrationMode : std::int32_t { Register = 1, Unregister = 2 };
+// What the tool runs a server for, from the window's buttons to the child and
+// back to the report. The numbers travel in the records between the window and
+// its child (child_record.h) and never change, so that records stay readable;
+// Register and Unregister are also the engine's modes 1 and 2.
+enum class ServerTask : std::int32_t { Register = 1, Unregister = 2, Preview = 3 };
+
+// The engine's mode for a task (see CallServerRegistration): a preview runs
+// DllRegisterServer.
+constexpr std::int32_t EngineMode(ServerTask task) {
+  return static_cast<std::int32_t>(task == ServerTask::Preview ? ServerTask::Register : task);
+}
 
 // The numbers are part of the interface: callers and messages rely on them.
 enum class RegistrationResult : std::int32_t {
@@ -46,6 +56,7 @@ inline constexpr std::uint32_t kRegistrationTimeLimitMs = 10000;
 
 // "DllRegisterServer" for mode 1, "DllUnregisterServer" for mode 2, null otherwise.
 const char* EntryPointName(std::int32_t mode);
+inline const char* EntryPointName(ServerTask task) { return EntryPointName(EngineMode(task)); }
 
 // Told as the server's own code is about to run (its DllMain) and once the
 // loader has returned it, so that a child running a server for the window can

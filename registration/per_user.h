@@ -1,14 +1,13 @@
 #pragma once
-// Registering for the current user only, which needs no rights. The child
-// leads HKEY_CLASSES_ROOT into HKCU\Software\Classes, has type libraries
-// registered per user, and leads HKEY_LOCAL_MACHINE into a private key of its
-// own; of what a server writes there, its classes are copied into the user's
-// and every other machine-wide write is named in a note, not applied.
+// The window's side of registering for the current user only, which needs no
+// rights (the child's is per_user_child.h). The child leads HKEY_CLASSES_ROOT
+// into HKCU\Software\Classes, has type libraries registered per user, and
+// leads HKEY_LOCAL_MACHINE into a private key of its own; of what a server
+// writes there, its classes are copied into the user's and every other
+// machine-wide write is named in a note, not applied.
 #include <memory>
 #include <string>
 
-#include "child_record.h"
-#include "ostravel.h"
 #include "server_child.h"
 
 namespace Ostravel {
@@ -19,13 +18,8 @@ inline constexpr wchar_t kPerUserMachineKey[] = L"Software\\Corvantis\\PerUser";
 
 // Runs `task` (Register or Unregister) for the current user in a child of the
 // server's bitness, and removes the child's private key once it has ended.
-ServerRun RunForCurrentUser(ChildTask task, const std::wstring& path,
+ServerRun RunForCurrentUser(ServerTask task, const std::wstring& path,
                             std::unique_ptr<ServerChild> ready = nullptr);
-
-// The child's half: the call with the roots so led into `name`'s private key,
-// its outcome, and notes on what was not applied.
-ChildReport RegistrationForCurrentUser(const std::wstring& name, const std::wstring& server,
-                                       RegistrationMode mode, LoadWatch* watch);
 
 // Whether this process runs with an administrator's full token: registering
 // for the current user from it would write into the administrator's profile.

@@ -2,21 +2,14 @@
 
 #include <vector>
 
-#include <objbase.h>
-
+#include "child_channel.h"
 #include "owned_handle.h"
+#include "registry_keys.h"
 
 namespace Ostravel {
 namespace {
 
 using toolkit::OwnedHandle;
-
-std::wstring NewPreviewName() {
-  GUID guid{};
-  wchar_t text[40] = {};
-  if (FAILED(CoCreateGuid(&guid)) || !StringFromGUID2(guid, text, 40)) return {};
-  return text;
-}
 
 // Nothing here follows a link: a server may have replaced any of these keys
 // with one that leads to the user's real data.
@@ -37,7 +30,7 @@ LSTATUS DeletePreviewKey(const std::wstring& name) {
 // this object.
 class PreviewKey {
  public:
-  PreviewKey() : name_(NewPreviewName()) {
+  PreviewKey() : name_(NewUniqueName()) {
     if (name_.empty()) return;
     mutex_.reset(CreateMutexW(nullptr, FALSE, PreviewMutexName(name_).c_str()));
     if (mutex_) key_ = CreateKey(HKEY_CURRENT_USER, std::wstring(kPreviewsKey) + L"\\" + name_);
@@ -91,8 +84,8 @@ std::wstring PreviewMutexName(const std::wstring& name) {
   return L"Global\\Corvantis.Preview." + name;
 }
 
-Preview PreviewRegistration(const std::wstring& path, std::unique_ptr<ServerChild> ready) {
-  Preview preview;
+TaskResult PreviewRegistration(const std::wstring& path, std::unique_ptr<ServerChild> ready) {
+  TaskResult preview;
   if (path.empty()) return preview;
   RemoveStalePreviews();
 
@@ -101,32 +94,12 @@ Preview PreviewRegistration(const std::wstring& path, std::unique_ptr<ServerChil
   // The child and all it started have ended when this returns: nothing writes
   // into the key while it is read.
   static_cast<ServerRun&>(preview) =
-      RunServer({ChildTask::Preview, RegistrationScope::AsTheServerWrites, path, key.Name()},
+      RunServer({ServerTask::Preview, RegistrationScope::AsTheServerWrites, path, key.Name()},
                 std::move(ready));
   preview.capture = ReadCapture(key.get());
   preview.capture.wow64 = preview.outcome.machine == Machine::X86 && WindowsIs64Bit();
   preview.cleanup = key.Remove();
   return preview;
-}
-
-RegistrationOutcome RegistrationInPreviewKey(const std::wstring& name, const std::wstring& server,
-                                             LoadWatch* watch) {
-  const OwnedKey previewKey =
-      OpenKey(HKEY_CURRENT_USER, std::wstring(kPreviewsKey) + L"\\" + name, KEY_READ | KEY_WRITE);
-  if (!previewKey) return {RegistrationResult::NothingDone};
-  bool redirected = true;
-  std::vector<OwnedKey> targets;  // open for as long as the roots lead there
-  for (const PredefinedRoot& root : PredefinedRoots()) {
-    targets.push_back(CreateKey(previewKey.get(), root.redirectTo));
-    redirected = redirected && targets.back() &&
-                 RegOverridePredefKey(root.handle, targets.back().get()) == ERROR_SUCCESS;
-  }
-  if (!redirected) return {RegistrationResult::NothingDone};
-  RegistrationOutcome outcome =
-      CallServerRegistration(server, static_cast<int>(RegistrationMode::Register), watch);
-  // The server ran here, so it is built for this process's machine.
-  if (outcome.Succeeded()) outcome.machine = kOwnMachine;
-  return outcome;
 }
 
 }  // namespace Ostravel

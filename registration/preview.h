@@ -1,5 +1,6 @@
 #pragma once
-// A registration that leaves the machine's registry as it was. The server's
+// The window's side of a preview (the child's is preview_child.h): a
+// registration that leaves the machine's registry as it was. The server's
 // DllRegisterServer runs exactly as a registration runs it (in a child of its
 // bitness, with the time limit, the crash guard and the outcomes), but the
 // child's predefined registry roots all lead into a private key; what the
@@ -9,22 +10,14 @@
 #include <memory>
 #include <string>
 
-#include "ostravel.h"
-#include "registry_capture.h"
 #include "server_child.h"
 
 namespace Ostravel {
 
-struct Preview : ServerRun {
-  Capture capture;  // empty unless the server wrote something
-  // Not ERROR_SUCCESS: the private key could not all be deleted, for this
-  // reason; the next preview tries again.
-  LSTATUS cleanup = ERROR_SUCCESS;
-};
-
 // Blocks for as long as a registration, which `ready` runs if it can; an
 // empty path does nothing, as in a registration.
-Preview PreviewRegistration(const std::wstring& path, std::unique_ptr<ServerChild> ready = nullptr);
+TaskResult PreviewRegistration(const std::wstring& path,
+                               std::unique_ptr<ServerChild> ready = nullptr);
 
 // Below HKEY_CURRENT_USER, where the tool may always write: one private key per
 // running preview, named as the preview is, and deleted when it ends. Not
@@ -36,17 +29,5 @@ inline constexpr wchar_t kPreviewsKey[] = L"Software\\Corvantis\\Preview";
 // key whose mutex is gone belongs to a preview that died, and is removed by the
 // next preview.
 std::wstring PreviewMutexName(const std::wstring& name);
-
-// The child's half: every root into the preview `name`'s key, then the
-// registration. A server is never run against a real root.
-RegistrationOutcome RegistrationInPreviewKey(const std::wstring& name, const std::wstring& server,
-                                             LoadWatch* watch);
-
-// The switches with which the tool starts copies of itself all begin alike, so
-// that the window never takes one of them, or what follows it, for a file.
-inline constexpr wchar_t kPrivateSwitchPrefix[] = L"/corvantis-";
-inline bool IsPrivateSwitch(const std::wstring& argument) {
-  return argument.rfind(kPrivateSwitchPrefix, 0) == 0;
-}
 
 }  // namespace Ostravel

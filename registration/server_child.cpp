@@ -1,18 +1,16 @@
 #include "server_child.h"
 
 #include <array>
-#include <cwchar>
 #include <memory>
 
 #include <objbase.h>
 #include <sddl.h>
 #include <shellapi.h>
 
+#include "child_channel.h"
 #include "executable_name.h"
 #include "file_name.h"
 #include "owned_handle.h"
-#include "per_user.h"
-#include "preview.h"
 #include "tool_files.h"
 
 namespace Ostravel {
@@ -20,25 +18,11 @@ namespace {
 
 using toolkit::OwnedHandle;
 
-constexpr wchar_t kChildSwitch[] = L"/corvantis-child";
-
-std::wstring NewChildId() {
-  GUID guid{};
-  wchar_t text[40] = {};
-  if (FAILED(CoCreateGuid(&guid)) || !StringFromGUID2(guid, text, 40)) return {};
-  return text;
-}
-
-// Unguessable, so that no other program can take the child's place on it.
-std::wstring PipeName(const std::wstring& id) { return L"\\\\.\\pipe\\Corvantis.Child." + id; }
-
 ULONGLONG Now() { return GetTickCount64(); }
 DWORD Remaining(ULONGLONG deadline) {
   const ULONGLONG now = Now();
   return deadline > now ? static_cast<DWORD>(deadline - now) : 0;
 }
-
-// ---- The window's side ----
 
 // The child, held in a job that ends it and all it starts, also should this
 // process end first. An elevated child is started by the system on the user's
@@ -46,14 +30,8 @@ DWORD Remaining(ULONGLONG deadline) {
 // the job or to end it, so that child also bounds itself (kChildSelfLimitMs).
 class ChildProcess {
  public:
-  ChildProcess(const std::wstring& exe, const std::wstring& id, ChildStart start) {
-    job_.reset(CreateJobObjectW(nullptr, nullptr));
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (job_ && !SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits,
-                                         sizeof limits)) {
-      job_.reset();
-    }
+  ChildProcess(const std::wstring& exe, const std::wstring& id, ChildStart start)
+      : job_(NewKillOnCloseJob()) {
     if (start == ChildStart::Elevated) {
       StartElevated(exe, id);
     } else {
@@ -245,7 +223,16 @@ class Conversation {
           read != Io::Done) {
         return read == Io::TimedOut ? PastTheLimit() : Lost();
       }
+      // The Hello comes first and once: every later record is of this version.
+      if ((header->kind == RecordKind::Hello) == greeted_) return Lost();
       switch (header->kind) {
+        case RecordKind::Hello: {
+          greeted_ = true;
+          std::optional<std::wstring> version = ReadHello(body);
+          if (!version) return Lost();
+          if (*version != kToolVersion) return OfAnotherVersion(std::move(*version));
+          break;
+        }
         case RecordKind::AboutToLoad:
           if (phase_ != Phase::Starting) return Lost();
           phase_ = Phase::Loading;
@@ -275,6 +262,12 @@ class Conversation {
     return run;
   }
 
+  ServerRun OfAnotherVersion(std::wstring version) const {
+    ServerRun run = Ended(ChildEnd::OtherVersion);
+    run.childVersion = std::move(version);
+    return run;
+  }
+
   ServerRun PastTheLimit() const {
     switch (phase_) {
       case Phase::Starting: return Ended(ChildEnd::NoAnswer);
@@ -290,7 +283,7 @@ class Conversation {
     const std::optional<DWORD> code = child_.ExitCode(Remaining(deadline_));
     if (!code) return PastTheLimit();
     switch (phase_) {
-      case Phase::Starting: return Ended(ChildEnd::NoAnswer, *code);
+      case Phase::Starting: return Ended(ChildEnd::EndedUnanswered, *code);
       case Phase::Loading: return Ended(ChildEnd::ExitedInLoad, *code);
       case Phase::Loaded: break;
     }
@@ -302,117 +295,8 @@ class Conversation {
   const ChildProcess& child_;
   ULONGLONG deadline_;
   Phase phase_ = Phase::Starting;
+  bool greeted_ = false;
 };
-
-// ---- The child's side ----
-
-bool WriteRecord(HANDLE pipe, const Bytes& record) {
-  DWORD written = 0;
-  return WriteFile(pipe, record.data(), static_cast<DWORD>(record.size()), &written, nullptr) &&
-         written == record.size();
-}
-
-bool ReadExactly(HANDLE pipe, void* data, DWORD size) {
-  auto* bytes = static_cast<std::uint8_t*>(data);
-  for (DWORD done = 0; done < size;) {
-    DWORD read = 0;
-    if (!ReadFile(pipe, bytes + done, size - done, &read, nullptr)) return false;
-    done += read;
-  }
-  return true;
-}
-
-std::optional<ChildRequest> ReadRequestFrom(HANDLE pipe) {
-  std::array<std::uint8_t, kRecordHeaderSize> head{};
-  if (!ReadExactly(pipe, head.data(), head.size())) return std::nullopt;
-  const auto header = ReadRecordHeader(head);
-  if (!header || header->kind != RecordKind::Request) return std::nullopt;
-  Bytes body(header->bodySize);
-  if (!ReadExactly(pipe, body.data(), header->bodySize)) return std::nullopt;
-  return ReadRequest(body);
-}
-
-// Tells the window where the server's code is; a window that cannot be told
-// does not have the server loaded.
-class PipeWatch final : public LoadWatch {
- public:
-  explicit PipeWatch(HANDLE pipe) : pipe_(pipe) {}
-  bool AboutToLoad() override { return WriteRecord(pipe_, PhaseRecord(RecordKind::AboutToLoad)); }
-  void Loaded() override { WriteRecord(pipe_, PhaseRecord(RecordKind::Loaded)); }
-
- private:
-  HANDLE pipe_;
-};
-
-DWORD WINAPI EndAtTheLimit(void* ownJob) {
-  Sleep(kChildSelfLimitMs);
-  if (ownJob) TerminateJobObject(ownJob, ERROR_TIMEOUT);
-  TerminateProcess(GetCurrentProcess(), ERROR_TIMEOUT);
-  return 0;
-}
-
-// Ends this child and all it started at kChildSelfLimitMs, whatever it or the
-// server does then: an elevated child may be one the window cannot end. In a
-// job of its own where the system allows nesting, so that processes the
-// server started end with it. The job's handle lives as long as the process.
-void BoundSelf() {
-  const HANDLE job = CreateJobObjectW(nullptr, nullptr);
-  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-  const bool inJob =
-      job &&
-      SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
-      AssignProcessToJobObject(job, GetCurrentProcess());
-  const OwnedHandle watchdog(
-      CreateThread(nullptr, 0, EndAtTheLimit, inJob ? job : nullptr, 0, nullptr));
-}
-
-// The id is a GUID's text, nothing else: it becomes part of a pipe's name.
-bool IsChildId(const wchar_t* id) {
-  GUID guid{};
-  return std::wcslen(id) == 38 && SUCCEEDED(CLSIDFromString(id, &guid));
-}
-
-[[noreturn]] void RunChild(HANDLE pipe, const ChildRequest& request, FileInspector inspect) {
-  PipeWatch watch(pipe);
-  ChildReport report;
-  const std::int32_t mode =
-      static_cast<std::int32_t>(request.task == ChildTask::Unregister ? RegistrationMode::Unregister
-                                                                      : RegistrationMode::Register);
-  const FileInspection inspection = inspect ? inspect(request.path, mode) : FileInspection{};
-  if (inspection.outcomeBeforeLoad) {
-    report.outcome = *inspection.outcomeBeforeLoad;
-  } else
-    switch (request.task) {
-      case ChildTask::Register:
-      case ChildTask::Unregister:
-        if (request.scope == RegistrationScope::CurrentUser) {
-          ChildReport forUser =
-              RegistrationForCurrentUser(request.privateKey, request.path,
-                                         static_cast<RegistrationMode>(request.task), &watch);
-          report.outcome = forUser.outcome;
-          report.notes = std::move(forUser.notes);
-        } else {
-          report.outcome =
-              CallServerRegistration(request.path, static_cast<std::int32_t>(request.task), &watch);
-        }
-        break;
-      case ChildTask::Preview:
-        report.outcome = RegistrationInPreviewKey(request.privateKey, request.path, &watch);
-        break;
-    }
-  if (!report.outcome.Succeeded() && inspection.explain) {
-    for (std::wstring& line : inspection.explain(report.outcome))
-      report.notes.push_back(std::move(line));
-  }
-  // Flushing waits until the window has read it all; then the process ends at
-  // once: no code of the server (a worker still running, its DLL's detach)
-  // runs after this. ExitProcess is only the compiler's assurance.
-  WriteRecord(pipe, OutcomeRecord(report));
-  FlushFileBuffers(pipe);
-  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(report.outcome.result));
-  ExitProcess(static_cast<UINT>(report.outcome.result));
-}
 
 }  // namespace
 
@@ -428,7 +312,7 @@ std::wstring ChildExecutable(Machine machine) {
 
 // The pipe exists before the child starts, or the child would find none.
 struct ServerChild::State {
-  std::wstring id = NewChildId();
+  std::wstring id = NewUniqueName();
   OwnedHandle pipe;
   OwnedHandle event;
   std::optional<ChildProcess> child;
@@ -475,31 +359,9 @@ ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> re
     ServerRun run = ready->Run(request);
     // A child that waited long may have been ended meanwhile; none of the
     // server ran in it, so a fresh one runs the request.
-    if (run.end != ChildEnd::NoAnswer) return run;
+    if (run.end != ChildEnd::NoAnswer && run.end != ChildEnd::EndedUnanswered) return run;
   }
   return ServerChild(exe, start).Run(request);
-}
-
-std::optional<int> RunServerChildIfAsked(FileInspector inspect) {
-  int count = 0;
-  const toolkit::OwnedLocal<LPWSTR> arguments(CommandLineToArgvW(GetCommandLineW(), &count));
-  if (!arguments || count != 3 || std::wcscmp(arguments.get()[1], kChildSwitch) != 0) {
-    return std::nullopt;
-  }
-  // As the tool itself: never load a DLL from the current folder.
-  SetDllDirectoryW(L"");
-  BoundSelf();
-  const wchar_t* id = arguments.get()[2];
-  if (!IsChildId(id)) return ERROR_INVALID_PARAMETER;
-  // Identification only: whoever holds the pipe's other end may learn who
-  // this child is, never act as it.
-  const OwnedHandle pipe = toolkit::OwnFile(
-      CreateFileW(PipeName(id).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                  SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
-  if (!pipe) return static_cast<int>(GetLastError());
-  const std::optional<ChildRequest> request = ReadRequestFrom(pipe.get());
-  if (!request) return ERROR_INVALID_DATA;
-  RunChild(pipe.get(), *request, inspect);
 }
 
 }  // namespace Ostravel

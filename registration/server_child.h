@@ -1,22 +1,23 @@
 #pragma once
-// Runs a server's code in a child copy of the tool of the server's bitness,
-// never in the calling process: a server that ends the process, deadlocks its
-// DllMain, corrupts the heap or runs past the limit takes only the child. The
-// child starts with a private switch inside a job that ends it and all it
-// starts, takes its request over a pipe of its own, and reports on that pipe
-// when the server's code is about to load, when it has loaded, and the outcome.
-// The limit counts from "about to load", so the child's own start is not the
-// server's time; at the limit, and as soon as the outcome is in, the job is
-// ended, so that nothing the server left running does anything afterwards.
+// The window's side of running a server's code in a child copy of the tool of
+// the server's bitness, never in the calling process: a server that ends the
+// process, deadlocks its DllMain, corrupts the heap or runs past the limit
+// takes only the child. The window starts the child with its private switch
+// inside a job that ends it and all it starts, hands it its request over a pipe
+// of its own, and hears on that pipe when the server's code is about to load,
+// when it has loaded, and the outcome. The limit counts from "about to load",
+// so the child's own start is not the server's time; at the limit, and as soon
+// as the outcome is in, the job is ended, so that nothing the server left
+// running does anything afterwards. The child runs a server's code: nothing it
+// says is trusted beyond what the records allow.
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "child_record.h"
 #include "ostravel.h"
+#include "registry_capture.h"
 
 namespace Ostravel {
 
@@ -24,11 +25,15 @@ namespace Ostravel {
 enum class ChildEnd : std::int32_t {
   Reported = 0,      // the child handed back the outcome
   NotStarted = 1,    // its program could not be started: the detail is the error
-  NoAnswer = 2,      // it ended or hung before the server's code was to load: none of it ran
+  NoAnswer = 2,      // it hung before the server's code was to load: none of it ran
   ExitedInLoad = 3,  // the process ended while the server loaded (its DllMain): the exit code
   ExitedInCall = 4,  // the process ended after the server had loaded: the exit code
   LoadTimedOut = 5,  // the server's DllMain had not returned at the limit
   CallTimedOut = 6,  // the entry point (or the unloading) had not finished at the limit
+  OtherVersion = 7,  // a build of another version, which runs nothing for this one
+  // It ended before the server's code was to load, none of which ran: the
+  // exit code, the child's own when it refused its request.
+  EndedUnanswered = 8,
 };
 
 struct ServerRun {
@@ -39,21 +44,21 @@ struct ServerRun {
   std::uint32_t endDetail = 0;
   std::wstring executable = {};          // the program the child ran
   std::vector<std::wstring> notes = {};  // lines the child adds under the outcome
+  std::wstring childVersion = {};        // OtherVersion: the version the child said it is
 };
 
-// What the child has before the server's code is to load: its start, the
-// pipe, and for a preview the registry's redirection.
-inline constexpr std::uint32_t kChildStartLimitMs = 15000;
+// What one task on one file found: the child's run and, for a preview, what
+// the server wrote and whether the private key it wrote into went again.
+struct TaskResult : ServerRun {
+  Capture capture;  // empty unless a preview's server wrote something
+  // Not ERROR_SUCCESS: a preview's private key could not all be deleted, for
+  // this reason; the next preview tries again.
+  LSTATUS cleanup = ERROR_SUCCESS;
+};
 
 // How the child is started: with this process's rights, or elevated through
 // the system's prompt ("runas"), with only the child running as administrator.
 enum class ChildStart { AsThisTool, Elevated };
-
-// Past this long from its own start, a child ends itself and all it started,
-// whether or not the window can still end it: a window of a standard user may
-// hold an elevated child's handle without the right to end it.
-inline constexpr std::uint32_t kChildSelfLimitMs =
-    kChildStartLimitMs + kRegistrationTimeLimitMs + 5000;
 
 // The program that runs a server of `machine`: the tool of that machine when
 // it stands beside this one, else this one, whose loader then gives the reason.
@@ -85,20 +90,5 @@ class ServerChild {
 // the right program (never for an elevated start), else one started now.
 ServerRun RunServer(const ChildRequest& request, std::unique_ptr<ServerChild> ready = nullptr,
                     ChildStart start = ChildStart::AsThisTool);
-
-// What a child learns from a file's bytes before it runs any of its code: an
-// outcome that makes loading it pointless, and the lines that explain the
-// outcome the call ends in. The tool's entry point supplies the reader.
-struct FileInspection {
-  std::optional<RegistrationOutcome> outcomeBeforeLoad;
-  std::function<std::vector<std::wstring>(const RegistrationOutcome&)> explain;
-};
-using FileInspector = FileInspection (*)(const std::wstring& path, std::int32_t mode);
-
-// The first thing the executable's entry point calls. In a child started by
-// RunServer it runs the request and ends the process; it returns a code only
-// when that child could not even take its request. In any other process it
-// returns nothing at once.
-std::optional<int> RunServerChildIfAsked(FileInspector inspect = nullptr);
 
 }  // namespace Ostravel

@@ -23,7 +23,7 @@ const ChildReport kReport{{RegistrationResult::NotLoadable, 126, Machine::X86},
 
 TEST(ChildRecord, ARequestAndAnOutcomeArriveExactly) {
   // Quotes, spaces, a NUL and text beyond the basic plane: no quoting anywhere.
-  const ChildRequest request{ChildTask::Preview, RegistrationScope::AsTheServerWrites,
+  const ChildRequest request{ServerTask::Preview, RegistrationScope::AsTheServerWrites,
                              std::wstring(L"C:\\a \"b\"\\控件\0x.ocx", 17) + L"\U0001F600",
                              L"{0-1}"};
   const Bytes record = RequestRecord(request);
@@ -35,6 +35,7 @@ TEST(ChildRecord, ARequestAndAnOutcomeArriveExactly) {
   EXPECT_EQ(read->task, request.task);
   EXPECT_EQ(read->path, request.path);
   EXPECT_EQ(read->privateKey, request.privateKey);
+  EXPECT_EQ(read->toolVersion, kToolVersion);
 
   const auto report = ReadOutcome(BodyOf(OutcomeRecord(kReport)));
   ASSERT_TRUE(report);
@@ -68,8 +69,8 @@ TEST(ChildRecord, LyingCountsAndUnknownValuesAreRefused) {
   unknownResult[0] = 9;
   EXPECT_FALSE(ReadOutcome(unknownResult));
 
-  Bytes request =
-      BodyOf(RequestRecord({ChildTask::Register, RegistrationScope::AsTheServerWrites, L"a", L""}));
+  Bytes request = BodyOf(
+      RequestRecord({ServerTask::Register, RegistrationScope::AsTheServerWrites, L"a", L""}));
   request[0] = 4;
   EXPECT_FALSE(ReadRequest(request)) << "no such task";
 
@@ -87,6 +88,28 @@ TEST(ChildRecord, LyingCountsAndUnknownValuesAreRefused) {
   head = HeadOf(OutcomeRecord(kReport));
   head[3] = 0x7F;
   EXPECT_FALSE(ReadRecordHeader(head)) << "larger than any record of ours";
+}
+
+// The Hello is the one record every format version keeps as it is: a window
+// reads it from a child of any version, to name that version.
+TEST(ChildRecord, AHelloIsReadFromAChildOfAnyFormatVersion) {
+  const Bytes hello = HelloRecord(L"0.1.0.5");
+  const Bytes layout{18, 0,   0, 0,   1, 0,   5, 0,   7, 0,   0, 0,   '0',
+                     0,  '.', 0, '1', 0, '.', 0, '0', 0, '.', 0, '5', 0};
+  EXPECT_EQ(hello, layout);
+  auto head = HeadOf(hello);
+  head[4] = 9;
+  const auto header = ReadRecordHeader(head);
+  ASSERT_TRUE(header) << "a later format's Hello";
+  EXPECT_EQ(header->kind, RecordKind::Hello);
+  EXPECT_EQ(ReadHello(BodyOf(hello)), L"0.1.0.5");
+  EXPECT_EQ(ReadHello(BodyOf(HelloRecord())), std::wstring(kToolVersion));
+
+  head[1] = 1;
+  EXPECT_FALSE(ReadRecordHeader(head)) << "longer than any version";
+  Bytes cut = BodyOf(hello);
+  cut.pop_back();
+  EXPECT_FALSE(ReadHello(cut));
 }
 
 }  // namespace

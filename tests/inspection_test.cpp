@@ -313,8 +313,8 @@ TEST(DependencyWalk, DelayLoadedNeedsAreNamedForADelayLoadFailureOnly) {
   ImageBuilder().Export("Direct").WriteTo(dir.File(L"lib.dll"));
 
   const auto explain = [&](Ostravel::RegistrationResult result, std::uint32_t detail) {
-    return inspection::ExplainLoadFailure(server, 1, Ostravel::RegistrationOutcome{result, detail},
-                                          Places());
+    return inspection::ExplainLoadFailure(server, Ostravel::ServerTask::Register,
+                                          Ostravel::RegistrationOutcome{result, detail}, Places());
   };
   const std::vector<std::wstring> named{L"lib.dll 缺少延迟加载的函数 Absent(server.dll 需要它)",
                                         L"缺少延迟加载的 nowhere.dll(server.dll 需要它)"};

@@ -35,7 +35,7 @@ TEST(PerUserRun, MachineWideClassesAreTheUsersAndOtherWritesAreNamedNotApplied) 
       ERROR_SUCCESS);
 
   const std::wstring server = test_files::Fixture(L"settings_server.dll");
-  const ServerRun run = RunForCurrentUser(ChildTask::Register, server);
+  const ServerRun run = RunForCurrentUser(ServerTask::Register, server);
   EXPECT_EQ(run.end, ChildEnd::Reported);
   EXPECT_EQ(run.outcome.result, RegistrationResult::Registered);
   EXPECT_EQ(fixture_registry::KeyText(HKEY_CURRENT_USER, kClass + L"\\InprocServer32"), server);
@@ -75,7 +75,7 @@ TEST(PerUserRun, AWriteTheUsersKeysRefuseIsNoSuccess) {
   setAccess(L"D:(D;;KW;;;WD)(A;;KA;;;WD)");  // no one may write to it
 
   const ServerRun run =
-      RunForCurrentUser(ChildTask::Register, test_files::Fixture(L"settings_server.dll"));
+      RunForCurrentUser(ServerTask::Register, test_files::Fixture(L"settings_server.dll"));
   EXPECT_EQ(run.outcome.result, RegistrationResult::NotAllApplied);
   EXPECT_TRUE(Noted(run, L"未能写入当前用户的注册表项: HKEY_CURRENT_USER\\" + refusing))
       << testing::PrintToString(run.notes);

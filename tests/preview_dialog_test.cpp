@@ -30,8 +30,8 @@ namespace {
 
 constexpr wchar_t kServer[] = L"C:\\servers\\控件.ocx";
 
-Preview Previewed(RegistrationResult result, Capture capture) {
-  Preview preview;
+TaskResult Previewed(RegistrationResult result, Capture capture) {
+  TaskResult preview;
   preview.outcome.result = result;
   preview.capture = std::move(capture);
   return preview;
@@ -109,7 +109,7 @@ TEST(PreviewDialog, FailedPreviewShowsTheRegistrationMessageInsteadOfTheList) {
                          L"\r\n入口点 DllRegisterServer 在10秒内没有完成。");
 
   // A private key left behind is said with the message too.
-  Preview leftover = Previewed(RegistrationResult::TimedOut, {});
+  TaskResult leftover = Previewed(RegistrationResult::TimedOut, {});
   leftover.cleanup = ERROR_ACCESS_DENIED;
   dialog_driver::Driver again([&](HWND box) { message = dialog_driver::TakeMessageBox(box); });
   ShowPreview(nullptr, kServer, std::move(leftover));
@@ -136,7 +136,7 @@ TEST(PreviewDialog, NotesNameTheViewLinksOutUnreadableKeysTheCutAndALeftoverKey)
   capture.keys.push_back(PlainKey(RegistryRoot::CurrentUser, L"Software\\a\r\nb", {}));
   capture.cut =
       CaptureCut{CaptureCut::Reason::Keys, RegistryRoot::CurrentUser, L"Software\\Many\\000123"};
-  Preview preview = Previewed(RegistrationResult::Registered, capture);
+  TaskResult preview = Previewed(RegistrationResult::Registered, capture);
   preview.cleanup = ERROR_ACCESS_DENIED;
 
   std::wstring notes, firstKey;

@@ -15,6 +15,7 @@
 
 #include "architecture.h"
 #include "capture_rows.h"
+#include "child_side.h"
 #include "dialog_driver.h"
 #include "fixture_registry.h"
 #include "fixtures/preview_fixtures.h"
@@ -132,7 +133,7 @@ DWORD ImportRegFile(const std::wstring& path) {
 
 TEST_F(PreviewTest, GoodServerIsCapturedWhileTheRealKeyStaysAbsent) {
   const std::wstring server = Fixture(L"good_server.dll");
-  const Preview preview = PreviewRegistration(server);
+  const TaskResult preview = PreviewRegistration(server);
 
   EXPECT_EQ(preview.outcome.result, RegistrationResult::Registered);
   const std::vector<Registered> found = Recognise(preview.capture);
@@ -146,7 +147,7 @@ TEST_F(PreviewTest, GoodServerIsCapturedWhileTheRealKeyStaysAbsent) {
 
 TEST_F(PreviewTest, MachineWideAndTypeLibraryRegistrationsAreCaptured) {
   const std::wstring machine = Fixture(L"machine_server.dll");
-  Preview preview = PreviewRegistration(machine);
+  TaskResult preview = PreviewRegistration(machine);
   EXPECT_EQ(preview.outcome.result, RegistrationResult::Registered);
   std::vector<Registered> found = Recognise(preview.capture);
   const Registered* type = FindRegistered(found, Registered::Kind::Class, MACHINE_FIXTURE_CLSID);
@@ -184,7 +185,7 @@ TEST_F(PreviewTest, ServerStillRunningAtTheLimitNeverWritesToTheRealRegistry) {
   const std::wstring server = Fixture(L"late_writer.dll");
 
   const auto start = Clock::now();
-  const Preview preview = PreviewRegistration(server);
+  const TaskResult preview = PreviewRegistration(server);
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
   EXPECT_EQ(preview.outcome.result, RegistrationResult::TimedOut);
   EXPECT_GE(elapsed.count(), 9500);
@@ -332,7 +333,7 @@ TEST_F(PreviewTest, RowsReadAsRegeditListsThem) {
 TEST_F(PreviewTest, LinksAreListedWithTheirTargetsAndNeverFollowed) {
   // The real key of the user's that the server links to.
   ASSERT_TRUE(SetText(HKEY_CURRENT_USER, LINKING_FIXTURE_TARGET L"\\Inside", L"Real", L"data"));
-  const Preview preview = PreviewRegistration(Fixture(L"linking_server.dll"));
+  const TaskResult preview = PreviewRegistration(Fixture(L"linking_server.dll"));
   ASSERT_EQ(preview.outcome.result, RegistrationResult::Registered)
       << std::hex << preview.outcome.detail;
 
@@ -356,7 +357,7 @@ TEST_F(PreviewTest, LinksAreListedWithTheirTargetsAndNeverFollowed) {
 }
 
 TEST_F(PreviewTest, NamesHoldingLineBreaksNeverBecomeLinesOfTheRegFile) {
-  const Preview preview = PreviewRegistration(Fixture(L"odd_names_server.dll"));
+  const TaskResult preview = PreviewRegistration(Fixture(L"odd_names_server.dll"));
   ASSERT_EQ(preview.outcome.result, RegistrationResult::Registered);
   ASSERT_EQ(preview.capture.keys.size(), 2u);  // both listed
 
@@ -372,7 +373,7 @@ TEST_F(PreviewTest, NamesHoldingLineBreaksNeverBecomeLinesOfTheRegFile) {
 }
 
 TEST_F(PreviewTest, HugeValueCutsTheCaptureWhereItLies) {
-  const Preview preview = PreviewRegistration(Fixture(L"huge_value_server.dll"));
+  const TaskResult preview = PreviewRegistration(Fixture(L"huge_value_server.dll"));
   ASSERT_EQ(preview.outcome.result, RegistrationResult::Registered);
   ASSERT_TRUE(preview.capture.cut);
   EXPECT_EQ(*preview.capture.cut, (CaptureCut{CaptureCut::Reason::Bytes, RegistryRoot::CurrentUser,
@@ -390,7 +391,7 @@ TEST_F(PreviewTest, HugeValueCutsTheCaptureWhereItLies) {
 
 TEST_F(PreviewTest, ManyKeysAreCutAtTheBound) {
   static_assert(MANY_KEYS_FIXTURE_COUNT > kCaptureKeys);
-  const Preview preview = PreviewRegistration(Fixture(L"many_keys_server.dll"));
+  const TaskResult preview = PreviewRegistration(Fixture(L"many_keys_server.dll"));
   ASSERT_EQ(preview.outcome.result, RegistrationResult::Registered);
   ASSERT_TRUE(preview.capture.cut);
   EXPECT_EQ(preview.capture.cut->reason, CaptureCut::Reason::Keys);
@@ -399,7 +400,7 @@ TEST_F(PreviewTest, ManyKeysAreCutAtTheBound) {
 }
 
 TEST_F(PreviewTest, UnreadableKeyIsListedWithItsErrorAndStillCleanedUp) {
-  const Preview preview = PreviewRegistration(Fixture(L"unreadable_key_server.dll"));
+  const TaskResult preview = PreviewRegistration(Fixture(L"unreadable_key_server.dll"));
   ASSERT_EQ(preview.outcome.result, RegistrationResult::Registered);
   const CapturedKey* denied =
       FindKey(preview.capture, RegistryRoot::CurrentUser, UNREADABLE_FIXTURE_KEY);

@@ -19,6 +19,7 @@ using architecture::PerArchitecture;
 using Ostravel::Machine;
 using Ostravel::RegistrationOutcome;
 using Ostravel::RegistrationResult;
+using Ostravel::ServerTask;
 
 const std::wstring kPath = L"C:\\a\\b.ocx";
 const std::wstring kHead = L"不能打开注册的DLL或OCX控件!C:\\a\\b.ocx\r\n";
@@ -43,18 +44,19 @@ void MarkManaged(const std::wstring& path) {
   ASSERT_TRUE(file.good());
 }
 
-std::wstring Report(RegistrationResult result, std::uint32_t detail = 0, std::int32_t mode = 1,
-                    const std::wstring& path = kPath) {
-  return RegistrationReport(path, mode, RegistrationOutcome{result, detail});
+std::wstring Report(RegistrationResult result, std::uint32_t detail = 0,
+                    ServerTask task = ServerTask::Register, const std::wstring& path = kPath) {
+  return RegistrationReport(path, task, RegistrationOutcome{result, detail});
 }
 
 TEST(RegistrationReport, SuccessFollowsTheOutcomeNotTheButton) {
   EXPECT_EQ(Report(RegistrationResult::Registered), L"文件注册成功!");
-  EXPECT_EQ(Report(RegistrationResult::Unregistered, 0, 2), L"文件反注册成功!");
+  EXPECT_EQ(Report(RegistrationResult::Unregistered, 0, ServerTask::Unregister),
+            L"文件反注册成功!");
 }
 
 TEST(RegistrationReport, EachFailureGivesThePathThenOneLineOnWhy) {
-  EXPECT_EQ(Report(RegistrationResult::NoEntryPoint, 0, 2),
+  EXPECT_EQ(Report(RegistrationResult::NoEntryPoint, 0, ServerTask::Unregister),
             kHead + L"文件没有 DllUnregisterServer 入口点。");
   EXPECT_EQ(Report(RegistrationResult::TimedOut),
             kHead + L"入口点 DllRegisterServer 在10秒内没有完成。");
@@ -104,7 +106,7 @@ TEST(SystemMessage, TheTextEndsWithoutItsLineBreakAndAnUnknownCodeHasNone) {
 TEST(RegistrationReport, AFileForTheOtherToolNamesItAndNoOtherFileIsBlamedOnBitness) {
   const std::wstring other = test_files::Fixture(L"other_architecture_server.dll");
   EXPECT_EQ(
-      RegistrationReport(other, 1, Ostravel::CallServerRegistration(other, 1)),
+      RegistrationReport(other, ServerTask::Register, Ostravel::CallServerRegistration(other, 1)),
       L"不能打开注册的DLL或OCX控件!" + other +
           PerArchitecture(L"\r\n这是64位文件,本工具是32位程序,无法加载它。请改用 Corvantis64.exe。",
                           L"\r\n这是32位文件,本工具是64位程序,无法加载它。请改用 Corvantis.exe。"));
@@ -114,7 +116,7 @@ TEST(RegistrationReport, AFileForTheOtherToolNamesItAndNoOtherFileIsBlamedOnBitn
   ASSERT_TRUE(
       CopyFileW(test_files::Fixture(L"beside\\needs_helper.dll").c_str(), alone.c_str(), FALSE));
   const std::wstring missing =
-      RegistrationReport(alone, 1, Ostravel::CallServerRegistration(alone, 1));
+      RegistrationReport(alone, ServerTask::Register, Ostravel::CallServerRegistration(alone, 1));
   EXPECT_EQ(
       missing.rfind(L"不能打开注册的DLL或OCX控件!" + alone + L"\r\n文件无法加载(错误 126): ", 0),
       0u)
@@ -123,7 +125,8 @@ TEST(RegistrationReport, AFileForTheOtherToolNamesItAndNoOtherFileIsBlamedOnBitn
   // A machine neither tool loads gets the loader's reason too.
   const Machine arm64 = static_cast<Machine>(IMAGE_FILE_MACHINE_ARM64);
   const std::wstring foreign = RegistrationReport(
-      kPath, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT, arm64});
+      kPath, ServerTask::Register,
+      RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_BAD_EXE_FORMAT, arm64});
   EXPECT_EQ(foreign.rfind(kHead + L"文件无法加载(错误 193): ", 0), 0u)
       << testing::PrintToString(foreign);
 }
@@ -137,12 +140,12 @@ class LoadFailureReport : public ::testing::Test {
 
   // The report as the window shows it, with the causes the child notes
   // under the reason.
-  static std::wstring ReportWithCauses(const std::wstring& path, std::int32_t mode,
+  static std::wstring ReportWithCauses(const std::wstring& path, ServerTask task,
                                        const RegistrationOutcome& outcome) {
     Ostravel::ServerRun run;
     run.outcome = outcome;
-    run.notes = inspection::ExplainLoadFailure(path, mode, outcome);
-    return RegistrationReport(path, mode, run);
+    run.notes = inspection::ExplainLoadFailure(path, task, outcome);
+    return RegistrationReport(path, task, run);
   }
 
   // The report's lines after the path and the reason.
@@ -159,8 +162,10 @@ class LoadFailureReport : public ::testing::Test {
   }
 
   // The same, for a real registration of `path`.
-  static std::vector<std::wstring> Causes(const std::wstring& path, std::int32_t mode = 1) {
-    return CausesIn(ReportWithCauses(path, mode, Ostravel::CallServerRegistration(path, mode)));
+  static std::vector<std::wstring> Causes(const std::wstring& path,
+                                          ServerTask task = ServerTask::Register) {
+    return CausesIn(ReportWithCauses(
+        path, task, Ostravel::CallServerRegistration(path, Ostravel::EngineMode(task))));
   }
 
   // `fixture` copied into a scratch folder as `name`, alone.
@@ -217,7 +222,8 @@ TEST_F(LoadFailureReport, DelayLoadsAndSideBySideAssembliesAreNamed) {
   const std::vector<std::wstring> missingDelay{
       L"缺少延迟加载的 delay_missing.dll(delay_server.dll 需要它)"};
   EXPECT_EQ(CausesIn(ReportWithCauses(
-                delay, 1, RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC06D007E})),
+                delay, ServerTask::Register,
+                RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC06D007E})),
             missingDelay);
   // GNU ld 2.40 leaves the x86 fixture's delay-load slot empty, so there its
   // call faults before the delay helper can raise 0xC06D007E.
@@ -226,12 +232,14 @@ TEST_F(LoadFailureReport, DelayLoadsAndSideBySideAssembliesAreNamed) {
   }
   // Any other failure leaves a delay-loaded DLL out: it is not needed to load.
   EXPECT_EQ(CausesIn(ReportWithCauses(
-                delay, 1, RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC0000005})),
+                delay, ServerTask::Register,
+                RegistrationOutcome{RegistrationResult::EntryPointCrashed, 0xC0000005})),
             std::vector<std::wstring>{});
   // Wine loads a DLL whose assembly is missing; Windows refuses it with 14001.
   const std::wstring sxs = test_files::Fixture(L"sxs_server.dll");
   const std::wstring refused = ReportWithCauses(
-      sxs, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_SXS_CANT_GEN_ACTCTX});
+      sxs, ServerTask::Register,
+      RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_SXS_CANT_GEN_ACTCTX});
   EXPECT_NE(refused.find(L"\r\n文件无法加载(错误 14001)"), std::wstring::npos)
       << testing::PrintToString(refused);
   EXPECT_EQ(CausesIn(refused),
@@ -249,17 +257,20 @@ TEST_F(LoadFailureReport, WhatTheFilesCannotShowIsSaidToBeDynamic) {
 
   const std::wstring noEntry = test_files::Fixture(L"no_entry_points.dll");
   EXPECT_EQ(Causes(noEntry), std::vector<std::wstring>{});
-  const auto before = inspection::OutcomeBeforeLoad(noEntry, 2);
+  const auto before = inspection::OutcomeBeforeLoad(noEntry, ServerTask::Unregister);
   ASSERT_TRUE(before.has_value()) << "not worth loading";
   EXPECT_EQ(before->result, RegistrationResult::NoEntryPoint);
-  EXPECT_EQ(inspection::OutcomeBeforeLoad(test_files::Fixture(L"good_server.dll"), 1),
-            std::nullopt);
-  EXPECT_EQ(inspection::OutcomeBeforeLoad(test_files::Fixture(L"other_architecture_server.dll"), 1),
+  EXPECT_EQ(
+      inspection::OutcomeBeforeLoad(test_files::Fixture(L"good_server.dll"), ServerTask::Register),
+      std::nullopt);
+  EXPECT_EQ(inspection::OutcomeBeforeLoad(test_files::Fixture(L"other_architecture_server.dll"),
+                                          ServerTask::Register),
             std::nullopt)
       << "the load names the other tool";
   // Told to the loader, a file it refused for its export table has it said from that table.
-  const std::wstring report = ReportWithCauses(
-      noEntry, 1, RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_DLL_INIT_FAILED});
+  const std::wstring report =
+      ReportWithCauses(noEntry, ServerTask::Register,
+                       RegistrationOutcome{RegistrationResult::NotLoadable, ERROR_DLL_INIT_FAILED});
   EXPECT_EQ(CausesIn(report), std::vector<std::wstring>{L"导出表里没有 DllRegisterServer。"});
 }
 
@@ -271,14 +282,32 @@ TEST(RegistrationReport, AChildsEndIsToldAndItsNotesFollowTheReason) {
   run.endDetail = 3;
   run.notes = {L"first note", L"second note"};
   EXPECT_EQ(
-      RegistrationReport(kPath, 1, run),
+      RegistrationReport(kPath, ServerTask::Register, run),
       kHead + L"文件的 DllMain 结束了进程,退出代码 0x00000003。\r\nfirst note\r\nsecond note");
 
   // Past the limit after the load, it is the entry point that did not finish.
   run = {};
   run.end = Ostravel::ChildEnd::CallTimedOut;
   run.outcome.result = RegistrationResult::TimedOut;
-  EXPECT_EQ(RegistrationReport(kPath, 2, run), Report(RegistrationResult::TimedOut, 0, 2));
+  EXPECT_EQ(RegistrationReport(kPath, ServerTask::Unregister, run),
+            Report(RegistrationResult::TimedOut, 0, ServerTask::Unregister));
+}
+
+// A child that ran nothing says why: a build of another version names both
+// versions, and one that ended unasked gives its exit code.
+TEST(RegistrationReport, AChildOfAnotherVersionOrThatEndedUnaskedIsNamed) {
+  Ostravel::ServerRun run;
+  run.end = Ostravel::ChildEnd::OtherVersion;
+  run.executable = L"C:\\tools\\Corvantis.exe";
+  run.childVersion = L"0.1.0.5";
+  EXPECT_EQ(RegistrationReport(kPath, ServerTask::Register, run),
+            kHead + L"启动的 Corvantis.exe 的版本(0.1.0.5)与本工具的版本(" +
+                Ostravel::kToolVersion + L")不同,文件的代码没有运行。请一起重新安装两个工具。");
+  run.end = Ostravel::ChildEnd::EndedUnanswered;
+  run.endDetail = ERROR_INVALID_DATA;
+  EXPECT_EQ(
+      RegistrationReport(kPath, ServerTask::Preview, run),
+      kHead + L"启动的 Corvantis.exe 没有应答就结束了,退出代码 0x0000000D,文件的代码没有运行。");
 }
 
 TEST(RegistrationReport, AFolderPathIsRefusedWithItsOwnReason) {

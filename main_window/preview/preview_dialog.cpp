@@ -24,7 +24,7 @@
 
 namespace {
 
-using Ostravel::Preview;
+using Ostravel::TaskResult;
 
 constexpr wchar_t kNoticeText[] =
     L"预览运行了该服务器自己的注册代码 (DllRegisterServer)。它写入注册表的内容都截获在下面,"
@@ -119,7 +119,7 @@ std::wstring RegFileName(const std::wstring& path) {
 
 class PreviewDialog : ListDialog {
  public:
-  PreviewDialog(const std::wstring& path, Ostravel::Preview preview)
+  PreviewDialog(const std::wstring& path, Ostravel::TaskResult preview)
       : path_(path), notes_(PreviewNotes(preview)), capture_(std::move(preview.capture)) {}
 
   PreviewAnswer Run(HWND owner) {
@@ -318,11 +318,10 @@ class PreviewDialog : ListDialog {
 
 }  // namespace
 
-PreviewAnswer ShowPreview(HWND owner, const std::wstring& path, Preview preview) {
+PreviewAnswer ShowPreview(HWND owner, const std::wstring& path, TaskResult preview) {
   if (!preview.outcome.Succeeded()) {
     // A preview runs the registration's entry point, and fails as it does.
-    const auto mode = static_cast<std::int32_t>(Ostravel::RegistrationMode::Register);
-    std::wstring message = RegistrationReport(path, mode, preview);
+    std::wstring message = RegistrationReport(path, Ostravel::ServerTask::Preview, preview);
     if (preview.cleanup != ERROR_SUCCESS) message += L"\r\n" + CleanupNote(preview.cleanup);
     toolkit::MsgBox(owner, message, MB_ICONINFORMATION, kNoticeTitle);
     return PreviewAnswer::Closed;

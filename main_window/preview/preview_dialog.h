@@ -26,4 +26,4 @@ enum PreviewControl : int {
 enum class PreviewAnswer { Closed, Refresh };
 
 // Returns when the user has closed the message or the dialog, or chosen Refresh.
-PreviewAnswer ShowPreview(HWND owner, const std::wstring& path, Ostravel::Preview preview);
+PreviewAnswer ShowPreview(HWND owner, const std::wstring& path, Ostravel::TaskResult preview);

@@ -44,7 +44,7 @@ std::wstring CleanupNote(LSTATUS cleanup) {
          L" 没能完全删除 (" + ErrorText(static_cast<DWORD>(cleanup)) + L"),下次预览时会再试。";
 }
 
-std::wstring PreviewNotes(const Ostravel::Preview& preview) {
+std::wstring PreviewNotes(const Ostravel::TaskResult& preview) {
   const Capture& capture = preview.capture;
   Notes notes;
   const bool wide = preview.outcome.machine == Ostravel::Machine::X64 ||

@@ -7,7 +7,7 @@
 
 #include "preview.h"
 
-std::wstring PreviewNotes(const Ostravel::Preview& preview);
+std::wstring PreviewNotes(const Ostravel::TaskResult& preview);
 
 // The line on a private key that could not all be deleted, for `cleanup`, the
 // error: said with the dialog, or with the message of a preview that failed.

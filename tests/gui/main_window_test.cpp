@@ -275,7 +275,8 @@ TEST_F(MainWindow, BrokenServersAreReportedWithThePathTheReasonAndTheCause) {
   };
   const Case cases[] = {
       // Refused for lack of rights: the retry is offered below.
-      {Fixture(L"failing_server.dll"), L"报告失败 0x80070005", L"\r\n\r\n" + RetryQuestion(1)},
+      {Fixture(L"failing_server.dll"), L"报告失败 0x80070005",
+       L"\r\n\r\n" + RetryQuestion(Ostravel::ServerTask::Register)},
       {Fixture(L"crashing_server.dll"), L"异常代码 0xC0000005", L""},
       {Fixture(L"no_entry_points.dll"), L"没有 DllRegisterServer 入口点", L""},
       {Fixture(L"other_architecture_server.dll"), L"64位", L""},
