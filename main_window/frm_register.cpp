@@ -262,7 +262,6 @@ void FrmRegister::OnWorkerDone() {
   worker_.Join();
   progress_.Hide();
   const WorkerJob job = worker_.Job();
-  const Ostravel::ServerTask task = worker_.Task();
   const std::wstring path = batch_.Current();
   const bool several = batch_.Several();
   if (!several) {
@@ -283,10 +282,10 @@ void FrmRegister::OnWorkerDone() {
       again = ShowPreview(hwnd_, path, std::move(result)) == PreviewAnswer::Refresh;
     } else if (job.scope == Ostravel::RegistrationScope::AsTheServerWrites &&
                job.start == Ostravel::ChildStart::AsThisTool && !close && LackedRights(result)) {
-      retry = OfferRetry(RegistrationReport(path, task, result), job.task);
+      retry = OfferRetry(RegistrationReport(path, job.task, result), job.task);
     } else {
-      toolkit::MsgBox(hwnd_, RegistrationReport(path, task, result, job.scope), MB_ICONINFORMATION,
-                      kNoticeTitle);
+      toolkit::MsgBox(hwnd_, RegistrationReport(path, job.task, result, job.scope),
+                      MB_ICONINFORMATION, kNoticeTitle);
     }
   } catch (...) {
     ReportCurrentException(hwnd_);

@@ -1,7 +1,6 @@
 #include "registration_report.h"
 
 #include <cstdio>
-#include <memory>
 #include <string_view>
 
 #include <windows.h>
