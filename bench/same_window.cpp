@@ -7,12 +7,13 @@
 
 #include "form_window.h"
 #include "quit_on_close.h"
+#include "window_class.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   constexpr wchar_t kClassName[] = L"SameWindow";
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  RegisterFormClass(instance, kClassName, QuitOnDestroy);
+  toolkit::RegisterToolClass(instance, kClassName, QuitOnDestroy);
   const FormFonts fonts;
   HWND window = CreateFormFrame(instance, kClassName, nullptr);
   for (const ControlDesign& design : kControls) CreateControl(window, design, fonts);

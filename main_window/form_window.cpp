@@ -21,18 +21,6 @@ FormFonts::FormFonts()
     : form(Tahoma(kFormFontCentipoints, toolkit::ScreenDpiY())),
       path(Tahoma(kPathFontCentipoints, toolkit::ScreenDpiY())) {}
 
-bool RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC windowProc) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = windowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = className;
-  return RegisterClassExW(&windowClass) != 0;
-}
-
 HWND CreateFormFrame(HINSTANCE instance, const wchar_t* className, void* param) {
   RECT frame{0, 0, toolkit::TwipsToPixels(kClientWidthTwips, toolkit::ScreenDpiX()),
              toolkit::TwipsToPixels(kClientHeightTwips, toolkit::ScreenDpiY())};

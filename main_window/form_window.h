@@ -15,10 +15,6 @@ struct FormFonts {
   toolkit::OwnedGdiObject<HFONT> path;
 };
 
-// Registers the window class: the tool's icon, the arrow cursor, the dialog
-// colour behind the controls. False if it could not be registered.
-bool RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC windowProc);
-
 // The top-level window of class `className`, sized so that its client area is
 // the designed one; `param` reaches WM_NCCREATE. Null if it was not created.
 HWND CreateFormFrame(HINSTANCE instance, const wchar_t* className, void* param);

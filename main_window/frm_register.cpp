@@ -21,6 +21,7 @@
 #include "registration_report.h"
 #include "server_files.h"
 #include "twips.h"
+#include "window_class.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ FrmRegister::~FrmRegister() {
 }
 
 bool FrmRegister::Show(HINSTANCE instance, int showCommand) {
-  if (!RegisterFormClass(instance, kFrmRegisterClass, WindowProc) ||
+  if (!toolkit::RegisterToolClass(instance, kFrmRegisterClass, WindowProc) ||
       !CreateFormFrame(instance, kFrmRegisterClass, this)) {
     return false;
   }

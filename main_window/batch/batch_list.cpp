@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include "window_class.h"
+
 namespace {
 
 constexpr wchar_t kCaption[] = L"注册结果";
@@ -12,19 +14,6 @@ constexpr wchar_t kUnrun[] = L"未运行";
 constexpr wchar_t kUnrunReason[] = L"批处理已停止,没有运行这个文件。";
 constexpr int kWidth = 400, kHeight = 190, kMargin = 7, kButtonWidth = 60, kButtonHeight = 14,
               kGap = 4;
-
-void RegisterListClass(HINSTANCE instance) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = DefDlgProcW;
-  windowClass.cbWndExtra = DLGWINDOWEXTRA;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kBatchListClass;
-  RegisterClassExW(&windowClass);  // already there from an earlier batch: fine
-}
 
 // Below the owner, or above it where the screen ends, kept on its monitor.
 void PlaceBeside(HWND window, HWND owner) {
@@ -59,7 +48,9 @@ void BatchList::Open(HWND owner, std::size_t count) {
   if (hwnd_) {
     ListView_DeleteAllItems(Item(kBatchList));
   } else {
-    RegisterListClass(GetModuleHandleW(nullptr));
+    // Already there from an earlier batch: fine.
+    toolkit::RegisterToolClass(GetModuleHandleW(nullptr), kBatchListClass, DefDlgProcW,
+                               DLGWINDOWEXTRA);
     if (!OpenModeless(owner, kWidth, kHeight, kBatchListClass, kCaption)) return;
     PlaceBeside(hwnd_, owner);
   }

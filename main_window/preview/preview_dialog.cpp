@@ -14,7 +14,6 @@
 #include "file_name.h"
 #include "list_dialog.h"
 #include "list_ops_menu.h"
-#include "owned_handle.h"
 #include "message_box.h"
 #include "notice_title.h"
 #include "preview_notes.h"
